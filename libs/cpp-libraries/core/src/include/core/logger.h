@@ -1,0 +1,166 @@
+#pragma once
+
+#include "core/exception.h"
+#include "core/source_location.h"
+#include "core/timestamp.h"
+
+#include <boost/format.hpp>
+#include <boost/optional.hpp>
+#include <boost/system/error_code.hpp>
+#include <boost/utility/string_view.hpp>
+
+#include <zmq.hpp>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+
+namespace kel::libs::core {
+
+class logger;
+
+// Logs on behalf of one component of the process. Lines go to syslog (under
+// the process logger's identity) and, prefixed with "&module:component ", to
+// the debug PUSH socket. A component logger refers to the process logger,
+// which must outlive it. Safe to use from several threads.
+class component_logger {
+public:
+    // One log line under construction; arguments are fed with operator% and
+    // the line is emitted when the temporary dies at the end of the
+    // full-expression: logger.info("moved %1% to %2%") % a % b;
+    class formatter {
+    public:
+        formatter(const component_logger& logger, int level, boost::string_view text);
+        formatter(formatter&&) = delete;
+        ~formatter();
+
+        formatter& location(const source_location& location);
+        formatter& function(const source_location& location);
+        formatter& short_function(const source_location& location);
+        formatter& date_time(timestamp ts);
+
+        template <typename T>
+        formatter& operator%(const T& argument) {
+            feed(argument);
+            return *this;
+        }
+        formatter& operator%(boost::string_view argument) {
+            feed(std::string(argument));
+            return *this;
+        }
+
+    private:
+        template <typename T>
+        void feed(const T& argument) {
+            try {
+                m_format % argument;
+            } catch (...) {
+                m_bad_arguments = true;
+            }
+        }
+
+        boost::format m_format;
+        int m_log_level;
+        const component_logger& m_logger;
+        boost::optional<source_location> m_source_location;
+        boost::string_view m_function;
+        boost::optional<timestamp> m_timestamp;
+        std::string m_text;
+        bool m_bad_arguments = false;
+    };
+
+    // Decreases the indent of its logger when destroyed.
+    class indent_guard {
+    public:
+        explicit indent_guard(const component_logger& logger) : m_logger(&logger) {}
+        indent_guard(indent_guard&& other) noexcept : m_logger(other.m_logger) { other.m_logger = nullptr; }
+        indent_guard& operator=(indent_guard&&) = delete;
+        ~indent_guard();
+
+    private:
+        const component_logger* m_logger;
+    };
+
+    using ptr = std::unique_ptr<component_logger>;
+
+    component_logger(const logger& logger, const std::string& module, const std::string& component);
+    virtual ~component_logger() = default;
+    component_logger(const component_logger&) = delete;
+    component_logger& operator=(const component_logger&) = delete;
+
+    ptr component(const std::string& name) const;
+
+    formatter debug(boost::string_view text) const { return formatter(*this, 7, text); }
+    formatter info(boost::string_view text) const { return formatter(*this, 6, text); }
+    formatter warning(boost::string_view text) const { return formatter(*this, 4, text); }
+    formatter error(boost::string_view text) const { return formatter(*this, 3, text); }
+
+    indent_guard enter_scope(boost::string_view name) const;
+    indent_guard enter_scope(const source_location& location) const;
+    indent_guard enter_scope(const source_location& location, boost::string_view name) const;
+    indent_guard enter_function(const source_location& location) const;
+    indent_guard enter_function_short(const source_location& location, boost::string_view name) const;
+
+    // Only inside a catch block: logs the exception being handled.
+    void log_exception() const;
+    void log_exception(const source_location& location) const;
+    void log_exception(const located_exception& e) const;
+    void log_error(const boost::system::error_code& error, const source_location& location) const;
+
+    // Runs `f`; an exception escaping it is logged and goes no further.
+    bool execute(const std::function<void()>& f) const;
+
+    const logger& get_logger() const { return m_logger; }
+
+private:
+    friend class formatter;
+    friend class indent_guard;
+
+    std::string make_indent() const;
+    void emit(int level, const std::string& body, const boost::optional<timestamp>& ts) const;
+
+    mutable std::atomic<std::int32_t> m_indent{0};
+    const logger& m_logger;
+    std::string m_module_name;
+    std::string m_zmq_prefix;
+};
+
+// The process logger: owns the syslog connection and the debug socket, and is
+// itself the component logger of the process. Create exactly one, first
+// thing in main; it must outlive every component logger made from it.
+class logger : public component_logger {
+public:
+    logger(const std::string& name, const std::string& component);
+    ~logger() override;
+
+    bool is_debug() const { return m_debug; }
+    // In debug mode debug lines reach syslog and every line is also copied
+    // to standard error.
+    void set_debug(bool on);
+    bool is_writing_to_socket() const { return m_writing_to_socket; }
+    void set_writing_to_socket(bool on) { m_writing_to_socket = on; }
+    bool is_logger_enabled() const { return m_enable_logger; }
+
+    // Connects the debug PUSH socket; throws zmq::error_t on failure.
+    void connect(const std::string& address);
+
+    void write(int level, const std::string& syslog_line, const std::string& socket_line) const;
+
+private:
+    std::string m_module_name;
+    std::atomic<bool> m_debug{false};
+    std::atomic<bool> m_writing_to_socket{true};
+    bool m_enable_logger = true;
+    zmq::context_t m_zmq_context;
+    mutable std::mutex m_socket_mutex;
+    mutable zmq::socket_t m_debug_socket;
+};
+
+// Text of the exception being handled (call only inside a catch block).
+std::string exception_to_string();
+std::string exception_to_string(const located_exception& e);
+
+}  // namespace kel::libs::core

@@ -1,0 +1,123 @@
+#include "core/logger.h"
+
+#include <gtest/gtest.h>
+#include <zmq.hpp>
+
+#include <regex>
+
+namespace {
+
+using kel::libs::core::logger;
+
+// Reads the logger's debug stream through a real PULL socket.
+class logger_stream : public ::testing::Test {
+protected:
+    logger_stream() : m_pull(m_context, zmq::socket_type::pull), m_logger("quorvane", "main") {
+        m_pull.bind("tcp://127.0.0.1:*");
+        m_pull.set(zmq::sockopt::rcvtimeo, 10000);
+        m_logger.connect(m_pull.get(zmq::sockopt::last_endpoint));
+        // The connect itself logs at debug level; drain it.
+        next_line();
+    }
+
+    std::string next_line() {
+        zmq::message_t message;
+        if (!m_pull.recv(message))
+            return "<timeout>";
+        return message.to_string();
+    }
+
+    // The part of a line after "&module:component <date> ".
+    std::string body(const std::string& line) {
+        static const std::regex prefix(R"(^&quorvane:(\w+) \d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} )");
+        std::smatch m;
+        if (!std::regex_search(line, m, prefix))
+            return "<bad prefix: " + line + ">";
+        return m.suffix();
+    }
+
+    zmq::context_t m_context;
+    zmq::socket_t m_pull;
+    logger m_logger;
+};
+
+TEST_F(logger_stream, plain_message_with_arguments) {
+    m_logger.info("moved %1% to %2%") % std::string("a") % 42;
+    EXPECT_EQ(body(next_line()), "moved a to 42");
+}
+
+TEST_F(logger_stream, debug_lines_reach_the_socket_outside_debug_mode) {
+    ASSERT_FALSE(m_logger.is_debug());
+    m_logger.debug("quiet");
+    EXPECT_EQ(body(next_line()), "quiet");
+}
+
+TEST_F(logger_stream, scopes_indent_nested_lines) {
+    {
+        auto outer = m_logger.enter_scope("outer");
+        auto inner = m_logger.enter_scope("inner");
+        m_logger.info("deep");
+    }
+    m_logger.info("back");
+    EXPECT_EQ(body(next_line()), "outer");
+    EXPECT_EQ(body(next_line()), "    | inner");
+    EXPECT_EQ(body(next_line()), "        | deep");
+    EXPECT_EQ(body(next_line()), "back");
+}
+
+TEST_F(logger_stream, location_and_function_prefix_the_message) {
+    const kel::libs::core::source_location where(7, "/elsewhere/file.cpp", "void kel::a::b(int)");
+    m_logger.error("oops").location(where).short_function(where);
+    const auto line = body(next_line());
+    EXPECT_NE(line.find(":7 kel::a::b: oops"), std::string::npos) << line;
+}
+
+TEST_F(logger_stream, component_loggers_carry_their_name) {
+    auto component = m_logger.component("core");
+    component->warning("w");
+    EXPECT_EQ(next_line().rfind("&quorvane:core ", 0), 0u);
+}
+
+TEST_F(logger_stream, explicit_date_is_used) {
+    m_logger.info("x").date_time(kel::libs::core::timestamp(std::chrono::milliseconds(1700000000123)));
+    EXPECT_EQ(next_line(), "&quorvane:main 2023-11-14 22:13:20.123 x");
+}
+
+TEST_F(logger_stream, exceptions_are_described) {
+    try {
+        throw 42;
+    } catch (...) {
+        m_logger.log_exception();
+    }
+    EXPECT_EQ(body(next_line()), "Unknown exception");
+
+    try {
+        throw std::runtime_error("bad");
+    } catch (...) {
+        m_logger.log_exception();
+    }
+    EXPECT_EQ(body(next_line()), "std::exception::what(): bad");
+
+    try {
+        KEL_THROW("located");
+    } catch (...) {
+        m_logger.log_exception();
+    }
+    const auto line = body(next_line());
+    EXPECT_NE(line.find("logger_test.cpp:"), std::string::npos) << line;
+    EXPECT_EQ(line.substr(line.size() - 8), " located");
+}
+
+TEST_F(logger_stream, malformed_format_never_throws) {
+    m_logger.info("100% sure %1% %2%") % 1;
+    m_logger.info("%1%") % 1 % 2 % 3;
+    EXPECT_NE(next_line(), "<timeout>");
+    EXPECT_NE(next_line(), "<timeout>");
+}
+
+TEST_F(logger_stream, execute_swallows_and_logs) {
+    m_logger.execute([] { throw std::runtime_error("inside"); });
+    EXPECT_EQ(body(next_line()), "std::exception::what(): inside");
+}
+
+}  // namespace

@@ -1,0 +1,40 @@
+#include "service_runner.h"
+
+#include "core/logger.h"
+
+#include <syslog.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+const char* const service_name = "quorvane";
+
+// Reads "-c config_file"; the last -c wins and other arguments are ignored.
+// Exits with status 1 on a usage error.
+std::string parse_command_line(int argc, char* argv[]) {
+    std::string path;
+    int option = 0;
+    while ((option = getopt(argc, argv, "c:")) != -1) {
+        if (option != 'c') {
+            syslog(LOG_INFO, "Usage: %s -c config_file", argv[0]);
+            std::exit(1);
+        }
+        path = optarg;
+    }
+    if (path.empty()) {
+        syslog(LOG_ERR, "The configuration file is not defined! Usage: %s -c config_file\n", argv[0]);
+        std::exit(1);
+    }
+    return path;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    kel::libs::core::logger logger(service_name, "main");
+    const std::string config_path = parse_command_line(argc, argv);
+    return kel::run_service(config_path, logger);
+}

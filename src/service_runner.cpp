@@ -1,0 +1,64 @@
+#include "service_runner.h"
+
+#include "config.h"
+
+#include "core/core.h"
+#include "core/events_loop.h"
+#include "core/pid_file.h"
+
+#include <fstream>
+#include <memory>
+
+namespace kel {
+
+namespace {
+
+// Until the service components are assembled the process holds only what
+// keeps its loop alive and stops it on SIGINT or SIGTERM.
+class service {
+public:
+    service(libs::core::events_loop& loop, const config&, libs::core::logger&)
+        : m_signals(loop.stop_on_signals()), m_work(loop.create_work()) {}
+
+private:
+    libs::core::events_loop::signals_handle::ptr m_signals;
+    libs::core::events_loop::work::ptr m_work;
+};
+
+// Runs the loop until it returns normally; an exception escaping a handler
+// is logged and the loop resumes.
+void run_loop(libs::core::events_loop& loop, libs::core::logger& logger) {
+    for (;;) {
+        try {
+            loop.run();
+            return;
+        } catch (...) {
+            logger.log_exception();
+        }
+    }
+}
+
+}  // namespace
+
+int run_service(const std::string& config_path, libs::core::logger& logger) {
+    std::ifstream file(config_path);
+    std::unique_ptr<config> configuration;
+    libs::core::core::ptr core;
+    libs::core::events_loop::ptr loop;
+    std::unique_ptr<service> running;
+    try {
+        configuration = std::make_unique<config>(file);
+        libs::core::detail::check_pid(configuration->pidfile_path);
+        libs::core::detail::write_pid(configuration->pidfile_path);
+        core = libs::core::core::create(logger);
+        loop = core->create_events_loop("main loop");
+        running = std::make_unique<service>(*loop, *configuration, logger);
+    } catch (...) {
+        logger.log_exception();
+        return exit_failure;
+    }
+    run_loop(*loop, logger);
+    return exit_ok;
+}
+
+}  // namespace kel
