@@ -1,0 +1,220 @@
+#include "config_parser/config.h"
+
+#include <boost/optional/optional_io.hpp>
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace kel::libs::config {
+namespace {
+
+config::ptr parse(const std::string& text) {
+    std::istringstream stream(text);
+    return config::create<config::type::json>(stream);
+}
+
+std::string parse_error(const std::string& text) {
+    try {
+        parse(text);
+    } catch (const std::runtime_error& e) {
+        return e.what();
+    }
+    return "no error";
+}
+
+TEST(config_json, type_json_is_zero) {
+    EXPECT_EQ(static_cast<int>(type::json), 0);
+}
+
+TEST(config_json, invalid_json_cannot_be_parsed) {
+    EXPECT_EQ(parse_error("{\"a\": ").rfind("Cannot parse json: ", 0), 0u);
+    EXPECT_GT(parse_error("{\"a\": ").size(), std::string("Cannot parse json: ").size());
+}
+
+TEST(config_json, empty_stream_cannot_be_parsed) {
+    EXPECT_EQ(parse_error("").rfind("Cannot parse json: ", 0), 0u);
+}
+
+TEST(config_json, unreadable_stream_cannot_be_parsed) {
+    // A file that does not exist, and a directory, which opens but cannot be read.
+    for (const auto* path : {"/nonexistent-directory/config.json", "/"}) {
+        std::ifstream stream(path);
+        try {
+            config::create<type::json>(stream);
+            ADD_FAILURE() << "parsed " << path;
+        } catch (const std::runtime_error& e) {
+            EXPECT_EQ(std::string(e.what()).rfind("Cannot parse json: ", 0), 0u) << path;
+        }
+    }
+}
+
+TEST(config_json, scalars_convert_only_to_their_own_kind) {
+    auto c = parse(R"({"b": true, "i": 5, "d": 5.5, "s": "text", "n": null})");
+    const auto& root = c->get_root();
+    EXPECT_EQ(root.get<bool>("b"), true);
+    EXPECT_FALSE(root.get<int>("b"));
+    EXPECT_FALSE(root.get<std::string>("b"));
+    EXPECT_EQ(root.get<int>("i"), 5);
+    EXPECT_EQ(root.get<double>("i"), 5.0);
+    EXPECT_FALSE(root.get<bool>("i"));
+    EXPECT_FALSE(root.get<std::string>("i"));
+    EXPECT_EQ(root.get<double>("d"), 5.5);
+    EXPECT_FALSE(root.get<int>("d"));
+    EXPECT_EQ(root.get<std::string>("s"), std::string("text"));
+    EXPECT_FALSE(root.get<int>("s"));
+    EXPECT_FALSE(root.get<value::array>("s"));
+
+    auto null = root.get_value("n");
+    ASSERT_TRUE(null);
+    EXPECT_FALSE(null->as_bool());
+    EXPECT_FALSE(null->as_int());
+    EXPECT_FALSE(null->as_double());
+    EXPECT_FALSE(null->as_string());
+    EXPECT_FALSE(null->as_object());
+    EXPECT_FALSE(null->as_array());
+
+    EXPECT_FALSE(root.get_value("missing"));
+    EXPECT_FALSE(root.get<int>("missing"));
+}
+
+TEST(config_json, keys_of_a_dictionary_in_key_order) {
+    auto c = parse(R"({"b": 1, "a": {"y": 1, "x": 2}, "c": []})");
+    EXPECT_EQ(c->get_root().get_keys(), (std::vector<std::string>{"a", "b", "c"}));
+    auto a = c->get_root().get_value("a")->as_object();
+    ASSERT_TRUE(a);
+    EXPECT_EQ(a->get_keys(), (std::vector<std::string>{"x", "y"}));
+}
+
+TEST(config_json, integral_test_reads_a_whole_double_as_int) {
+    auto c = parse(R"({"whole": 5.0, "half": 5.5, "negative": -7})");
+    EXPECT_EQ(c->get_by_path<int>({"whole"}).value(), 5);
+    EXPECT_FALSE(c->get_by_path<int>({"half"}).ok());
+    EXPECT_EQ(c->get_by_path<int>({"negative"}).value(), -7);
+}
+
+TEST(config_json, number_outside_32_bits_is_not_an_int) {
+    auto c = parse(R"({"big": 4294967296, "small": -2147483649, "huge": 1e300, "max": 2147483647,
+                      "min": -2147483648, "nested": {"port": 99999999999}})");
+    EXPECT_EQ(c->get_by_path<int>({"max"}).value(), 2147483647);
+    EXPECT_EQ(c->get_by_path<int>({"min"}).value(), -2147483647 - 1);
+    EXPECT_EQ(c->get_by_path<int>({"big"}).reason(), "Can not find field <int>: big");
+    EXPECT_EQ(c->get_by_path<int>({"small"}).reason(), "Can not find field <int>: small");
+    EXPECT_EQ(c->get_by_path<int>({"huge"}).reason(), "Can not find field <int>: huge");
+    EXPECT_EQ(c->get_by_path<int>({"nested", "port"}).reason(), "Can not find field <int>: nested.port");
+    EXPECT_EQ(c->get_by_path<double>({"big"}).value(), 4294967296.0);
+}
+
+TEST(config_json, lookup_by_path_walks_nested_objects) {
+    auto c = parse(R"({"a": {"b": {"c": "deep", "flag": false}}})");
+    EXPECT_EQ(c->get_by_path<std::string>({"a", "b", "c"}).value(), "deep");
+    EXPECT_EQ(c->get_by_path<bool>({"a", "b", "flag"}).value(), false);
+}
+
+TEST(config_json, missing_and_mistyped_leaves_give_the_same_field_reason) {
+    auto c = parse(R"({"proxy": {"address": "host", "port": "5555"}})");
+    EXPECT_EQ(c->get_by_path<int>({"proxy", "port"}).reason(), "Can not find field <int>: proxy.port");
+    EXPECT_EQ(c->get_by_path<int>({"proxy", "absent"}).reason(), "Can not find field <int>: proxy.absent");
+    EXPECT_EQ(c->get_by_path<std::string>({"proxy", "none"}).reason(), "Can not find field <string>: proxy.none");
+    EXPECT_EQ(c->get_by_path<bool>({"proxy", "address"}).reason(), "Can not find field <bool>: proxy.address");
+    EXPECT_EQ(c->get_by_path<value::array>({"proxy"}).reason(), "Can not find field <array>: proxy");
+}
+
+TEST(config_json, missing_or_scalar_object_on_the_way_gives_the_object_reason) {
+    auto c = parse(R"({"a": {"b": 3, "c": {}}, "s": "text"})");
+    EXPECT_EQ(c->get_by_path<int>({"x", "y"}).reason(), "Can not find object <object>: x, path: x.y");
+    EXPECT_EQ(c->get_by_path<int>({"s", "y"}).reason(), "Can not find object <object>: s, path: s.y");
+    EXPECT_EQ(c->get_by_path<int>({"a", "b", "z"}).reason(), "Can not find object <object>: a.b, path: a.b.z");
+    EXPECT_EQ(c->get_by_path<int>({"a", "q", "r", "z"}).reason(),
+              "Can not find object <object>: a.q, path: a.q.r.z");
+    EXPECT_EQ(c->get_by_path<int>({"a", "c", "z"}).reason(), "Can not find field <int>: a.c.z");
+}
+
+TEST(config_json, one_element_path_never_gives_the_object_reason) {
+    auto c = parse(R"({"a": {"b": 1}})");
+    EXPECT_EQ(c->get_by_path<int>({"a"}).reason(), "Can not find field <int>: a");
+    EXPECT_EQ(c->get_by_path<int>({"x"}).reason(), "Can not find field <int>: x");
+}
+
+TEST(config_json, root_that_is_not_an_object_has_no_keys) {
+    for (const auto* text : {"[1, 2]", "42", "\"s\"", "null"}) {
+        auto c = parse(text);
+        EXPECT_TRUE(c->get_root().get_keys().empty()) << text;
+        EXPECT_EQ(c->get_by_path<int>({"a", "b"}).reason(), "Can not find object <object>: a, path: a.b") << text;
+    }
+}
+
+TEST(config_json, comments_are_accepted_and_dropped) {
+    auto c = parse(R"(// leading comment
+        {
+            /* block */ "a": 1, // trailing
+            "b": "x"
+        })");
+    EXPECT_EQ(c->get_root().get_keys(), (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(c->get_by_path<int>({"a"}).value(), 1);
+    EXPECT_EQ(c->get_by_path<std::string>({"b"}).value(), "x");
+}
+
+TEST(config_json, array_of_objects_through_as_array_and_as_object) {
+    auto c = parse(R"({"list": [{"name": "one"}, {"name": "two"}, 3, [4, [5]]]})");
+    auto items = c->get_by_path<value::array>({"list"});
+    ASSERT_TRUE(items.ok());
+    std::vector<std::string> names;
+    int count = 0;
+    for (const value& item : items.value()) {
+        ++count;
+        if (auto object = item.as_object())
+            names.push_back(object->get<std::string>("name").value_or("?"));
+    }
+    EXPECT_EQ(count, 4);
+    EXPECT_EQ(names, (std::vector<std::string>{"one", "two"}));
+
+    const value& nested = *std::prev(items.value().end());
+    auto inner = nested.as_array();
+    ASSERT_TRUE(inner);
+    EXPECT_EQ(inner->front().as_int(), 4);
+    EXPECT_EQ(inner->back().as_array()->front().as_int(), 5);
+}
+
+TEST(config_json, array_range_is_bidirectional) {
+    auto c = parse(R"({"list": [1, 2, 3]})");
+    std::vector<int> backwards;
+    auto items = c->get_by_path<value::array>({"list"}).value();
+    for (auto it = items.end(); it != items.begin();)
+        backwards.push_back((--it)->as_int().value());
+    EXPECT_EQ(backwards, (std::vector<int>{3, 2, 1}));
+}
+
+TEST(config_json, nodes_keep_their_address_while_the_tree_grows) {
+    std::string text = "{";
+    for (int i = 0; i < 200; ++i)
+        text += (i ? "," : "") + std::string("\"k") + std::to_string(i) + "\": {\"v\": [" + std::to_string(i) +
+                ", {\"w\": " + std::to_string(i) + "}]}";
+    text += "}";
+    auto c = parse(text);
+    for (int i = 0; i < 200; ++i) {
+        auto items = c->get_by_path<value::array>({"k" + std::to_string(i), "v"});
+        ASSERT_TRUE(items.ok());
+        EXPECT_EQ(items.value().front().as_int(), i);
+        EXPECT_EQ(items.value().back().as_object()->get<int>("w"), i);
+    }
+}
+
+TEST(config_json, empty_path_gives_a_field_reason) {
+    auto c = parse("{}");
+    EXPECT_EQ(c->get_by_path<int>({}).reason(), "Can not find field <int>: ");
+}
+
+TEST(config_json, lookups_chain_into_one_check) {
+    auto c = parse(R"({"a": {"x": 1}, "b": "text"})");
+    auto all = c->get_by_path<int>({"a", "x"}) + c->get_by_path<int>({"a", "y"}) +
+               c->get_by_path<std::string>({"b"}) + c->get_by_path<bool>({"z", "w"});
+    EXPECT_FALSE(all.ok());
+    EXPECT_EQ(all.reason(), "Can not find field <int>: a.y\nCan not find object <object>: z, path: z.w");
+}
+
+}  // namespace
+}  // namespace kel::libs::config

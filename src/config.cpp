@@ -1,0 +1,76 @@
+#include "config.h"
+
+#include "config_parser/config.h"
+#include "core/exception.h"
+
+#include <stdexcept>
+
+namespace kel {
+
+namespace {
+
+using parser = libs::config::config;
+
+constexpr const char* invalid_prefix = "Config file is invalid: ";
+
+parser::ptr parse(std::istream& stream) {
+    try {
+        return parser::create<parser::type::json>(stream);
+    } catch (const std::runtime_error& e) {
+        // Same text ("Cannot parse json: ..."), raised as the service's own
+        // exception so that it carries where it happened.
+        KEL_THROW(e.what());
+    }
+}
+
+std::string endpoint(const std::string& address, int port) {
+    return "tcp://" + address + ":" + std::to_string(port);
+}
+
+}  // namespace
+
+config::config(std::istream& stream) {
+    const auto document = parse(stream);
+    const auto& file = *document;
+
+    send_events_to_pubsub = file.get_by_path<bool>({"debug", "send_events_to_pubsub"}).try_get().value_or(true);
+    print_events_to_log = file.get_by_path<bool>({"debug", "print_events_to_log"}).try_get().value_or(false);
+    debug_output = file.get_by_path<bool>({"debug", "debug_output"}).try_get().value_or(false);
+
+    auto required = file.get_by_path<std::string>({"proxy", "address"}) +
+                    file.get_by_path<int>({"proxy", "output_port"}) +
+                    file.get_by_path<int>({"proxy", "input_port"}) +
+                    file.get_by_path<std::string>({"server", "protocol"}) +
+                    file.get_by_path<std::string>({"server", "address"}) +
+                    file.get_by_path<int>({"server", "timeout"}) +
+                    file.get_by_path<std::string>({"redis", "host"}) +
+                    file.get_by_path<int>({"redis", "port"}) +
+                    file.get_by_path<std::string>({"redis", "password"}) +
+                    file.get_by_path<std::string>({"system", "pidfile"}) +
+                    file.get_by_path<libs::config::value::array>({"ignored_zone_types"});
+    if (!required.ok())
+        KEL_THROW(invalid_prefix + required.reason());
+
+    const auto& [proxy_address, output_port, input_port, server_protocol, server_address, timeout, host, port,
+                 password, pidfile, zone_types] = required.value();
+    proxy_output = endpoint(proxy_address, output_port);
+    proxy_input = endpoint(proxy_address, input_port);
+    server_url = server_protocol + "://" + server_address;
+    server_timeout = timeout;
+    redis_host = host;
+    redis_port = port;
+    redis_password = password;
+    pidfile_path = pidfile;
+
+    std::size_t position = 0;
+    for (const auto& zone_type : zone_types) {
+        auto name = zone_type.as_string();
+        if (!name)
+            KEL_THROW(invalid_prefix + std::string("ignored_zone_types: not a string on pos: ") +
+                      std::to_string(position));
+        ignored_zone_types.insert(std::move(*name));
+        ++position;
+    }
+}
+
+}  // namespace kel

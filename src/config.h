@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstdint>
+#include <istream>
+#include <set>
+#include <string>
+
+namespace kel {
+
+// The service's configuration, read from a JSON file. Construction yields a
+// complete record or throws kel::libs::core::exception.
+struct config {
+    explicit config(std::istream& stream);
+
+    std::string proxy_output;  // "tcp://" proxy.address ":" proxy.output_port
+    std::string proxy_input;   // "tcp://" proxy.address ":" proxy.input_port
+    std::string server_url;    // server.protocol "://" server.address
+    std::int32_t server_timeout = 0;  // seconds
+    std::string redis_host;
+    std::int32_t redis_port = 0;
+    std::string redis_password;
+    std::string pidfile_path;
+    bool send_events_to_pubsub = true;
+    bool print_events_to_log = false;
+    bool debug_output = false;
+    std::set<std::string> ignored_zone_types;
+};
+
+}  // namespace kel
