@@ -1,0 +1,34 @@
+#include "context/trackable_object.h"
+
+#include <ostream>
+
+namespace kel::context {
+
+trackable_object::trackable_object(std::string uid,
+                                   kel::uid uid_bytes,
+                                   std::string project_uid,
+                                   bool responsive,
+                                   bool associated,
+                                   boost::optional<point> position,
+                                   boost::optional<std::string> sublocation_uid,
+                                   std::set<std::string> groups)
+    : m_uid(std::move(uid)),
+      m_uid_bytes(uid_bytes),
+      m_project_uid(std::move(project_uid)),
+      m_responsive(responsive),
+      m_associated(associated),
+      m_position(position),
+      m_sublocation_uid(std::move(sublocation_uid)),
+      m_groups(std::move(groups)) {}
+
+boost::optional<const std::string&> trackable_object::get_sublocation_uid() const {
+    if (!m_sublocation_uid)
+        return boost::none;
+    return *m_sublocation_uid;
+}
+
+std::ostream& operator<<(std::ostream& os, const trackable_object& object) {
+    return os << "trackable_object{ " << object.get_uid() << "}";
+}
+
+}  // namespace kel::context

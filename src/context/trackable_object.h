@@ -1,0 +1,71 @@
+#pragma once
+
+#include "context/point.h"
+#include "globals.h"
+
+#include <core/only_movable.h>
+
+#include <boost/optional.hpp>
+
+#include <iosfwd>
+#include <set>
+#include <string>
+#include <utility>
+
+namespace kel::context {
+
+// A tagged person or thing whose positions are tested against the zones.
+// A plain value owned by the trackable objects repository; moved in, never
+// copied. The uid and its 16-byte form never change.
+class trackable_object : public libs::core::only_movable {
+public:
+    // `uid_bytes` is expected to be parse_uid(uid); it is taken as given.
+    trackable_object(std::string uid,
+                     kel::uid uid_bytes,
+                     std::string project_uid,
+                     bool responsive,
+                     bool associated,
+                     boost::optional<point> position,
+                     boost::optional<std::string> sublocation_uid,
+                     std::set<std::string> groups);
+
+    const std::string& get_uid() const { return m_uid; }
+    const kel::uid& get_uid_bytes() const { return m_uid_bytes; }
+    const std::string& get_project_uid() const { return m_project_uid; }
+    bool get_responsive() const { return m_responsive; }
+    // Whether a tag is currently associated with the object.
+    bool get_associated() const { return m_associated; }
+    // The latest known position; none until one is known.
+    const boost::optional<point>& get_position() const { return m_position; }
+    // The position before the last update by a trackable-object change;
+    // none until first set.
+    const boost::optional<point>& get_last_position() const { return m_last_position; }
+    boost::optional<const std::string&> get_sublocation_uid() const;
+    const std::set<std::string>& get_groups() const { return m_groups; }
+    std::set<std::string>& get_groups() { return m_groups; }
+
+    void set_project_uid(std::string project_uid) { m_project_uid = std::move(project_uid); }
+    void set_responsive(bool responsive) { m_responsive = responsive; }
+    void set_associated(bool associated) { m_associated = associated; }
+    // An empty value forgets the position.
+    void set_position(boost::optional<point> position) { m_position = position; }
+    void set_last_position(point position) { m_last_position = position; }
+    void set_sublocation_uid(boost::optional<std::string> uid) { m_sublocation_uid = std::move(uid); }
+    void set_groups(std::set<std::string> groups) { m_groups = std::move(groups); }
+
+private:
+    std::string m_uid;
+    kel::uid m_uid_bytes;
+    std::string m_project_uid;
+    bool m_responsive;
+    bool m_associated;
+    boost::optional<point> m_position;
+    boost::optional<point> m_last_position;
+    boost::optional<std::string> m_sublocation_uid;
+    std::set<std::string> m_groups;
+};
+
+// Log form: "trackable_object{ <uid>}".
+std::ostream& operator<<(std::ostream& os, const trackable_object& object);
+
+}  // namespace kel::context

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "globals.h"
+
+#include <core/only_movable.h>
+
+#include <iosfwd>
+#include <string>
+
+namespace kel::context {
+
+class trackable_object;
+class zone;
+
+// The membership record of one trackable object in one zone, with its enter
+// and leave state. A plain value owned by the context's map of trackable
+// objects in zones; moved in, never copied. The key and the strings copied
+// at creation never change; only the four flags do.
+class trackable_object_in_zone : public libs::core::only_movable {
+public:
+    // All four flags start false.
+    trackable_object_in_zone(trackable_object_in_zone_uid uid,
+                             std::string trackable_object_uid,
+                             std::string zone_uid,
+                             std::string project_uid,
+                             std::string sublocation_uid,
+                             std::string zone_type_name);
+
+    // The object's uid bytes followed by parse_uid of the zone's uid.
+    static trackable_object_in_zone_uid make_uid(const trackable_object& object, const zone& zone);
+    static trackable_object_in_zone_uid make_uid(kel::uid object_uid, const std::string& zone_uid);
+
+    const trackable_object_in_zone_uid& get_uid() const { return m_uid; }
+    const std::string& get_trackable_object_uid() const { return m_trackable_object_uid; }
+    const std::string& get_zone_uid() const { return m_zone_uid; }
+    const std::string& get_project_uid() const { return m_project_uid; }
+    const std::string& get_sublocation_uid() const { return m_sublocation_uid; }
+    const std::string& get_zone_type_name() const { return m_zone_type_name; }
+    // The object is inside the zone as last decided.
+    bool is_in_zone() const { return m_in_zone; }
+    // An enter event was generated for the current stay.
+    bool is_event_generated() const { return m_event_is_generated; }
+    // A leave event was generated (keep-in zones).
+    bool is_leave_generated() const { return m_leave_is_generated; }
+    // The membership waits in the debouncing band after its last change.
+    bool is_in_debouncing_state() const { return m_in_debouncing_state; }
+
+    void set_in_zone(bool value) { m_in_zone = value; }
+    void set_event_generated(bool value) { m_event_is_generated = value; }
+    void set_leave_generated(bool value) { m_leave_is_generated = value; }
+    void set_in_debouncing_state(bool value) { m_in_debouncing_state = value; }
+    // Resets the four flags and nothing else.
+    void clear();
+
+private:
+    trackable_object_in_zone_uid m_uid;
+    std::string m_trackable_object_uid;
+    std::string m_zone_uid;
+    std::string m_project_uid;
+    std::string m_sublocation_uid;
+    std::string m_zone_type_name;
+    bool m_in_zone = false;
+    bool m_event_is_generated = false;
+    bool m_leave_is_generated = false;
+    bool m_in_debouncing_state = false;
+};
+
+// Log form: "trackable_object_in_zone{ tr: <object uid>, zone: <zone uid>}".
+std::ostream& operator<<(std::ostream& os, const trackable_object_in_zone& record);
+
+}  // namespace kel::context

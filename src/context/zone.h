@@ -1,0 +1,87 @@
+#pragma once
+
+#include "context/point.h"
+
+#include <core/only_movable.h>
+
+#include <boost/optional.hpp>
+
+#include <cstdint>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace kel::context {
+
+enum class shape : std::int32_t { POLYGON = 0, CIRCLE = 1 };
+
+// A zone of the site: a polygon, or a circle carried by a trackable object.
+// A plain value owned by the zones repository; moved in, never copied. The
+// uid never changes; is_keep_in() always agrees with the type name.
+class zone : public libs::core::only_movable {
+public:
+    using shape = ::kel::context::shape;
+
+    zone(std::string uid,
+         boost::optional<std::int32_t> radius,
+         std::string project_uid,
+         boost::optional<std::string> sublocation_uid,
+         boost::optional<std::string> trackable_object_uid,
+         boost::optional<std::vector<point>> points,
+         bool active,
+         shape shape,
+         std::string type_name,
+         bool default_allowed,
+         std::set<std::string> exceptions,
+         std::set<std::string> exceptions_groups);
+
+    const std::string& get_uid() const { return m_uid; }
+    // Radius of a circle zone in site units; none for zones without one.
+    boost::optional<std::int32_t> get_radius() const { return m_radius; }
+    const std::string& get_project_uid() const { return m_project_uid; }
+    boost::optional<const std::string&> get_sublocation_uid() const;
+    // Uid of the trackable object that carries the zone; a circle zone is
+    // centred on that object's current position.
+    boost::optional<const std::string&> get_trackable_object_uid() const;
+    // Vertices in order; the closing edge back to the first is implied.
+    boost::optional<const std::vector<point>&> get_points() const;
+    bool get_active() const { return m_active; }
+    shape get_shape() const { return m_shape; }
+    const std::string& get_type_name() const { return m_type_name; }
+    bool is_keep_in() const { return m_is_keep_in; }
+    bool get_default_allowed() const { return m_default_allowed; }
+    // Uids of trackable objects for which the default rule is reversed.
+    const std::set<std::string>& get_exceptions() const { return m_exceptions; }
+    // Uids of groups whose members are exceptions to the default rule.
+    const std::set<std::string>& get_exceptions_groups() const { return m_exceptions_groups; }
+
+    void set_radius(boost::optional<std::int32_t> radius) { m_radius = radius; }
+    void set_project_uid(std::string project_uid) { m_project_uid = std::move(project_uid); }
+    void set_sublocation_uid(boost::optional<std::string> uid) { m_sublocation_uid = std::move(uid); }
+    void set_trackable_object_uid(boost::optional<std::string> uid) { m_trackable_object_uid = std::move(uid); }
+    void set_points(boost::optional<std::vector<point>> points) { m_points = std::move(points); }
+    void set_active(bool active) { m_active = active; }
+    void set_shape(shape shape) { m_shape = shape; }
+    void set_type_name(std::string type_name);
+    void set_default_allowed(bool default_allowed) { m_default_allowed = default_allowed; }
+    void set_exceptions(std::set<std::string> exceptions) { m_exceptions = std::move(exceptions); }
+    void set_exceptions_groups(std::set<std::string> groups) { m_exceptions_groups = std::move(groups); }
+
+private:
+    std::string m_uid;
+    boost::optional<std::int32_t> m_radius;
+    std::string m_project_uid;
+    boost::optional<std::string> m_sublocation_uid;
+    boost::optional<std::string> m_trackable_object_uid;
+    boost::optional<std::vector<point>> m_points;
+    bool m_active;
+    shape m_shape;
+    std::string m_type_name;
+    bool m_is_keep_in;
+    bool m_default_allowed;
+    std::set<std::string> m_exceptions;
+    std::set<std::string> m_exceptions_groups;
+};
+
+}  // namespace kel::context

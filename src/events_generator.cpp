@@ -1,0 +1,326 @@
+#include "events_generator.h"
+
+#include "context_save_restore.h"
+#include "events_sender.h"
+#include "zones_index.h"
+
+#include <algorithm>
+
+namespace kel {
+
+using context::trackable_object;
+using context::zone;
+using libs::core::timestamp;
+
+namespace {
+
+bool same_sublocation(const boost::optional<const std::string&>& a, const boost::optional<const std::string&>& b) {
+    return a && b && *a == *b;
+}
+
+bool intersects(const std::set<std::string>& a, const std::set<std::string>& b) {
+    auto i = a.begin();
+    auto j = b.begin();
+    while (i != a.end() && j != b.end()) {
+        if (*i < *j)
+            ++i;
+        else if (*j < *i)
+            ++j;
+        else
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+events_generator::events_generator(context::context& context, context_save_restore& save_restore,
+                                   events_sender& sender, zones_index& index, const libs::core::logger& logger,
+                                   std::set<std::string> ignored_zones_types)
+    : m_context(context),
+      m_context_save_restore(save_restore),
+      m_events_sender(sender),
+      m_zones_index(index),
+      m_logger(logger),
+      m_zones_subscription(context.get_zones().subscribe(*this)),
+      m_trackable_objects_subscription(context.get_trackable_objects().subscribe(*this)),
+      m_ignored_zones_types(std::move(ignored_zones_types)) {}
+
+events_generator::~events_generator() = default;
+
+void events_generator::after_creating(const zone& z, timestamp ts) {
+    after_updating(z, ts);
+}
+
+void events_generator::after_creating(const trackable_object& o, timestamp ts) {
+    after_updating(o, ts);
+}
+
+void events_generator::after_updating(const zone& z, timestamp ts) {
+    m_zones_index.on_zone_update(z);
+    auto queue = m_events_sender.create_queue();
+    for (const trackable_object& object : m_context.get_trackable_objects().get_range())
+        update_events(*queue, object, z, ts);
+}
+
+void events_generator::after_updating(const trackable_object& o, timestamp ts) {
+    m_zones_index.on_trackable_update(o);
+    auto queue = m_events_sender.create_queue();
+    update_events(*queue, o, ts);
+    const auto group = m_context.get_multi_tiered_zones().try_get(o.get_uid());
+    if (!group || !group->has_zones())
+        return;
+    // The zones this object carries moved with it: every object may have
+    // entered or left them.
+    const zone& carried = m_context.get_zones().get(*group->zones().begin());
+    for (const trackable_object& object : m_context.get_trackable_objects().get_range())
+        update_events(*queue, object, carried, ts);
+}
+
+void events_generator::before_deleting(const zone& z, timestamp ts) {
+    m_zones_index.on_zone_delete(z);
+    auto queue = m_events_sender.create_queue();
+    for (const trackable_object& object : m_context.get_trackable_objects().get_range())
+        clear_event(*queue, object, z, ts);
+}
+
+void events_generator::before_deleting(const trackable_object& o, timestamp ts) {
+    m_zones_index.on_trackable_delete(o);
+    auto queue = m_events_sender.create_queue();
+    for (const zone& z : m_context.get_zones().get_range())
+        clear_event(*queue, o, z, ts);
+}
+
+void events_generator::update_events(events_queue& queue, const trackable_object& object, timestamp ts) {
+    auto candidates = m_zones_index.get_related_zones(object);
+    const auto& keep_in = m_zones_index.get_keep_in_zones();
+    candidates.insert(keep_in.begin(), keep_in.end());
+    const auto by_position = m_zones_index.get_zones_by_position(object);
+    candidates.insert(by_position.begin(), by_position.end());
+    update_events(queue, object, zones_range(candidates.begin(), candidates.end()), ts);
+}
+
+void events_generator::update_events(events_queue& queue, const trackable_object& object, const zone& z,
+                                     timestamp ts) {
+    const auto& owner = z.get_trackable_object_uid();
+    const auto group = owner ? m_context.get_multi_tiered_zones().try_get(*owner) : boost::none;
+    if (!group) {
+        update_events(queue, object, zones_range{std::cref(z)}, ts);
+        return;
+    }
+    zones_range tiers;
+    for (const auto& uid : group->zones()) {
+        const auto tier = m_context.get_zones().try_get(uid);
+        tiers.push_back(tier ? std::cref(*tier) : std::cref(z));
+    }
+    update_events(queue, object, tiers, ts);
+}
+
+void events_generator::update_events(events_queue& queue, const trackable_object& object, const zones_range& zones,
+                                     timestamp ts) {
+    for (const zone& z : zones)
+        update_membership(queue, object, z, ts);
+    if (!object.get_position())
+        return;
+    auto& map = records();
+    for (const zone& z : zones) {
+        auto found = map.find(record::make_uid(object, z));
+        if (found != map.end())
+            decide_event(queue, found->second, object, z, ts);
+    }
+}
+
+// Pass 1 for one pair: classify it as CLEAR, ELSEWHERE or MEMBERSHIP and
+// move its membership state.
+void events_generator::update_membership(events_queue& queue, const trackable_object& object, const zone& z,
+                                         timestamp ts) {
+    const auto object_sublocation = object.get_sublocation_uid();
+    const auto zone_sublocation = z.get_sublocation_uid();
+    if (!z.is_keep_in()) {
+        if (!same_sublocation(zone_sublocation, object_sublocation)) {
+            if (records().count(record::make_uid(object, z)))
+                clear_event(queue, object, z, ts);
+            return;
+        }
+    } else {
+        if (z.get_project_uid() != object.get_project_uid())
+            return;
+        if (!object_sublocation) {
+            if (records().count(record::make_uid(object, z)))
+                clear_event(queue, object, z, ts);
+            return;
+        }
+        if (!same_sublocation(zone_sublocation, object_sublocation)) {
+            auto& r = ensure_to_in_zone_exists(record::make_uid(object, z), object, z);
+            r.set_in_zone(false);
+            r.set_in_debouncing_state(false);
+            save(r, z);
+            return;
+        }
+    }
+    const auto& position = object.get_position();
+    if (!position)
+        return;
+    update_membership_state(ensure_to_in_zone_exists(record::make_uid(object, z), object, z), *position, z);
+}
+
+void events_generator::update_membership_state(record& r, const context::point& p, const zone& z) {
+    if (r.is_in_debouncing_state()) {
+        switch (polygon_in_zone(p, z)) {
+        case polygon_state::inside:
+            r.set_in_zone(true);
+            break;
+        case polygon_state::outside:
+            r.set_in_zone(false);
+            break;
+        case polygon_state::partially_inside:
+            return;
+        }
+        r.set_in_debouncing_state(false);
+        save(r, z);
+        return;
+    }
+    const bool inside = point_in_zone(p, z);
+    if (inside == r.is_in_zone())
+        return;
+    r.set_in_zone(inside);
+    r.set_in_debouncing_state(true);
+    save(r, z);
+}
+
+// Pass 2 for one pair: the first matching row of the decision table.
+void events_generator::decide_event(events_queue& queue, record& r, const trackable_object& object, const zone& z,
+                                    timestamp ts) {
+    const bool allowed = is_event_allowed(object, z);
+    const bool in = r.is_in_zone();
+    const bool keep = z.is_keep_in();
+    if (in && allowed) {
+        if (!r.is_event_generated() && is_smallest_buffer(object, z))
+            generate_enter(queue, r, object, z, ts);
+        return;
+    }
+    if (r.is_event_generated()) {
+        generate_leave(queue, r, object, z, ts);
+        if (!allowed && keep) {
+            r.set_leave_generated(false);
+            save(r, z);
+        }
+        return;
+    }
+    if (!allowed) {
+        if (keep) {
+            r.set_leave_generated(false);
+            save(r, z);
+        }
+        return;
+    }
+    // Outside, allowed, no ENTER outstanding: a keep-in zone owes one LEAVE.
+    if (keep && !r.is_leave_generated())
+        generate_leave(queue, r, object, z, ts);
+}
+
+void events_generator::clear_event(events_queue& queue, const trackable_object& object, const zone& z,
+                                   timestamp ts) {
+    auto& map = records();
+    const auto uid = record::make_uid(object, z);
+    auto found = map.find(uid);
+    if (found != map.end()) {
+        auto& r = found->second;
+        if (r.is_event_generated())
+            generate_leave(queue, r, object, z, ts);
+        r.clear();
+        save(r, z);
+    }
+    map.erase(uid);
+}
+
+events_generator::record& events_generator::ensure_to_in_zone_exists(const context::trackable_object_in_zone_uid& uid,
+                                                                     const trackable_object& object, const zone& z) {
+    auto& map = records();
+    auto found = map.find(uid);
+    if (found != map.end())
+        return found->second;
+    const auto sublocation = object.get_sublocation_uid();
+    return map.emplace(uid, record(uid, object.get_uid(), z.get_uid(), object.get_project_uid(),
+                                   sublocation ? *sublocation : std::string(), z.get_type_name()))
+        .first->second;
+}
+
+bool events_generator::is_event_allowed(const trackable_object& object, const zone& z) const {
+    if (!z.get_active())
+        return false;
+    const auto& owner_uid = z.get_trackable_object_uid();
+    if (owner_uid) {
+        const auto owner = m_context.get_trackable_objects().try_get(*owner_uid);
+        if (owner && !(owner->get_associated() && owner->get_responsive()))
+            return false;
+    }
+    if (!(object.get_responsive() && object.get_associated()))
+        return false;
+    if (m_ignored_zones_types.count(z.get_type_name()))
+        return false;
+    if (owner_uid && *owner_uid == object.get_uid())
+        return false;
+    return is_exception(object, z) ? z.get_default_allowed() : !z.get_default_allowed();
+}
+
+bool events_generator::is_exception(const trackable_object& object, const zone& z) const {
+    return z.get_exceptions().count(object.get_uid()) || intersects(object.get_groups(), z.get_exceptions_groups());
+}
+
+bool events_generator::is_smallest_buffer(const trackable_object& object, const zone& z) const {
+    const auto& owner = z.get_trackable_object_uid();
+    if (!owner)
+        return true;
+    const auto group = m_context.get_multi_tiered_zones().try_get(*owner);
+    if (!group)
+        return true;
+    const auto radius = z.get_radius();
+    if (!radius)
+        return true;
+    const auto& map = m_context.get_trackable_objects_in_zones();
+    for (const auto& uid : group->zones()) {
+        const auto other = m_context.get_zones().try_get(uid);
+        if (!other)
+            continue;
+        const auto found = map.find(record::make_uid(object, *other));
+        if (found == map.end() || !found->second.is_in_zone())
+            continue;
+        const auto other_radius = other->get_radius();
+        if (!other_radius || *other_radius < *radius)
+            return false;
+    }
+    return true;
+}
+
+void events_generator::generate_enter(events_queue& queue, record& r, const trackable_object& object, const zone& z,
+                                      timestamp ts) {
+    r.set_event_generated(true);
+    queue.send_enter(r, object, ts);
+    save(r, z);
+    m_logger.debug("GENERATE ENTER");
+}
+
+void events_generator::generate_leave(events_queue& queue, record& r, const trackable_object& object, const zone& z,
+                                      timestamp ts) {
+    r.set_event_generated(false);
+    if (z.is_keep_in())
+        r.set_leave_generated(true);
+    queue.send_leave(r, object, ts);
+    save(r, z);
+    m_logger.debug("GENERATE LEAVE");
+}
+
+void events_generator::save(const record& r, const zone& z) {
+    m_context_save_restore.save(r, z);
+}
+
+bool events_generator::point_in_zone(const context::point& p, const zone& z) const {
+    return kel::point_in_zone(p, z, m_context);
+}
+
+polygon_state events_generator::polygon_in_zone(const context::point& p, const zone& z) const {
+    return kel::polygon_in_zone(p, z, m_context);
+}
+
+}  // namespace kel

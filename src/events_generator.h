@@ -1,0 +1,96 @@
+#pragma once
+
+#include "context/context.h"
+#include "zone_geometry.h"
+
+#include "core/logger.h"
+#include "core/timestamp.h"
+
+#include <context_utils/objects_repository.h>
+
+#include <functional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace kel {
+
+class context_save_restore;
+class events_queue;
+class events_sender;
+class zones_index;
+
+// Decides when a trackable object enters or leaves a zone. Driven only by
+// the change notifications of the zones and trackable objects repositories:
+// each notification takes one events queue, re-evaluates the affected
+// object-zone pairs, saves every changed record and releases the queue, which
+// sends the batch (also when an exception leaves the notification).
+//
+// Membership of every zone of a batch is settled first (pass 1) and events
+// are decided afterwards (pass 2), so that the smallest-buffer rule of a
+// multi-tiered zone sees the membership of all its tiers.
+//
+// The context, persistence, sender and index must outlive the generator;
+// its subscriptions end with it.
+class events_generator : public libs::context_utils::objects_repository<context::zone>::observer,
+                         public libs::context_utils::objects_repository<context::trackable_object>::observer {
+public:
+    events_generator(context::context& context, context_save_restore& save_restore, events_sender& sender,
+                     zones_index& index, const libs::core::logger& logger, std::set<std::string> ignored_zones_types);
+    ~events_generator() override;
+    events_generator(const events_generator&) = delete;
+    events_generator& operator=(const events_generator&) = delete;
+
+    void after_creating(const context::zone& zone, libs::core::timestamp ts) override;
+    void after_updating(const context::zone& zone, libs::core::timestamp ts) override;
+    void before_deleting(const context::zone& zone, libs::core::timestamp ts) override;
+    void after_creating(const context::trackable_object& object, libs::core::timestamp ts) override;
+    void after_updating(const context::trackable_object& object, libs::core::timestamp ts) override;
+    void before_deleting(const context::trackable_object& object, libs::core::timestamp ts) override;
+
+    bool point_in_zone(const context::point& p, const context::zone& zone) const;
+    polygon_state polygon_in_zone(const context::point& p, const context::zone& zone) const;
+
+private:
+    using zones_range = std::vector<std::reference_wrapper<const context::zone>>;
+    using record = context::trackable_object_in_zone;
+
+    void update_events(events_queue& queue, const context::trackable_object& object, libs::core::timestamp ts);
+    void update_events(events_queue& queue, const context::trackable_object& object, const context::zone& zone,
+                       libs::core::timestamp ts);
+    void update_events(events_queue& queue, const context::trackable_object& object, const zones_range& zones,
+                       libs::core::timestamp ts);
+
+    void update_membership(events_queue& queue, const context::trackable_object& object, const context::zone& zone,
+                           libs::core::timestamp ts);
+    void update_membership_state(record& r, const context::point& p, const context::zone& zone);
+    void decide_event(events_queue& queue, record& r, const context::trackable_object& object,
+                      const context::zone& zone, libs::core::timestamp ts);
+
+    void clear_event(events_queue& queue, const context::trackable_object& object, const context::zone& zone,
+                     libs::core::timestamp ts);
+    record& ensure_to_in_zone_exists(const context::trackable_object_in_zone_uid& uid,
+                                     const context::trackable_object& object, const context::zone& zone);
+    bool is_event_allowed(const context::trackable_object& object, const context::zone& zone) const;
+    bool is_exception(const context::trackable_object& object, const context::zone& zone) const;
+    bool is_smallest_buffer(const context::trackable_object& object, const context::zone& zone) const;
+    void generate_enter(events_queue& queue, record& r, const context::trackable_object& object,
+                        const context::zone& zone, libs::core::timestamp ts);
+    void generate_leave(events_queue& queue, record& r, const context::trackable_object& object,
+                        const context::zone& zone, libs::core::timestamp ts);
+    void save(const record& r, const context::zone& zone);
+
+    context::trackable_objects_in_zones& records() { return m_context.take_trackable_objects_in_zones(); }
+
+    context::context& m_context;
+    context_save_restore& m_context_save_restore;
+    events_sender& m_events_sender;
+    zones_index& m_zones_index;
+    const libs::core::logger& m_logger;
+    libs::context_utils::objects_repository<context::zone>::subscription_handle m_zones_subscription;
+    libs::context_utils::objects_repository<context::trackable_object>::subscription_handle
+        m_trackable_objects_subscription;
+    std::set<std::string> m_ignored_zones_types;
+};
+
+}  // namespace kel

@@ -1,0 +1,171 @@
+#include "zone_geometry.h"
+
+#include "context/context.h"
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <limits>
+#include <vector>
+
+namespace kel {
+namespace {
+
+// A difference of two 32-bit coordinates needs 33 bits and the product of
+// two such differences 66, beyond 64 at the limits of the int range.
+__extension__ typedef __int128 wide;
+
+// A sample position: wider than a point, so that the footprint around any
+// 32-bit position is exact.
+struct position {
+    std::int64_t x;
+    std::int64_t y;
+};
+
+struct offset {
+    std::int64_t dx;
+    std::int64_t dy;
+};
+
+// Corners of a regular hexagon of circumradius about 172, in test order.
+constexpr std::array<offset, 6> footprint = {{{-150, -86}, {0, 172}, {150, -86}, {-150, 86}, {0, -172}, {150, 86}}};
+
+constexpr std::int64_t envelope_margin = 500;
+
+struct bounds {
+    std::int64_t min_x;
+    std::int64_t min_y;
+    std::int64_t max_x;
+    std::int64_t max_y;
+};
+
+// Signed crossing of the edge vi -> vj by the ray from p towards decreasing
+// x: +1 for a downward edge with p on its left, -1 for an upward edge with p
+// on its right. Horizontal edges and edges through p's line from one side
+// only (both ends below, or both on or above) contribute nothing.
+int crossing(position p, const context::point& vi, const context::point& vj) {
+    if (vi.get_y() == vj.get_y())
+        return 0;
+    const std::int64_t dyi = vi.get_y() - p.y;
+    const std::int64_t dyj = vj.get_y() - p.y;
+    if ((dyi < 0) == (dyj < 0))
+        return 0;
+    const std::int64_t edge_dx = std::int64_t{vj.get_x()} - vi.get_x();
+    const std::int64_t edge_dy = std::int64_t{vj.get_y()} - vi.get_y();
+    const wide cross = wide{vi.get_x() - p.x} * edge_dy - wide{dyi} * edge_dx;
+    if (edge_dy < 0 && cross > 0)
+        return 1;
+    if (edge_dy > 0 && cross < 0)
+        return -1;
+    return 0;
+}
+
+bool in_polygon(position p, const std::vector<context::point>& vertices) {
+    if (vertices.size() < 3)
+        return false;
+    int winding = 0;
+    for (std::size_t i = 0; i < vertices.size(); ++i)
+        winding += crossing(p, vertices[i], vertices[(i + 1) % vertices.size()]);
+    return winding != 0;
+}
+
+bool in_circle(position p, const context::point& centre, boost::optional<std::int32_t> radius) {
+    const wide dx = p.x - centre.get_x();
+    const wide dy = p.y - centre.get_y();
+    const wide r = radius.value_or(0);
+    return dx * dx + dy * dy < r * r;
+}
+
+boost::optional<context::point> carrier_position(const context::zone& z, const context::context& ctx) {
+    const auto carrier_uid = z.get_trackable_object_uid();
+    if (!carrier_uid)
+        return boost::none;
+    const auto carrier = ctx.get_trackable_objects().try_get(*carrier_uid);
+    if (!carrier)
+        return boost::none;
+    return carrier->get_position();
+}
+
+bool position_in_zone(position p, const context::zone& z, const context::context& ctx) {
+    switch (z.get_shape()) {
+        case context::shape::POLYGON: {
+            const auto vertices = z.get_points();
+            return vertices && in_polygon(p, *vertices);
+        }
+        case context::shape::CIRCLE: {
+            const auto centre = carrier_position(z, ctx);
+            return centre && in_circle(p, *centre, z.get_radius());
+        }
+    }
+    return false;
+}
+
+boost::optional<bounds> polygon_bounds(const context::zone& z) {
+    const auto vertices = z.get_points();
+    if (!vertices || vertices->empty())
+        return boost::none;
+    const context::point& first = vertices->front();
+    bounds result{first.get_x(), first.get_y(), first.get_x(), first.get_y()};
+    for (const context::point& v : *vertices) {
+        result.min_x = std::min<std::int64_t>(result.min_x, v.get_x());
+        result.min_y = std::min<std::int64_t>(result.min_y, v.get_y());
+        result.max_x = std::max<std::int64_t>(result.max_x, v.get_x());
+        result.max_y = std::max<std::int64_t>(result.max_y, v.get_y());
+    }
+    return result;
+}
+
+boost::optional<bounds> circle_bounds(const context::zone& z, const context::context& ctx) {
+    const auto centre = carrier_position(z, ctx);
+    const auto radius = z.get_radius();
+    if (!centre || !radius)
+        return boost::none;
+    const std::int64_t r = *radius < 0 ? -std::int64_t{*radius} : *radius;
+    return bounds{centre->get_x() - r, centre->get_y() - r, centre->get_x() + r, centre->get_y() + r};
+}
+
+int clamp_to_int(std::int64_t value) {
+    return static_cast<int>(std::clamp<std::int64_t>(value, std::numeric_limits<int>::min(),
+                                                     std::numeric_limits<int>::max()));
+}
+
+index_box widened(const bounds& b) {
+    return index_box(index_point(clamp_to_int(b.min_x - envelope_margin), clamp_to_int(b.min_y - envelope_margin)),
+                     index_point(clamp_to_int(b.max_x + envelope_margin), clamp_to_int(b.max_y + envelope_margin)));
+}
+
+}  // namespace
+
+bool point_in_zone(const context::point& p, const context::zone& z, const context::context& ctx) {
+    return position_in_zone({p.get_x(), p.get_y()}, z, ctx);
+}
+
+polygon_state polygon_in_zone(const context::point& p, const context::zone& z, const context::context& ctx) {
+    std::size_t inside = 0;
+    for (const offset& o : footprint) {
+        if (position_in_zone({p.get_x() + o.dx, p.get_y() + o.dy}, z, ctx))
+            ++inside;
+    }
+    if (inside == footprint.size())
+        return polygon_state::inside;
+    if (inside == 0)
+        return polygon_state::outside;
+    return polygon_state::partially_inside;
+}
+
+boost::optional<index_box> envelope(const context::zone& z, const context::context& ctx) {
+    boost::optional<bounds> b;
+    switch (z.get_shape()) {
+        case context::shape::POLYGON:
+            b = polygon_bounds(z);
+            break;
+        case context::shape::CIRCLE:
+            b = circle_bounds(z, ctx);
+            break;
+    }
+    if (!b)
+        return boost::none;
+    return widened(*b);
+}
+
+}  // namespace kel

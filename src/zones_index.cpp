@@ -1,0 +1,142 @@
+#include "zones_index.h"
+
+#include "context_save_restore.h"
+#include "events_sender.h"
+
+#include <boost/geometry/index/predicates.hpp>
+
+#include <iterator>
+
+namespace kel {
+
+namespace bgi = boost::geometry::index;
+
+namespace {
+
+bool same_box(const index_box& a, const index_box& b) {
+    return a.min_corner().get<0>() == b.min_corner().get<0>() && a.min_corner().get<1>() == b.min_corner().get<1>() &&
+           a.max_corner().get<0>() == b.max_corner().get<0>() && a.max_corner().get<1>() == b.max_corner().get<1>();
+}
+
+bool strictly_contains(const index_box& box, int x, int y) {
+    return box.min_corner().get<0>() < x && x < box.max_corner().get<0>() && box.min_corner().get<1>() < y &&
+           y < box.max_corner().get<1>();
+}
+
+bool in_play(const context::trackable_object_in_zone& record) {
+    return record.is_in_zone() || record.is_event_generated() || record.is_in_debouncing_state();
+}
+
+}  // namespace
+
+zones_index::zones_index(context_save_restore& save_restore, events_sender& sender, const context::context& context,
+                         const libs::core::logger& logger)
+    : m_context(context), m_logger(logger) {
+    m_on_save_connection = save_restore.do_on_save(
+        [this](const context::trackable_object_in_zone& record, boost::optional<const context::zone&> zone) {
+            on_save(record, zone);
+        });
+    m_on_enter_event_connection = sender.do_on_enter_event(
+        [this](const context::trackable_object_in_zone& record, boost::optional<const context::trackable_object&>,
+               libs::core::timestamp) { on_enter_event(record); });
+    m_on_leave_event_connection = sender.do_on_leave_event(
+        [this](const context::trackable_object_in_zone& record, boost::optional<const context::trackable_object&>,
+               libs::core::timestamp) { on_leave_event(record); });
+}
+
+zones_index::~zones_index() = default;
+
+void zones_index::on_zone_update(const context::zone& zone) {
+    // A zone that stops being keep-in stays in the set until it is deleted;
+    // it is then merely evaluated more often than needed.
+    if (zone.is_keep_in())
+        m_keep_in_zones.insert(zone);
+    const auto box = envelope(zone, m_context);
+    if (!box)
+        return;
+    auto indexed = m_indexed_zones.find(&zone);
+    if (indexed != m_indexed_zones.end()) {
+        if (same_box(indexed->second, *box))
+            return;
+        m_index.remove(value(indexed->second, &zone));
+        indexed->second = *box;
+    } else {
+        m_indexed_zones.emplace(&zone, *box);
+    }
+    m_index.insert(value(*box, &zone));
+}
+
+void zones_index::on_zone_delete(const context::zone& zone) {
+    auto indexed = m_indexed_zones.find(&zone);
+    if (indexed != m_indexed_zones.end()) {
+        m_index.remove(value(indexed->second, &zone));
+        m_indexed_zones.erase(indexed);
+    }
+    m_keep_in_zones.erase(zone);
+    // Records of objects that are not in the repository (restored ones, say)
+    // are not cleared with the zone; no reference to it may survive it.
+    for (auto& related : m_related_zones)
+        related.second.erase(zone);
+}
+
+template <typename F>
+void zones_index::for_each_carried_zone(const context::trackable_object& object, F f) {
+    const auto group = m_context.get_multi_tiered_zones().try_get(object.get_uid());
+    if (!group)
+        return;
+    for (const auto& zone_uid : group->zones()) {
+        if (const auto zone = m_context.get_zones().try_get(zone_uid))
+            f(*zone);
+    }
+}
+
+void zones_index::on_trackable_update(const context::trackable_object& object) {
+    for_each_carried_zone(object, [this](const context::zone& zone) { on_zone_update(zone); });
+}
+
+void zones_index::on_trackable_delete(const context::trackable_object& object) {
+    for_each_carried_zone(object, [this](const context::zone& zone) { on_zone_delete(zone); });
+}
+
+zones_index::zones zones_index::get_related_zones(const context::trackable_object& object) const {
+    const auto found = m_related_zones.find(object.get_uid_bytes());
+    return found == m_related_zones.end() ? zones{} : found->second;
+}
+
+zones_index::zones zones_index::get_zones_by_position(const context::trackable_object& object) const {
+    const auto& position = object.get_position() ? object.get_position() : object.get_last_position();
+    zones result;
+    if (!position)
+        return result;
+    const int x = position->get_x();
+    const int y = position->get_y();
+    const index_point p(x, y);
+    for (auto it = m_index.qbegin(bgi::intersects(p)); it != m_index.qend(); ++it) {
+        if (strictly_contains(it->first, x, y))
+            result.insert(*it->second);
+    }
+    return result;
+}
+
+void zones_index::on_save(const context::trackable_object_in_zone& record,
+                          boost::optional<const context::zone&> zone) {
+    if (!zone)
+        return;
+    auto& related = m_related_zones[parse_uid(record.get_trackable_object_uid())];
+    if (in_play(record))
+        related.insert(*zone);
+    else
+        related.erase(*zone);
+}
+
+void zones_index::on_enter_event(const context::trackable_object_in_zone& record) {
+    if (const auto zone = m_context.get_zones().try_get(record.get_zone_uid()))
+        on_save(record, *zone);
+}
+
+void zones_index::on_leave_event(const context::trackable_object_in_zone& record) {
+    if (const auto zone = m_context.get_zones().try_get(record.get_zone_uid()))
+        on_save(record, *zone);
+}
+
+}  // namespace kel

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "context/context.h"
+#include "globals.h"
+#include "zone_geometry.h"
+
+#include "core/logger.h"
+#include "core/timestamp.h"
+
+// The R-tree dispatches to these algorithms for its box values.
+#include <boost/geometry/algorithms/covered_by.hpp>
+#include <boost/geometry/algorithms/equals.hpp>
+#include <boost/geometry/algorithms/intersects.hpp>
+#include <boost/geometry/index/rtree.hpp>
+#include <boost/optional.hpp>
+#include <boost/signals2/connection.hpp>
+
+#include <functional>
+#include <set>
+#include <unordered_map>
+#include <utility>
+
+namespace kel {
+
+class context_save_restore;
+class events_sender;
+
+// Which zones the events generator must evaluate for a trackable object:
+// the zones whose widened box contains the object's position (an R-tree
+// query), the zones in which the object has a membership in play (kept from
+// the save and event signals), and every keep-in zone.
+//
+// Zone references point into the zones repository; the generator calls
+// on_zone_delete before a zone is removed, so none dangles. The context, the
+// persistence and the sender must outlive the index.
+class zones_index {
+public:
+    struct by_identity {
+        bool operator()(const context::zone& a, const context::zone& b) const { return &a < &b; }
+    };
+    using zones = std::set<std::reference_wrapper<const context::zone>, by_identity>;
+
+    zones_index(context_save_restore& save_restore, events_sender& sender, const context::context& context,
+                const libs::core::logger& logger);
+    virtual ~zones_index();
+    zones_index(const zones_index&) = delete;
+    zones_index& operator=(const zones_index&) = delete;
+
+    void on_zone_update(const context::zone& zone);
+    void on_zone_delete(const context::zone& zone);
+    // Carried zones follow their carrier: its multi-tiered zone's members
+    // are re-filed (or, on delete, taken out of the index).
+    void on_trackable_update(const context::trackable_object& object);
+    void on_trackable_delete(const context::trackable_object& object);
+
+    zones get_related_zones(const context::trackable_object& object) const;
+    const zones& get_keep_in_zones() const { return m_keep_in_zones; }
+    // Zones whose box strictly contains the object's position, or its last
+    // position when it has none now.
+    zones get_zones_by_position(const context::trackable_object& object) const;
+
+    void on_save(const context::trackable_object_in_zone& record, boost::optional<const context::zone&> zone);
+    void on_enter_event(const context::trackable_object_in_zone& record);
+    void on_leave_event(const context::trackable_object_in_zone& record);
+
+private:
+    using value = std::pair<index_box, const context::zone*>;
+    using rtree = boost::geometry::index::rtree<value, boost::geometry::index::quadratic<16, 4>>;
+
+    template <typename F>
+    void for_each_carried_zone(const context::trackable_object& object, F f);
+
+    rtree m_index;
+    std::unordered_map<const context::zone*, index_box> m_indexed_zones;
+    std::unordered_map<uid, zones, uid_hash> m_related_zones;
+    zones m_keep_in_zones;
+    const context::context& m_context;
+    const libs::core::logger& m_logger;
+    boost::signals2::scoped_connection m_on_save_connection;
+    boost::signals2::scoped_connection m_on_enter_event_connection;
+    boost::signals2::scoped_connection m_on_leave_event_connection;
+};
+
+}  // namespace kel

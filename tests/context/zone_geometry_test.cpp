@@ -1,0 +1,237 @@
+#include "zone_geometry.h"
+
+#include "context/writable_context.h"
+
+#include <boost/geometry/algorithms/within.hpp>
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <limits>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+using kel::polygon_state;
+using kel::context::point;
+using kel::context::shape;
+using kel::context::zone;
+using corners = std::array<int, 4>;
+using outline = std::vector<std::pair<int, int>>;
+
+constexpr int min_int = std::numeric_limits<int>::min();
+constexpr int max_int = std::numeric_limits<int>::max();
+
+class zone_geometry_test : public ::testing::Test {
+protected:
+    const zone& polygon(const outline& vertices) {
+        std::vector<point> points;
+        for (const auto& v : vertices)
+            points.emplace_back(v.first, v.second, 0);
+        return add_zone(shape::POLYGON, boost::none, boost::none, std::move(points));
+    }
+    const zone& polygon_without_points() { return add_zone(shape::POLYGON, boost::none, boost::none, boost::none); }
+    // A circle carried by the trackable object `carrier`.
+    const zone& circle(const std::string& carrier, boost::optional<int> radius) {
+        return add_zone(shape::CIRCLE, radius, carrier, boost::none);
+    }
+    void place(const std::string& uid, boost::optional<point> position) {
+        m_context.take_trackable_objects().update_or_add(
+            kel::context::trackable_object(uid, kel::parse_uid(uid), "project", true, true, position, boost::none,
+                                           {}),
+            kel::libs::core::timestamp());
+    }
+    void place(const std::string& uid, int x, int y) { place(uid, point(x, y, 0)); }
+
+    bool contains(const zone& z, int x, int y) const { return kel::point_in_zone(point(x, y, 0), z, m_context); }
+    polygon_state footprint(const zone& z, int x, int y) const {
+        return kel::polygon_in_zone(point(x, y, 0), z, m_context);
+    }
+    corners envelope(const zone& z) const {
+        const auto box = kel::envelope(z, m_context);
+        if (!box) {
+            ADD_FAILURE() << "no envelope";
+            return {};
+        }
+        return {box->min_corner().get<0>(), box->min_corner().get<1>(), box->max_corner().get<0>(),
+                box->max_corner().get<1>()};
+    }
+    bool has_envelope(const zone& z) const { return static_cast<bool>(kel::envelope(z, m_context)); }
+    // The spatial index files a zone under its envelope and finds it for
+    // positions strictly inside.
+    bool indexed_at(const zone& z, int x, int y) const {
+        return boost::geometry::within(kel::index_point(x, y), *kel::envelope(z, m_context));
+    }
+
+    kel::context::writable_context m_context;
+
+private:
+    const zone& add_zone(shape s, boost::optional<int> radius, boost::optional<std::string> carrier,
+                         boost::optional<std::vector<point>> points) {
+        const std::string uid = "zone" + std::to_string(m_zones++);
+        return m_context.take_zones().add(zone(uid, radius, "project", boost::none, std::move(carrier),
+                                               std::move(points), true, s, "restricted", false, {}, {}),
+                                          kel::libs::core::timestamp());
+    }
+
+    int m_zones = 0;
+};
+
+TEST_F(zone_geometry_test, rectangle_covers_its_right_and_upper_edges_whatever_the_vertex_order) {
+    for (const outline& square : {outline{{0, 0}, {10, 0}, {10, 10}, {0, 10}}, outline{{0, 10}, {10, 10}, {10, 0}, {0, 0}},
+                                  outline{{10, 10}, {0, 10}, {0, 0}, {10, 0}}}) {
+        const zone& z = polygon(square);
+        for (const auto& in : outline{{5, 5}, {10, 10}, {10, 5}, {5, 10}})
+            EXPECT_TRUE(contains(z, in.first, in.second)) << in.first << "," << in.second;
+        for (const auto& out : outline{{0, 5}, {5, 0}, {0, 0}, {10, 0}, {0, 10}, {15, 5}, {5, 11}})
+            EXPECT_FALSE(contains(z, out.first, out.second)) << out.first << "," << out.second;
+    }
+}
+
+TEST_F(zone_geometry_test, repeating_the_first_vertex_at_the_end_changes_nothing) {
+    const zone& z = polygon({{0, 0}, {10, 0}, {10, 10}, {0, 10}, {0, 0}});
+    EXPECT_TRUE(contains(z, 10, 10));
+    EXPECT_FALSE(contains(z, 0, 5));
+}
+
+TEST_F(zone_geometry_test, concave_polygon_leaves_out_its_notch) {
+    const zone& u_shape = polygon({{0, 0}, {30, 0}, {30, 30}, {20, 30}, {20, 10}, {10, 10}, {10, 30}, {0, 30}});
+    EXPECT_TRUE(contains(u_shape, 5, 20));
+    EXPECT_TRUE(contains(u_shape, 25, 20));
+    EXPECT_TRUE(contains(u_shape, 15, 5));
+    EXPECT_FALSE(contains(u_shape, 15, 20));
+}
+
+TEST_F(zone_geometry_test, area_wound_twice_is_inside_by_the_non_zero_rule) {
+    const zone& z = polygon({{0, 0}, {10, 0}, {10, 10}, {0, 10}, {0, 0}, {10, 0}, {10, 10}, {0, 10}});
+    EXPECT_TRUE(contains(z, 5, 5));
+}
+
+TEST_F(zone_geometry_test, polygon_without_three_vertices_contains_nothing) {
+    for (const outline& few : {outline{}, outline{{0, 0}}, outline{{0, 0}, {10, 10}}})
+        EXPECT_FALSE(contains(polygon(few), 5, 5));
+    EXPECT_FALSE(contains(polygon_without_points(), 5, 5));
+}
+
+TEST_F(zone_geometry_test, circle_around_its_carrier_is_open) {
+    place("carrier", 0, 0);
+    const zone& z = circle("carrier", 100);
+    EXPECT_TRUE(contains(z, 99, 0));
+    EXPECT_TRUE(contains(z, 60, 79));
+    EXPECT_FALSE(contains(z, 100, 0));
+    EXPECT_FALSE(contains(z, 60, 80));
+}
+
+TEST_F(zone_geometry_test, circle_without_carrier_position_or_radius_contains_nothing_and_has_no_envelope) {
+    place("lost", boost::none);
+    place("carrier", 0, 0);
+    for (const zone* z : {&circle("lost", 100), &circle("unknown", 100), &circle("carrier", boost::none)}) {
+        EXPECT_FALSE(contains(*z, 0, 0));
+        EXPECT_EQ(footprint(*z, 0, 0), polygon_state::outside);
+        EXPECT_FALSE(has_envelope(*z));
+    }
+}
+
+TEST_F(zone_geometry_test, circle_moves_with_its_carrier) {
+    place("carrier", 0, 0);
+    const zone& z = circle("carrier", 100);
+    EXPECT_FALSE(contains(z, 450, 0));
+    place("carrier", 400, 0);
+    EXPECT_TRUE(contains(z, 450, 0));
+}
+
+TEST_F(zone_geometry_test, footprint_is_inside_deep_in_outside_far_away_and_partial_near_an_edge) {
+    const zone& z = polygon({{0, 0}, {10000, 0}, {10000, 10000}, {0, 10000}});
+    EXPECT_EQ(footprint(z, 5000, 5000), polygon_state::inside);
+    EXPECT_EQ(footprint(z, 20000, 20000), polygon_state::outside);
+    EXPECT_EQ(footprint(z, 100, 5000), polygon_state::partially_inside);
+    EXPECT_EQ(footprint(z, 5000, 9900), polygon_state::partially_inside);
+}
+
+TEST_F(zone_geometry_test, footprint_misses_a_zone_smaller_than_itself_around_its_centre) {
+    const zone& small = polygon({{0, 0}, {100, 0}, {100, 100}, {0, 100}});
+    EXPECT_TRUE(contains(small, 50, 50));
+    EXPECT_EQ(footprint(small, 50, 50), polygon_state::outside);
+
+    const zone& strip = polygon({{-1000, -10}, {1000, -10}, {1000, 10}, {-1000, 10}});
+    EXPECT_EQ(footprint(strip, 0, 0), polygon_state::outside);
+    const zone& band = polygon({{-1000, -100}, {1000, -100}, {1000, 100}, {-1000, 100}});
+    EXPECT_EQ(footprint(band, 0, 0), polygon_state::partially_inside);
+}
+
+TEST_F(zone_geometry_test, footprint_follows_a_circle_zone) {
+    place("carrier", 0, 0);
+    const zone& z = circle("carrier", 1000);
+    EXPECT_EQ(footprint(z, 0, 0), polygon_state::inside);
+    EXPECT_EQ(footprint(z, 900, 0), polygon_state::partially_inside);
+}
+
+TEST_F(zone_geometry_test, envelope_is_the_bounds_widened_by_500) {
+    EXPECT_EQ(envelope(polygon({{0, 0}, {10, 20}, {5, 5}})), (corners{-500, -500, 510, 520}));
+    EXPECT_EQ(envelope(polygon({{7, 8}})), (corners{-493, -492, 507, 508}));
+    place("carrier", 1000, 2000);
+    EXPECT_EQ(envelope(circle("carrier", 100)), (corners{400, 1400, 1600, 2600}));
+}
+
+TEST_F(zone_geometry_test, envelope_needs_at_least_one_vertex) {
+    EXPECT_FALSE(has_envelope(polygon({})));
+    EXPECT_FALSE(has_envelope(polygon_without_points()));
+}
+
+TEST_F(zone_geometry_test, envelope_is_found_only_strictly_inside) {
+    const zone& z = polygon({{0, 0}, {1000, 0}, {1000, 1000}, {0, 1000}});
+    EXPECT_TRUE(indexed_at(z, -499, 500));
+    EXPECT_TRUE(indexed_at(z, 1499, 1499));
+    EXPECT_FALSE(indexed_at(z, -500, 500));
+    EXPECT_FALSE(indexed_at(z, 1500, 10));
+}
+
+TEST_F(zone_geometry_test, envelope_of_a_negative_radius_spans_its_magnitude_like_the_membership_test) {
+    place("carrier", 0, 0);
+    const zone& z = circle("carrier", -100);
+    EXPECT_TRUE(contains(z, 99, 0));
+    EXPECT_EQ(envelope(z), (corners{-600, -600, 600, 600}));
+}
+
+TEST_F(zone_geometry_test, polygon_spanning_the_whole_int_range_keeps_its_edge_rule) {
+    const zone& z = polygon({{min_int, min_int}, {max_int, min_int}, {max_int, max_int}, {min_int, max_int}});
+    EXPECT_TRUE(contains(z, 0, 0));
+    EXPECT_TRUE(contains(z, max_int, max_int));
+    EXPECT_TRUE(contains(z, min_int + 1, min_int + 1));
+    EXPECT_FALSE(contains(z, min_int, 0));
+    EXPECT_FALSE(contains(z, 0, min_int));
+    EXPECT_EQ(footprint(z, 0, 0), polygon_state::inside);
+    EXPECT_EQ(footprint(z, max_int, max_int), polygon_state::partially_inside);
+    EXPECT_EQ(footprint(z, min_int, min_int), polygon_state::partially_inside);
+}
+
+TEST_F(zone_geometry_test, far_apart_extreme_coordinates_do_not_wrap_around) {
+    const zone& near_max = polygon({{max_int - 10, max_int - 10}, {max_int, max_int - 10}, {max_int, max_int},
+                                    {max_int - 10, max_int}});
+    EXPECT_TRUE(contains(near_max, max_int, max_int));
+    EXPECT_FALSE(contains(near_max, min_int, min_int));
+    EXPECT_FALSE(contains(near_max, min_int, max_int - 5));
+    EXPECT_EQ(footprint(near_max, min_int, min_int), polygon_state::outside);
+
+    place("at_max", max_int, 0);
+    EXPECT_FALSE(contains(circle("at_max", 100), min_int, 0));
+    place("at_min", min_int, min_int);
+    const zone& huge = circle("at_min", max_int);
+    EXPECT_FALSE(contains(huge, max_int, max_int));
+    EXPECT_TRUE(contains(huge, min_int + 1000, min_int));
+    EXPECT_EQ(footprint(huge, max_int, max_int), polygon_state::outside);
+}
+
+TEST_F(zone_geometry_test, envelope_near_the_int_limits_is_clamped_to_the_int_range) {
+    EXPECT_EQ(envelope(polygon({{min_int, min_int + 100}, {max_int, max_int - 100}, {0, 0}})),
+              (corners{min_int, min_int, max_int, max_int}));
+    EXPECT_EQ(envelope(polygon({{min_int + 1000, max_int - 1000}})),
+              (corners{min_int + 500, max_int - 1500, min_int + 1500, max_int - 500}));
+    place("carrier", max_int - 10, min_int + 10);
+    EXPECT_EQ(envelope(circle("carrier", 1000)), (corners{max_int - 1510, min_int, max_int, min_int + 1510}));
+    EXPECT_EQ(envelope(circle("carrier", min_int)), (corners{-511, min_int, max_int, 510}));
+}
+
+}  // namespace

@@ -1,0 +1,96 @@
+#pragma once
+
+#include "context/writable_context.h"
+#include "context_save_restore.h"
+#include "events_generator.h"
+#include "events_sender.h"
+#include "zones_index.h"
+
+#include "core/logger.h"
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kel::test {
+
+// An events sender that records every decided event as "enter tagA room",
+// raises the same signals as the real sender, and counts released queues.
+class recording_sender : public events_sender {
+public:
+    events_queue::ptr create_queue() override;
+    connection do_on_enter_event(const slot_type& slot) override { return m_enter.connect(slot); }
+    connection do_on_leave_event(const slot_type& slot) override { return m_leave.connect(slot); }
+
+    std::vector<std::string> m_events;
+    int m_released_queues = 0;
+    event_signal m_enter;
+    event_signal m_leave;
+};
+
+// A persistence that keeps the last saved flags of every record in memory
+// ("IEL D" letters for in_zone, event, leave, debouncing) and raises the
+// save signal like the real one.
+class recording_save_restore : public context_save_restore {
+public:
+    void restore() override {}
+    void check_event(const context::trackable_object_in_zone&) override {}
+    void save(const context::trackable_object_in_zone& record, boost::optional<const context::zone&> zone) override;
+    connection do_on_save(const slot_type& slot) override { return m_on_save.connect(slot); }
+
+    std::map<std::string, std::string> m_stored;
+    int m_saves = 0;
+    save_signal m_on_save;
+};
+
+struct zone_options {
+    std::string sublocation = "sl01";
+    std::string project = "prj1";
+    std::string type = "room";
+    bool default_allowed = false;
+    std::set<std::string> exceptions;
+    std::set<std::string> groups;
+    bool active = true;
+};
+
+// The events engine as the service wires it, driven through the
+// repositories. Uids are four base64 characters so that they decode to
+// distinct keys.
+class engine_fixture {
+public:
+    explicit engine_fixture(std::set<std::string> ignored_types = {});
+
+    void rectangle(const std::string& uid, int x0, int y0, int x1, int y1, zone_options options = {});
+    void polygon(const std::string& uid, std::vector<context::point> points, zone_options options = {});
+    // A circle carried by `carrier`, filed in the carrier's multi-tiered zone.
+    void circle(const std::string& uid, const std::string& carrier, int radius, zone_options options = {});
+    void object(const std::string& uid, std::string sublocation = "sl01", std::string project = "prj1",
+                std::set<std::string> groups = {});
+    void move(const std::string& uid, int x, int y);
+    void set_sublocation(const std::string& uid, boost::optional<std::string> sublocation);
+    template <typename F>
+    void change_zone(const std::string& uid, F f) {
+        auto handle = m_context.take_zones().try_get(uid, now());
+        f(*handle);
+    }
+    void delete_zone(const std::string& uid) { m_context.take_zones().remove(uid, now()); }
+    void delete_object(const std::string& uid) { m_context.take_trackable_objects().remove(uid, now()); }
+
+    // The events decided since the last call.
+    std::vector<std::string> events();
+    // Stored flags of a record, "" when it is not stored.
+    std::string stored(const std::string& object, const std::string& zone) const;
+    bool has_record(const std::string& object, const std::string& zone) const;
+    libs::core::timestamp now() { return libs::core::timestamp(std::chrono::milliseconds(++m_clock)); }
+
+    libs::core::logger m_logger{"quorvane", "test"};
+    context::writable_context m_context;
+    recording_sender m_sender;
+    recording_save_restore m_save_restore;
+    zones_index m_index;
+    std::unique_ptr<events_generator> m_generator;
+    std::int64_t m_clock = 1700000000000;
+};
+
+}  // namespace kel::test

@@ -1,0 +1,216 @@
+#include "engine_fixture.h"
+
+#include "core/exception.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using strings = std::vector<std::string>;
+using kel::test::zone_options;
+
+class events_generator_test : public ::testing::Test, public kel::test::engine_fixture {};
+
+TEST_F(events_generator_test, crossing_back_within_the_footprint_keeps_the_enter) {
+    rectangle("room", 0, 0, 10000, 10000);
+    object("tagA");
+    move("tagA", -1000, 5000);
+    EXPECT_EQ(events(), strings{});
+    move("tagA", 50, 5000);
+    EXPECT_EQ(events(), strings{"enter tagA room"});
+    EXPECT_EQ(stored("tagA", "room"), "IE-D");
+    move("tagA", -50, 5000);
+    move("tagA", 100, 5000);
+    move("tagA", -100, 5000);
+    EXPECT_EQ(events(), strings{}) << "the footprint never left the zone wholly";
+    move("tagA", -500, 5000);
+    EXPECT_EQ(events(), strings{"leave tagA room"});
+    EXPECT_EQ(stored("tagA", "room"), "");
+}
+
+TEST_F(events_generator_test, settled_inside_leaves_as_soon_as_the_centre_does) {
+    rectangle("room", 0, 0, 10000, 10000);
+    object("tagA");
+    move("tagA", 5000, 5000);
+    move("tagA", 6000, 5000);
+    EXPECT_EQ(stored("tagA", "room"), "IE--");
+    move("tagA", -10, 5000);
+    EXPECT_EQ(events(), (strings{"enter tagA room", "leave tagA room"}));
+    EXPECT_EQ(stored("tagA", "room"), "---D");
+}
+
+TEST_F(events_generator_test, zone_smaller_than_the_footprint_alternates) {
+    rectangle("tiny", 0, 0, 100, 100);
+    object("tagA");
+    for (int i = 0; i < 4; ++i)
+        move("tagA", 50, 50);
+    EXPECT_EQ(events(), (strings{"enter tagA tiny", "leave tagA tiny", "enter tagA tiny", "leave tagA tiny"}));
+}
+
+TEST_F(events_generator_test, concentric_circles_report_only_the_smallest_tier) {
+    object("car1");
+    circle("cir1", "car1", 1000);
+    circle("cir2", "car1", 2000);
+    move("car1", 0, 0);
+    object("tagA");
+    move("tagA", 5000, 0);
+    move("tagA", 500, 0);
+    EXPECT_EQ(events(), strings{"enter tagA cir1"});
+    const int batches = m_sender.m_released_queues;
+    move("tagA", 1500, 0);
+    EXPECT_EQ(events(), (strings{"leave tagA cir1", "enter tagA cir2"}));
+    EXPECT_EQ(m_sender.m_released_queues, batches + 1) << "both decided in one update";
+}
+
+TEST_F(events_generator_test, circles_follow_their_carrier) {
+    object("car1");
+    circle("cir1", "car1", 1000);
+    move("car1", 0, 0);
+    object("tagA");
+    move("tagA", 10000, 0);
+    EXPECT_EQ(events(), strings{});
+    move("car1", 9500, 0);
+    EXPECT_EQ(events(), strings{"enter tagA cir1"});
+    move("car1", 0, 0);
+    EXPECT_EQ(events(), strings{"leave tagA cir1"});
+}
+
+TEST_F(events_generator_test, carrier_never_enters_its_own_zones) {
+    object("car1");
+    circle("cir1", "car1", 1000);
+    move("car1", 0, 0);
+    move("car1", 10, 0);
+    move("car1", 20, 0);
+    EXPECT_EQ(events(), strings{});
+}
+
+TEST_F(events_generator_test, exceptions_by_uid_and_group_follow_the_default_rule) {
+    zone_options only_listed;
+    only_listed.default_allowed = true;
+    only_listed.exceptions = {"tagA"};
+    only_listed.groups = {"grp1"};
+    rectangle("lstd", 0, 0, 10000, 10000, only_listed);
+    zone_options all_but_listed = only_listed;
+    all_but_listed.default_allowed = false;
+    rectangle("open", 20000, 0, 30000, 10000, all_but_listed);
+    object("tagA");
+    object("tagB");
+    object("tagC", "sl01", "prj1", {"grp1"});
+    for (const char* tag : {"tagA", "tagB", "tagC"})
+        move(tag, 5000, 5000);
+    EXPECT_EQ(events(), (strings{"enter tagA lstd", "enter tagC lstd"}));
+    for (const char* tag : {"tagA", "tagB", "tagC"})
+        move(tag, 25000, 5000);
+    EXPECT_EQ(events(), (strings{"leave tagA lstd", "enter tagB open", "leave tagC lstd"}));
+}
+
+TEST_F(events_generator_test, ignored_type_gives_no_events_and_owes_the_leave_when_it_becomes_ignored) {
+    kel::test::engine_fixture engine({"hall"});
+    zone_options hall;
+    hall.type = "hall";
+    engine.rectangle("hall", 0, 0, 10000, 10000, hall);
+    engine.rectangle("room", 20000, 0, 30000, 10000);
+    engine.object("tagA");
+    engine.move("tagA", 5000, 5000);
+    EXPECT_EQ(engine.events(), strings{});
+    engine.move("tagA", 25000, 5000);
+    EXPECT_EQ(engine.events(), strings{"enter tagA room"});
+    engine.change_zone("room", [](kel::context::zone& z) { z.set_type_name("hall"); });
+    EXPECT_EQ(engine.events(), strings{"leave tagA room"});
+}
+
+TEST_F(events_generator_test, deactivating_a_zone_sends_leave_to_everyone_inside) {
+    rectangle("room", 0, 0, 10000, 10000);
+    object("tagA");
+    object("tagB");
+    move("tagA", 5000, 5000);
+    move("tagB", 6000, 5000);
+    events();
+    change_zone("room", [](kel::context::zone& z) { z.set_active(false); });
+    EXPECT_EQ(events(), (strings{"leave tagA room", "leave tagB room"}));
+}
+
+TEST_F(events_generator_test, keep_in_zone_reports_one_leave_for_an_object_seen_outside) {
+    zone_options keep;
+    keep.type = "keep_in";
+    rectangle("kpin", 0, 0, 10000, 10000, keep);
+    object("tagA");
+    move("tagA", 50000, 50000);
+    move("tagA", 50100, 50000);
+    EXPECT_EQ(events(), strings{"leave tagA kpin"});
+    EXPECT_EQ(stored("tagA", "kpin"), "--L-");
+    move("tagA", 5000, 5000);
+    move("tagA", 5100, 5000);
+    move("tagA", 50000, 5000);
+    EXPECT_EQ(events(), (strings{"enter tagA kpin", "leave tagA kpin"}));
+}
+
+TEST_F(events_generator_test, keep_in_zone_of_another_sublocation_or_project) {
+    zone_options keep;
+    keep.type = "keep_in";
+    rectangle("kpin", 0, 0, 10000, 10000, keep);
+    object("tagA", "sl02");
+    object("tagB", "sl01", "prj2");
+    move("tagA", 5000, 5000);
+    move("tagB", 5000, 5000);
+    EXPECT_EQ(events(), strings{"leave tagA kpin"}) << "another sublocation is outside; another project is ignored";
+    EXPECT_FALSE(has_record("tagB", "kpin"));
+    move("tagA", 5100, 5000);
+    EXPECT_EQ(events(), strings{});
+}
+
+TEST_F(events_generator_test, object_without_sublocation_loses_its_records) {
+    rectangle("room", 0, 0, 10000, 10000);
+    object("tagA", "");
+    move("tagA", 5000, 5000);
+    EXPECT_FALSE(has_record("tagA", "room"));
+    set_sublocation("tagA", std::string("sl01"));
+    move("tagA", 5100, 5000);
+    EXPECT_EQ(events(), strings{"enter tagA room"});
+    set_sublocation("tagA", boost::none);
+    EXPECT_EQ(events(), strings{"leave tagA room"});
+    EXPECT_FALSE(has_record("tagA", "room"));
+    EXPECT_EQ(stored("tagA", "room"), "");
+}
+
+TEST_F(events_generator_test, deleting_a_zone_or_an_object_settles_outstanding_enters) {
+    rectangle("roma", 0, 0, 10000, 10000);
+    rectangle("romb", 5000, 0, 15000, 10000);
+    object("tagA");
+    object("tagB");
+    move("tagA", 7000, 5000);
+    move("tagB", 7000, 5000);
+    EXPECT_EQ(events().size(), 4u);
+    delete_zone("roma");
+    EXPECT_EQ(events(), (strings{"leave tagA roma", "leave tagB roma"}));
+    EXPECT_FALSE(has_record("tagA", "roma"));
+    delete_object("tagB");
+    EXPECT_EQ(events(), strings{"leave tagB romb"});
+    EXPECT_FALSE(has_record("tagB", "romb"));
+    EXPECT_EQ(stored("tagB", "romb"), "");
+    move("tagA", 7100, 5000);
+    EXPECT_EQ(events(), strings{}) << "no stale reference to the deleted zone";
+}
+
+TEST_F(events_generator_test, unknown_first_tier_fails_after_the_objects_own_events_were_released) {
+    rectangle("room", 0, 0, 10000, 10000);
+    object("car1");
+    m_context.take_multi_tiered_zones().add(kel::context::multi_tiered_zone("car1", "gone"), now());
+    EXPECT_THROW(move("car1", 5000, 5000), kel::libs::core::exception);
+    EXPECT_EQ(events(), strings{"enter car1 room"});
+}
+
+TEST_F(events_generator_test, every_change_is_saved_and_related_zones_follow_the_saves) {
+    rectangle("room", 0, 0, 10000, 10000);
+    object("tagA");
+    move("tagA", 5000, 5000);
+    const auto& tag = m_context.get_trackable_objects().get("tagA");
+    EXPECT_EQ(m_index.get_related_zones(tag).size(), 1u);
+    move("tagA", 5100, 5000);
+    move("tagA", 50000, 5000);
+    EXPECT_EQ(m_index.get_related_zones(tag).size(), 1u) << "debouncing after the leave";
+    move("tagA", 50100, 5000);
+    EXPECT_EQ(m_index.get_related_zones(tag).size(), 0u) << "outside and settled: no longer in play";
+}
+
+}  // namespace

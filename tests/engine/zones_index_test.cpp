@@ -1,0 +1,140 @@
+#include "engine_fixture.h"
+
+#include "zone_geometry.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace {
+
+using kel::test::zone_options;
+
+class zones_index_test : public ::testing::Test, public kel::test::engine_fixture {
+protected:
+    // Zone uids found by position for `object`, in uid order.
+    std::set<std::string> found(const std::string& object) {
+        std::set<std::string> uids;
+        for (const kel::context::zone& z : m_index.get_zones_by_position(m_context.get_trackable_objects().get(object)))
+            uids.insert(z.get_uid());
+        return uids;
+    }
+    using uids = std::set<std::string>;
+};
+
+TEST_F(zones_index_test, boxes_are_widened_by_500_and_contain_strictly) {
+    rectangle("room", 0, 0, 1000, 1000);
+    object("tagA");
+    move("tagA", -499, 500);
+    EXPECT_EQ(found("tagA"), uids{"room"});
+    move("tagA", 1499, 1499);
+    EXPECT_EQ(found("tagA"), uids{"room"});
+    move("tagA", -500, 500);
+    EXPECT_EQ(found("tagA"), uids{});
+    move("tagA", 1500, 10);
+    EXPECT_EQ(found("tagA"), uids{});
+}
+
+TEST_F(zones_index_test, carried_circle_is_found_around_the_carriers_new_position) {
+    object("car1");
+    circle("cir1", "car1", 100);
+    object("tagA");
+    move("car1", 0, 0);
+    move("tagA", 10000, 0);
+    EXPECT_EQ(found("tagA"), uids{});
+    move("car1", 10000, 300);
+    EXPECT_EQ(found("tagA"), uids{"cir1"});
+    move("tagA", 0, 0);
+    EXPECT_EQ(found("tagA"), uids{}) << "the old box is gone";
+}
+
+TEST_F(zones_index_test, carrier_without_position_keeps_the_last_box) {
+    object("car1");
+    circle("cir1", "car1", 100);
+    object("tagA");
+    move("car1", 0, 0);
+    move("tagA", 50, 0);
+    {
+        auto car = m_context.take_trackable_objects().try_get("car1", now());
+        car->set_position(boost::none);
+    }
+    EXPECT_EQ(found("tagA"), uids{"cir1"});
+}
+
+TEST_F(zones_index_test, object_without_position_is_located_by_its_last_position) {
+    rectangle("room", 0, 0, 1000, 1000);
+    object("tagA");
+    {
+        auto tag = m_context.take_trackable_objects().try_get("tagA", now());
+        tag->set_last_position(kel::context::point(500, 500, 0));
+    }
+    EXPECT_EQ(found("tagA"), uids{"room"});
+}
+
+TEST_F(zones_index_test, keep_in_zones_are_listed_until_deleted) {
+    zone_options keep;
+    keep.type = "keep_in";
+    rectangle("kpin", 0, 0, 10, 10, keep);
+    rectangle("room", 0, 0, 10, 10);
+    EXPECT_EQ(m_index.get_keep_in_zones().size(), 1u);
+    delete_zone("kpin");
+    EXPECT_TRUE(m_index.get_keep_in_zones().empty());
+}
+
+TEST_F(zones_index_test, moved_zone_is_found_only_at_its_new_place) {
+    rectangle("room", 0, 0, 1000, 1000);
+    object("tagA");
+    move("tagA", 500, 500);
+    change_zone("room", [](kel::context::zone& z) {
+        z.set_points(std::vector<kel::context::point>{{5000, 5000, 0}, {6000, 5000, 0}, {6000, 6000, 0}});
+    });
+    EXPECT_EQ(found("tagA"), uids{});
+    move("tagA", 5500, 5200);
+    EXPECT_EQ(found("tagA"), uids{"room"});
+    change_zone("room", [](kel::context::zone& z) { z.set_active(false); });
+    EXPECT_EQ(found("tagA"), uids{"room"}) << "an unchanged box stays filed";
+}
+
+// Whatever the zones and positions, the candidates offered for an object
+// must include every zone whose geometry contains it, or an event is lost.
+TEST_F(zones_index_test, never_misses_a_zone_that_contains_the_position) {
+    std::mt19937 random(20261206);
+    std::uniform_int_distribution<int> coordinate(-20000, 20000);
+    std::uniform_int_distribution<int> size(1, 6000);
+    std::uniform_int_distribution<int> vertices(3, 12);
+    for (int i = 0; i < 300; ++i) {
+        const int cx = coordinate(random), cy = coordinate(random), extent = size(random);
+        std::vector<kel::context::point> points;
+        const int n = vertices(random);
+        std::uniform_int_distribution<int> offset(-extent, extent);
+        for (int v = 0; v < n; ++v)
+            points.emplace_back(cx + offset(random), cy + offset(random), 0);
+        char uid[8];
+        std::snprintf(uid, sizeof(uid), "z%03d", i);
+        polygon(uid, points);
+    }
+    object("car1");
+    move("car1", 0, 0);
+    for (int i = 0; i < 20; ++i) {
+        char uid[8];
+        std::snprintf(uid, sizeof(uid), "c%03d", i);
+        circle(uid, "car1", size(random));
+    }
+    move("car1", 100, 100);
+    object("tagA");
+    int hits = 0;
+    for (int step = 0; step < 3000; ++step) {
+        move("tagA", coordinate(random), coordinate(random));
+        const auto& tag = m_context.get_trackable_objects().get("tagA");
+        const auto candidates = found("tagA");
+        for (const kel::context::zone& z : m_context.get_zones().get_range()) {
+            if (kel::point_in_zone(*tag.get_position(), z, m_context)) {
+                ++hits;
+                ASSERT_TRUE(candidates.count(z.get_uid())) << z.get_uid() << " missed at step " << step;
+            }
+        }
+    }
+    EXPECT_GT(hits, 1000) << "the positions must fall inside zones often enough to mean something";
+}
+
+}  // namespace
