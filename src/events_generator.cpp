@@ -92,12 +92,22 @@ void events_generator::before_deleting(const trackable_object& o, timestamp ts) 
 }
 
 void events_generator::update_events(events_queue& queue, const trackable_object& object, timestamp ts) {
-    auto candidates = m_zones_index.get_related_zones(object);
-    const auto& keep_in = m_zones_index.get_keep_in_zones();
-    candidates.insert(keep_in.begin(), keep_in.end());
-    const auto by_position = m_zones_index.get_zones_by_position(object);
-    candidates.insert(by_position.begin(), by_position.end());
-    update_events(queue, object, zones_range(candidates.begin(), candidates.end()), ts);
+    // The union of the three candidate sets, each zone once, in identity
+    // order: sorted pointers serve as well as a set and cost no allocation.
+    auto& candidates = m_candidates;
+    candidates.clear();
+    for (const zone& z : m_zones_index.get_related_zones(object))
+        candidates.push_back(&z);
+    for (const zone& z : m_zones_index.get_keep_in_zones())
+        candidates.push_back(&z);
+    m_zones_index.append_zones_by_position(object, candidates);
+    std::sort(candidates.begin(), candidates.end());
+    candidates.erase(std::unique(candidates.begin(), candidates.end()), candidates.end());
+    zones_range range;
+    range.reserve(candidates.size());
+    for (const zone* z : candidates)
+        range.push_back(std::cref(*z));
+    update_events(queue, object, range, ts);
 }
 
 void events_generator::update_events(events_queue& queue, const trackable_object& object, const zone& z,
@@ -118,50 +128,75 @@ void events_generator::update_events(events_queue& queue, const trackable_object
 
 void events_generator::update_events(events_queue& queue, const trackable_object& object, const zones_range& zones,
                                      timestamp ts) {
-    for (const zone& z : zones)
-        update_membership(queue, object, z, ts);
-    if (!object.get_position())
-        return;
-    auto& map = records();
+    // Pass 1 hands each pair's record to pass 2, which would otherwise look
+    // it up again. Records are nodes of the map, so the pointers stay valid
+    // while pass 1 goes on; only the pair's own clearing erases one.
+    std::vector<record*> pass_records;
+    std::vector<char> looked_up;
+    pass_records.swap(m_pass_records);
+    looked_up.swap(m_pass_looked_up);
+    pass_records.clear();
+    looked_up.clear();
     for (const zone& z : zones) {
-        auto found = map.find(record::make_uid(object, z));
-        if (found != map.end())
-            decide_event(queue, found->second, object, z, ts);
+        bool known = false;
+        pass_records.push_back(update_membership(queue, object, z, ts, known));
+        looked_up.push_back(known);
     }
+    if (object.get_position()) {
+        auto& map = records();
+        for (std::size_t i = 0; i < zones.size(); ++i) {
+            const zone& z = zones[i];
+            record* r = pass_records[i];
+            if (!r && !looked_up[i]) {
+                auto found = map.find(record::make_uid(object, z));
+                r = found == map.end() ? nullptr : &found->second;
+            }
+            if (r)
+                decide_event(queue, *r, object, z, ts);
+        }
+    }
+    m_pass_records.swap(pass_records);
+    m_pass_looked_up.swap(looked_up);
 }
 
 // Pass 1 for one pair: classify it as CLEAR, ELSEWHERE or MEMBERSHIP and
 // move its membership state.
-void events_generator::update_membership(events_queue& queue, const trackable_object& object, const zone& z,
-                                         timestamp ts) {
+events_generator::record* events_generator::update_membership(events_queue& queue, const trackable_object& object,
+                                                              const zone& z, timestamp ts, bool& looked_up) {
     const auto object_sublocation = object.get_sublocation_uid();
     const auto zone_sublocation = z.get_sublocation_uid();
+    const auto uid = record::make_uid(object, z);
+    looked_up = true;
     if (!z.is_keep_in()) {
         if (!same_sublocation(zone_sublocation, object_sublocation)) {
-            if (records().count(record::make_uid(object, z)))
-                clear_event(queue, object, z, ts);
-            return;
+            clear_event(queue, object, z, ts);
+            return nullptr;
         }
     } else {
-        if (z.get_project_uid() != object.get_project_uid())
-            return;
+        if (z.get_project_uid() != object.get_project_uid()) {
+            looked_up = false;
+            return nullptr;
+        }
         if (!object_sublocation) {
-            if (records().count(record::make_uid(object, z)))
-                clear_event(queue, object, z, ts);
-            return;
+            clear_event(queue, object, z, ts);
+            return nullptr;
         }
         if (!same_sublocation(zone_sublocation, object_sublocation)) {
-            auto& r = ensure_to_in_zone_exists(record::make_uid(object, z), object, z);
+            auto& r = ensure_to_in_zone_exists(uid, object, z);
             r.set_in_zone(false);
             r.set_in_debouncing_state(false);
             save(r, z);
-            return;
+            return &r;
         }
     }
     const auto& position = object.get_position();
-    if (!position)
-        return;
-    update_membership_state(ensure_to_in_zone_exists(record::make_uid(object, z), object, z), *position, z);
+    if (!position) {
+        looked_up = false;
+        return nullptr;
+    }
+    auto& r = ensure_to_in_zone_exists(uid, object, z);
+    update_membership_state(r, *position, z);
+    return &r;
 }
 
 void events_generator::update_membership_state(record& r, const context::point& p, const zone& z) {
@@ -222,16 +257,15 @@ void events_generator::decide_event(events_queue& queue, record& r, const tracka
 void events_generator::clear_event(events_queue& queue, const trackable_object& object, const zone& z,
                                    timestamp ts) {
     auto& map = records();
-    const auto uid = record::make_uid(object, z);
-    auto found = map.find(uid);
-    if (found != map.end()) {
-        auto& r = found->second;
-        if (r.is_event_generated())
-            generate_leave(queue, r, object, z, ts);
-        r.clear();
-        save(r, z);
-    }
-    map.erase(uid);
+    auto found = map.find(record::make_uid(object, z));
+    if (found == map.end())
+        return;
+    auto& r = found->second;
+    if (r.is_event_generated())
+        generate_leave(queue, r, object, z, ts);
+    r.clear();
+    save(r, z);
+    map.erase(found);
 }
 
 events_generator::record& events_generator::ensure_to_in_zone_exists(const context::trackable_object_in_zone_uid& uid,

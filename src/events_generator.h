@@ -61,8 +61,10 @@ private:
     void update_events(events_queue& queue, const context::trackable_object& object, const zones_range& zones,
                        libs::core::timestamp ts);
 
-    void update_membership(events_queue& queue, const context::trackable_object& object, const context::zone& zone,
-                           libs::core::timestamp ts);
+    // Returns the pair's record after pass 1, or nullptr when pass 1 left
+    // none behind; `looked_up` tells whether nullptr means "known absent".
+    record* update_membership(events_queue& queue, const context::trackable_object& object,
+                              const context::zone& zone, libs::core::timestamp ts, bool& looked_up);
     void update_membership_state(record& r, const context::point& p, const context::zone& zone);
     void decide_event(events_queue& queue, record& r, const context::trackable_object& object,
                       const context::zone& zone, libs::core::timestamp ts);
@@ -91,6 +93,11 @@ private:
     libs::context_utils::objects_repository<context::trackable_object>::subscription_handle
         m_trackable_objects_subscription;
     std::set<std::string> m_ignored_zones_types;
+    // Scratch space of the position path, kept to avoid allocating per call;
+    // update_events never re-enters itself.
+    std::vector<const context::zone*> m_candidates;
+    std::vector<record*> m_pass_records;
+    std::vector<char> m_pass_looked_up;
 };
 
 }  // namespace kel

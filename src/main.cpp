@@ -2,6 +2,7 @@
 
 #include "core/logger.h"
 
+#include <signal.h>
 #include <syslog.h>
 #include <unistd.h>
 
@@ -34,6 +35,9 @@ std::string parse_command_line(int argc, char* argv[]) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    // A write to a peer that went away (Redis, a socket) must come back as
+    // an error, not end the process.
+    ::signal(SIGPIPE, SIG_IGN);
     kel::libs::core::logger logger(service_name, "main");
     const std::string config_path = parse_command_line(argc, argv);
     return kel::run_service(config_path, logger);

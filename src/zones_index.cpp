@@ -98,31 +98,43 @@ void zones_index::on_trackable_delete(const context::trackable_object& object) {
     for_each_carried_zone(object, [this](const context::zone& zone) { on_zone_delete(zone); });
 }
 
-zones_index::zones zones_index::get_related_zones(const context::trackable_object& object) const {
+const zones_index::zones& zones_index::get_related_zones(const context::trackable_object& object) const {
+    static const zones none;
     const auto found = m_related_zones.find(object.get_uid_bytes());
-    return found == m_related_zones.end() ? zones{} : found->second;
+    return found == m_related_zones.end() ? none : found->second;
 }
 
 zones_index::zones zones_index::get_zones_by_position(const context::trackable_object& object) const {
-    const auto& position = object.get_position() ? object.get_position() : object.get_last_position();
+    std::vector<const context::zone*> found;
+    append_zones_by_position(object, found);
     zones result;
+    for (const auto* zone : found)
+        result.insert(*zone);
+    return result;
+}
+
+void zones_index::append_zones_by_position(const context::trackable_object& object,
+                                           std::vector<const context::zone*>& out) const {
+    const auto& position = object.get_position() ? object.get_position() : object.get_last_position();
     if (!position)
-        return result;
+        return;
     const int x = position->get_x();
     const int y = position->get_y();
     const index_point p(x, y);
     for (auto it = m_index.qbegin(bgi::intersects(p)); it != m_index.qend(); ++it) {
         if (strictly_contains(it->first, x, y))
-            result.insert(*it->second);
+            out.push_back(it->second);
     }
-    return result;
 }
 
 void zones_index::on_save(const context::trackable_object_in_zone& record,
                           boost::optional<const context::zone&> zone) {
     if (!zone)
         return;
-    auto& related = m_related_zones[parse_uid(record.get_trackable_object_uid())];
+    // The record's key starts with the object's uid words: the same key as
+    // parse_uid of its uid text, without decoding it again.
+    const auto& key = record.get_uid();
+    auto& related = m_related_zones[uid{key[0], key[1]}];
     if (in_play(record))
         related.insert(*zone);
     else

@@ -19,6 +19,7 @@
 #include <set>
 #include <unordered_map>
 #include <utility>
+#include <vector>
 
 namespace kel {
 
@@ -53,11 +54,16 @@ public:
     void on_trackable_update(const context::trackable_object& object);
     void on_trackable_delete(const context::trackable_object& object);
 
-    zones get_related_zones(const context::trackable_object& object) const;
+    // Empty for an object without records in play.
+    const zones& get_related_zones(const context::trackable_object& object) const;
     const zones& get_keep_in_zones() const { return m_keep_in_zones; }
     // Zones whose box strictly contains the object's position, or its last
     // position when it has none now.
     zones get_zones_by_position(const context::trackable_object& object) const;
+    // The same zones, appended to `out` without building a set: the position
+    // path asks this for every position.
+    void append_zones_by_position(const context::trackable_object& object,
+                                  std::vector<const context::zone*>& out) const;
 
     void on_save(const context::trackable_object_in_zone& record, boost::optional<const context::zone&> zone);
     void on_enter_event(const context::trackable_object_in_zone& record);

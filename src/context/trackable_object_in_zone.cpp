@@ -22,7 +22,9 @@ trackable_object_in_zone::trackable_object_in_zone(trackable_object_in_zone_uid 
       m_zone_type_name(std::move(zone_type_name)) {}
 
 trackable_object_in_zone_uid trackable_object_in_zone::make_uid(const trackable_object& object, const zone& zone) {
-    return make_uid(object.get_uid_bytes(), zone.get_uid());
+    const auto& o = object.get_uid_bytes();
+    const auto& z = zone.get_uid_bytes();
+    return {o[0], o[1], z[0], z[1]};
 }
 
 trackable_object_in_zone_uid trackable_object_in_zone::make_uid(kel::uid object_uid, const std::string& zone_uid) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "globals.h"
+
 #include "context/point.h"
 
 #include <core/only_movable.h>
@@ -37,6 +39,9 @@ public:
          std::set<std::string> exceptions_groups);
 
     const std::string& get_uid() const { return m_uid; }
+    // parse_uid of the uid, decoded once: every evaluation of a membership
+    // record needs it.
+    const kel::uid& get_uid_bytes() const { return m_uid_bytes; }
     // Radius of a circle zone in site units; none for zones without one.
     boost::optional<std::int32_t> get_radius() const { return m_radius; }
     const std::string& get_project_uid() const { return m_project_uid; }
@@ -70,6 +75,7 @@ public:
 
 private:
     std::string m_uid;
+    kel::uid m_uid_bytes;
     boost::optional<std::int32_t> m_radius;
     std::string m_project_uid;
     boost::optional<std::string> m_sublocation_uid;

@@ -71,8 +71,8 @@ public:
     void set_sublocation(const std::string& uid, boost::optional<std::string> sublocation);
     template <typename F>
     void change_zone(const std::string& uid, F f) {
-        auto handle = m_context.take_zones().try_get(uid, now());
-        f(*handle);
+        if (auto handle = m_context.take_zones().try_get(uid, now()))
+            f(*handle);
     }
     void delete_zone(const std::string& uid) { m_context.take_zones().remove(uid, now()); }
     void delete_object(const std::string& uid) { m_context.take_trackable_objects().remove(uid, now()); }

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdio>
+#include <sstream>
 #include <stdexcept>
 
 namespace kel::test {
@@ -95,6 +96,16 @@ std::string redis_server::cli(const std::vector<std::string>& arguments, int db)
     for (const auto& a : arguments)
         command += " " + shell_quote(a);
     return run_capture(command + " 2>/dev/null");
+}
+
+std::vector<std::string> redis_server::cli_lines(const std::vector<std::string>& arguments, int db) const {
+    std::vector<std::string> lines;
+    std::istringstream output(cli(arguments, db));
+    for (std::string line; std::getline(output, line);) {
+        if (!line.empty())
+            lines.push_back(line);
+    }
+    return lines;
 }
 
 }  // namespace kel::test

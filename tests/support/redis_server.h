@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace kel::test {
 
@@ -21,6 +22,9 @@ public:
     // Runs redis-cli against this server (database `db`) and returns its
     // standard output, e.g. cli({"KEYS", "*"}).
     std::string cli(const std::vector<std::string>& arguments, int db = 10) const;
+    // The same output split into lines, blank ones dropped (redis-cli shows
+    // an empty list as one blank line).
+    std::vector<std::string> cli_lines(const std::vector<std::string>& arguments, int db = 10) const;
     // Kills the server and starts it again, empty, on the same port.
     void restart();
     void stop();

@@ -60,7 +60,9 @@ unsigned int get_change_ms(const Json::Value& object, const boost::optional<cons
 core::timestamp get_notification_time(const Json::Value& notify) {
     const Json::Value& ts = member(notify, "ts");
     const Json::Value& ms = member(notify, "ms");
-    if (!ts.isInt64() || ts.asInt64() < 0)
+    // Bounded so that the count of milliseconds cannot overflow.
+    constexpr Json::Int64 max_seconds = std::numeric_limits<Json::Int64>::max() / 1000 - 1;
+    if (!ts.isInt64() || ts.asInt64() < 0 || ts.asInt64() > max_seconds)
         throw std::logic_error("context-utils: ts is not an int!");
     if (!ms.isUInt())
         throw std::logic_error("context-utils: ms is not an int!");

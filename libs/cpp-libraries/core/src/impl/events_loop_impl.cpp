@@ -1,5 +1,8 @@
 #include "events_loop_impl.h"
 
+#include "http/client_impl.h"
+#include "message_stream_zmq.h"
+#include "message_stream_zmq_raw.h"
 #include "signals_handle_impl.h"
 #include "timers_manager_impl.h"
 
@@ -67,6 +70,25 @@ periodic_timer::ptr events_loop_impl::create_periodic_timer(std::chrono::nanosec
                                                             periodic_timer::execute_now now, const std::string& name,
                                                             timer::callback callback, source_location location) {
     return m_timers->create_periodic_timer(period, now, name, std::move(callback), location);
+}
+
+message_stream::ptr events_loop_impl::create_zmq_message_stream(const std::string& address) {
+    return std::make_unique<message_stream_zmq>(m_io_context, m_logger, address);
+}
+
+message_stream::ptr events_loop_impl::create_zmq_raw_message_stream(const std::string& address) {
+    return std::make_unique<message_stream_zmq_raw>(m_io_context, m_logger, address);
+}
+
+http::client::ptr events_loop_impl::create_http_client(const std::string& address, std::chrono::seconds timeout) {
+    constexpr int default_worker_threads = 10;
+    return create_http_client(address, timeout, {}, default_worker_threads);
+}
+
+http::client::ptr events_loop_impl::create_http_client(const std::string& address, std::chrono::seconds timeout,
+                                                       const std::vector<http::method>& disabled_methods,
+                                                       int threads) {
+    return std::make_unique<http::client_impl>(m_core, *this, m_logger, address, timeout, disabled_methods, threads);
 }
 
 void events_loop_impl::post(std::function<void()> f, source_location) {

@@ -30,6 +30,12 @@ public:
                                               const std::string& name, timer::callback callback,
                                               source_location location) override;
 
+    message_stream::ptr create_zmq_message_stream(const std::string& address) override;
+    message_stream::ptr create_zmq_raw_message_stream(const std::string& address) override;
+    http::client::ptr create_http_client(const std::string& address, std::chrono::seconds timeout) override;
+    http::client::ptr create_http_client(const std::string& address, std::chrono::seconds timeout,
+                                         const std::vector<http::method>& disabled_methods, int threads) override;
+
     void post(std::function<void()> f, source_location location) override;
     work::ptr create_work() override;
 

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "core/http/client.h"
+#include "core/http/method.h"
+#include "core/message_stream.h"
 #include "core/source_location.h"
 #include "core/timer.h"
 #include "core/timers_manager.h"
@@ -10,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace kel::libs::core {
 
@@ -56,6 +60,23 @@ public:
     virtual periodic_timer::ptr create_periodic_timer(std::chrono::nanoseconds period, periodic_timer::execute_now,
                                                       const std::string& name, timer::callback callback,
                                                       source_location location) = 0;
+
+    // A subscription stream on a ZeroMQ SUB socket connected to `address`,
+    // with the system's topic convention (topics that start with a letter
+    // travel behind a "#", payloads are cut at their first "{"), or the raw
+    // stream without it. Throw boost::system::system_error when the address
+    // cannot be connected. The stream must not outlive the loop.
+    virtual message_stream::ptr create_zmq_message_stream(const std::string& address) = 0;
+    virtual message_stream::ptr create_zmq_raw_message_stream(const std::string& address) = 0;
+
+    // An HTTP client for the base URL `address` whose results arrive on this
+    // loop; the short form has no disabled method and 10 worker threads. A
+    // disabled method is never sent and answers 200 with an empty body. The
+    // client must not outlive the loop.
+    virtual http::client::ptr create_http_client(const std::string& address, std::chrono::seconds timeout) = 0;
+    virtual http::client::ptr create_http_client(const std::string& address, std::chrono::seconds timeout,
+                                                 const std::vector<http::method>& disabled_methods,
+                                                 int threads) = 0;
 
     // Queues `f` to run later on the loop thread, never inline.
     virtual void post(std::function<void()> f, source_location location) = 0;

@@ -1,0 +1,134 @@
+// The position path of the events engine in process: a large synthetic site,
+// random-walk positions applied through writable handles as the context
+// updater applies them, and a persistence and sender that only raise their
+// signals, so that the figures are the engine's own.
+#include "context_save_restore.h"
+#include "events_generator.h"
+#include "events_sender.h"
+#include "synthetic_site.h"
+#include "zones_index.h"
+
+#include "core/logger.h"
+
+#include <benchmark/benchmark.h>
+
+#include <malloc.h>
+
+#include <memory>
+
+namespace {
+
+using namespace kel;
+
+class null_queue : public events_queue {
+public:
+    explicit null_queue(event_signal& enter, event_signal& leave) : m_enter(enter), m_leave(leave) {}
+    void send_enter(const context::trackable_object_in_zone& r, boost::optional<const context::trackable_object&> o,
+                    libs::core::timestamp ts) override {
+        m_enter(r, o, ts);
+    }
+    void send_leave(const context::trackable_object_in_zone& r, boost::optional<const context::trackable_object&> o,
+                    libs::core::timestamp ts) override {
+        m_leave(r, o, ts);
+    }
+
+private:
+    event_signal& m_enter;
+    event_signal& m_leave;
+};
+
+class null_sender : public events_sender {
+public:
+    events_queue::ptr create_queue() override { return std::make_unique<null_queue>(m_enter, m_leave); }
+    connection do_on_enter_event(const slot_type& slot) override { return m_enter.connect(slot); }
+    connection do_on_leave_event(const slot_type& slot) override { return m_leave.connect(slot); }
+
+private:
+    event_signal m_enter;
+    event_signal m_leave;
+};
+
+class null_save_restore : public context_save_restore {
+public:
+    void restore() override {}
+    void check_event(const context::trackable_object_in_zone&) override {}
+    void save(const context::trackable_object_in_zone& r, boost::optional<const context::zone&> z) override {
+        m_on_save(r, z);
+    }
+    connection do_on_save(const slot_type& slot) override { return m_on_save.connect(slot); }
+
+private:
+    save_signal m_on_save;
+};
+
+// One site for every benchmark of the process: building it takes seconds.
+struct engine {
+    // As at the service's start: the site is loaded first, then the
+    // generator subscribes and the index learns every zone.
+    engine() : site(bench::build_site(context, bench::site_shape{})) {
+        generator = std::make_unique<events_generator>(context, save_restore, sender, index, logger,
+                                                       std::set<std::string>{});
+        for (const context::zone& z : context.get_zones().get_range())
+            index.on_zone_update(z);
+        for (const context::trackable_object& o : context.get_trackable_objects().get_range())
+            index.on_trackable_update(o);
+    }
+
+    void step(const std::string& uid) {
+        auto handle = context.take_trackable_objects().try_get(uid, libs::core::timestamp(std::chrono::milliseconds(++clock)));
+        const auto& p = *handle->get_position();
+        handle->set_position(context::point(p.get_x() + walk(random), p.get_y() + walk(random), 0));
+    }
+
+    libs::core::logger logger{"quorvane-bench", "main"};
+    context::writable_context context;
+    null_sender sender;
+    null_save_restore save_restore;
+    zones_index index{save_restore, sender, context, logger};
+    bench::synthetic_site site;
+    std::unique_ptr<events_generator> generator;
+    std::mt19937 random{7};
+    std::uniform_int_distribution<int> walk{-300, 300};
+    std::int64_t clock = 1800000000000;
+};
+
+engine& shared_engine() {
+    static engine e;
+    return e;
+}
+
+std::size_t heap_in_use() {
+    return mallinfo2().uordblks;
+}
+
+void run_positions(benchmark::State& state, const std::vector<std::string>& uids) {
+    auto& e = shared_engine();
+    std::size_t i = 0;
+    // Warm up so that records of the objects' current zones exist.
+    for (std::size_t k = 0; k < uids.size(); ++k)
+        e.step(uids[k]);
+    const auto heap_before = heap_in_use();
+    for (auto _ : state) {
+        e.step(uids[i]);
+        if (++i == uids.size())
+            i = 0;
+    }
+    state.SetItemsProcessed(state.iterations());
+    state.counters["heap_growth_bytes"] = static_cast<double>(heap_in_use()) - static_cast<double>(heap_before);
+    state.counters["records"] = static_cast<double>(e.context.get_trackable_objects_in_zones().size());
+}
+
+void ordinary_positions(benchmark::State& state) {
+    run_positions(state, shared_engine().site.ordinary);
+}
+
+void carrier_positions(benchmark::State& state) {
+    run_positions(state, shared_engine().site.carriers);
+}
+
+BENCHMARK(ordinary_positions)->MinTime(5.0)->Unit(benchmark::kMicrosecond);
+BENCHMARK(carrier_positions)->MinTime(3.0)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,177 @@
+#include "context_initializer.h"
+
+#include <core/core.h>
+#include <core/exception.h>
+#include <core/logger.h>
+
+#include "support/http_server.h"
+#include "support/wait.h"
+
+#include <gtest/gtest.h>
+
+#include <zmq.hpp>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using namespace std::chrono_literals;
+using kel::libs::context_utils::context_initializer;
+using kel::libs::context_utils::json_template;
+using kel::libs::context_utils::object_infos;
+using kel::test::http_server;
+
+class context_initializer_test : public ::testing::Test {
+protected:
+    context_initializer_test()
+        : m_logger("quorvane", "test"),
+          m_core(kel::libs::core::core::create(m_logger)),
+          m_loop(m_core->create_events_loop("test")),
+          m_client(m_loop->create_http_client(m_server.address(), std::chrono::seconds(5))) {
+        m_log.set(zmq::sockopt::rcvtimeo, 5000);
+        m_log.bind("tcp://127.0.0.1:*");
+        m_logger.connect(m_log.get(zmq::sockopt::last_endpoint));
+    }
+
+    context_initializer make(std::chrono::milliseconds retry_pause = 10ms) {
+        return context_initializer(*m_client, *m_loop, m_logger, retry_pause);
+    }
+
+    context_initializer::object_callback record(const std::string& kind) {
+        return [this, kind](const json_template<kel::libs::context_utils::_json_object_tag>& o) {
+            m_loaded.push_back(kind + " " + o.get_json()["uid"].asString());
+            return true;
+        };
+    }
+
+    std::vector<std::string> targets() const {
+        std::vector<std::string> t;
+        for (const auto& r : m_server.requests())
+            t.push_back(r.target);
+        return t;
+    }
+
+    // The next `count` lines of the logger that mention `text`.
+    std::vector<std::string> logged(const std::string& text, std::size_t count) {
+        std::vector<std::string> lines;
+        zmq::message_t line;
+        while (lines.size() < count && m_log.recv(line)) {
+            if (line.to_string().find(text) != std::string::npos)
+                lines.push_back(line.to_string());
+        }
+        return lines;
+    }
+
+    std::string error_of(const std::function<void()>& f) {
+        try {
+            f();
+        } catch (const kel::libs::core::exception& e) {
+            return e.get_string_error();
+        }
+        return "no error";
+    }
+
+    http_server m_server;
+    // Before the logger, so that the logger's last lines still have a peer.
+    zmq::context_t m_zmq;
+    zmq::socket_t m_log{m_zmq, zmq::socket_type::pull};
+    kel::libs::core::logger m_logger;
+    kel::libs::core::core::ptr m_core;
+    kel::libs::core::events_loop::ptr m_loop;
+    kel::libs::core::http::client::ptr m_client;
+    std::vector<std::string> m_loaded;
+    kel::libs::core::http::client::handle_ptr m_keep;
+};
+
+TEST_F(context_initializer_test, initial_load_walks_the_lists_in_order) {
+    m_server.serve("/api/private/track_obj/", R"({"trackableObjects":[{"uid":"t1"},{"uid":"t2"}]})");
+    m_server.serve("/api/private/zones/", R"({"zones":[{"uid":"z1"}]})");
+    m_server.serve("/api/private/sublocations/", R"({"sublocations":[{"uid":"s1"}]})");
+    m_server.serve("/api/private/nodes/", R"({"nodes":[]})");
+    auto initializer = make();
+    initializer.on_zone_creating(record("zone"));
+    initializer.on_trackable_object_creating(record("trackable"));
+    initializer.on_sublocation_creating(record("sublocation"));
+    initializer.initialize();
+    EXPECT_EQ(targets(), (std::vector<std::string>{"/api/private/track_obj/", "/api/private/zones/",
+                                                   "/api/private/sublocations/", "/api/private/nodes/"}));
+    EXPECT_EQ(m_loaded, (std::vector<std::string>{"trackable t1", "trackable t2", "zone z1", "sublocation s1"}));
+}
+
+TEST_F(context_initializer_test, failing_server_is_retried_until_it_answers) {
+    m_server.serve_after("/api/private/zones/", 3, {503, "busy", {}, 0ms},
+                         {200, R"({"zones":[{"uid":"z1"}]})", {}, 0ms});
+    auto initializer = make();
+    initializer.on_zone_creating(record("zone"));
+    EXPECT_TRUE(initializer.for_each_object_on_server(object_infos::zone, record("zone")));
+    EXPECT_EQ(m_server.count("/api/private/zones/"), 4u);
+    EXPECT_EQ(m_loaded, (std::vector<std::string>{"zone z1"}));
+    const auto lines = logged("Request failed with code: ", 3);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_NE(lines[0].find("Request failed with code: 503, addr: /api/private/zones/, response busy"),
+              std::string::npos)
+        << lines[0];
+}
+
+TEST_F(context_initializer_test, answer_without_its_array_fails) {
+    m_server.serve("/api/private/zones/", R"({"zone":[]})");
+    m_server.serve("/api/private/track_obj/", R"([{"uid":"t1"}])");
+    auto initializer = make();
+    EXPECT_EQ(error_of([&] { initializer.for_each_object_on_server(object_infos::zone, record("zone")); }),
+              R"("zones" is not an array!)");
+    EXPECT_EQ(error_of([&] { initializer.for_each_object_on_server(object_infos::trackable_object, record("t")); }),
+              R"("trackableObjects" is not an array!)");
+}
+
+TEST_F(context_initializer_test, empty_list_loads_nothing_and_a_stopped_walk_says_so) {
+    m_server.serve("/api/private/zones/", R"({"zones":[]})");
+    m_server.serve("/api/private/alarms/", R"({"alarms":[{"uid":"a1"},{"uid":"a2"}]})");
+    auto initializer = make();
+    EXPECT_TRUE(initializer.for_each_object_on_server(object_infos::zone, record("zone")));
+    EXPECT_FALSE(initializer.for_each_object_on_server(object_infos::alarm, [](const auto&) { return false; }));
+    EXPECT_TRUE(m_loaded.empty());
+}
+
+TEST_F(context_initializer_test, answer_that_is_not_json_fails) {
+    m_server.serve("/api/private/zones/", "<html>");
+    auto initializer = make();
+    EXPECT_EQ(error_of([&] { initializer.perform_get_request("/api/private/zones/"); }).rfind("parse error: ", 0), 0u);
+}
+
+TEST_F(context_initializer_test, stopping_the_loop_interrupts_the_retries) {
+    m_server.serve("/api/private/zones/", "busy", 503);
+    auto initializer = make(std::chrono::seconds(30));
+    std::thread stopper([&] {
+        kel::test::wait_until([&] { return m_server.count("/api/private/zones/") > 0; });
+        m_loop->stop();
+    });
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(error_of([&] { initializer.perform_get_request("/api/private/zones/"); }), "Interrupted");
+    stopper.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s) << "the pause ends with the loop";
+}
+
+TEST_F(context_initializer_test, asynchronous_list_arrives_on_the_loop) {
+    m_server.serve("/api/private/zones/", R"({"zones":[{"uid":"z1"}]})");
+    auto initializer = make();
+    std::vector<bool> answers;
+    const auto request = initializer.get_objects_async(object_infos::zone, [&](auto answer) {
+        answers.push_back(static_cast<bool>(answer));
+        m_server.serve("/api/private/zones/", "down", 500);
+        if (answers.size() == 1)
+            m_keep = initializer.get_objects_async(object_infos::zone, [&](auto again) {
+                answers.push_back(static_cast<bool>(again));
+                m_loop->stop();
+            });
+    });
+    auto limit = m_loop->create_timer(
+        kel::libs::core::timer::time_point(std::chrono::steady_clock::now() + 10s), "limit",
+        [&](auto) { m_loop->stop(); }, KEL_SOURCE_LOCATION());
+    m_loop->run();
+    EXPECT_EQ(answers, (std::vector<bool>{true, false}));
+}
+
+}  // namespace

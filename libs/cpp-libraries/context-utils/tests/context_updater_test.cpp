@@ -1,0 +1,107 @@
+#include "context_updater.h"
+
+#include <core/exception.h>
+#include <core/json.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using kel::libs::context_utils::context_updater;
+using kel::libs::context_utils::object_infos;
+
+// Every callback of the dispatcher records its name and the message it got.
+class context_updater_test : public ::testing::Test {
+protected:
+    context_updater_test() {
+        m_updater.on_zone_creating(record("zone created"));
+        m_updater.on_zone_updating(record("zone updated"));
+        m_updater.on_zone_deleting(record("zone deleted"));
+        m_updater.on_trackable_object_updating(record("trackable updated"));
+        m_updater.on_node_deleting(record("node deleted"));
+        m_updater.on_trackable_object_groups_updating(record("groups updated"));
+        m_updater.on_trackable_object_association_creating(record("association created"));
+        m_updater.on_trackable_object_association_updating(record("association updated"));
+        m_updater.on_pos(record("pos"));
+    }
+
+    context_updater::callback record(const std::string& name) {
+        return [this, name](const auto& message) {
+            m_calls.push_back(name);
+            m_last = message.get_json();
+        };
+    }
+
+    void notify(const std::string& object, const std::string& action) {
+        m_updater.handle_notify(R"({"object":")" + object + R"(","action":")" + action + R"(","plist":{"uid":"u"}})");
+    }
+
+    std::string error_of(const std::string& message) {
+        try {
+            m_updater.handle_notify(message);
+        } catch (const kel::libs::core::exception& e) {
+            return e.get_string_error();
+        }
+        return "no error";
+    }
+
+    context_updater m_updater;
+    std::vector<std::string> m_calls;
+    Json::Value m_last;
+};
+
+TEST_F(context_updater_test, object_and_action_names_are_case_insensitive) {
+    notify("zone", "Created");
+    notify("Zone", "UPDATED");
+    notify("TRACKABLE_object", "updated");
+    EXPECT_EQ(m_calls, (std::vector<std::string>{"zone created", "zone updated", "trackable updated"}));
+    EXPECT_EQ(m_last["plist"]["uid"], "u") << "the whole envelope is handed over";
+}
+
+TEST_F(context_updater_test, unknown_kinds_actions_and_unregistered_callbacks_are_ignored) {
+    notify("SATELLITE", "created");
+    notify("ZONE", "renamed");
+    notify("ALARM", "created");
+    notify("", "created");
+    notify("TRACKABLE_OBJECT", "created");
+    notify("Trackable_Object_Groups", "created");
+    notify("TRACKABLE_OBJECT_ASSOCIATION", "deleted");
+    EXPECT_TRUE(m_calls.empty());
+}
+
+TEST_F(context_updater_test, groups_and_associations_have_their_own_actions) {
+    notify("Trackable_Object_Groups", "updated");
+    notify("trackable_object_association", "created");
+    notify("TRACKABLE_OBJECT_ASSOCIATION", "Updated");
+    notify("node", "deleted");
+    EXPECT_EQ(m_calls, (std::vector<std::string>{"groups updated", "association created", "association updated",
+                                                 "node deleted"}));
+}
+
+TEST_F(context_updater_test, registering_by_catalogue_entry_replaces_the_callback) {
+    m_updater.on_deleting(object_infos::zone, record("zone gone"));
+    m_updater.on_creating(object_infos::alarm, record("never"));
+    notify("ZONE", "deleted");
+    notify("ALARM", "created");
+    EXPECT_EQ(m_calls, (std::vector<std::string>{"zone gone"}));
+}
+
+TEST_F(context_updater_test, malformed_envelopes_throw_their_messages) {
+    EXPECT_EQ(error_of(R"({"object":7,"action":"created"})"), R"("object" is not a string!)");
+    EXPECT_EQ(error_of(R"({"object":"ZONE"})"), R"("action" is not a string!)");
+    EXPECT_EQ(error_of(R"(["ZONE","created"])"), R"("object" is not a string!)");
+    EXPECT_EQ(error_of("{").rfind("parse_error: ", 0), 0u);
+    EXPECT_TRUE(m_calls.empty());
+}
+
+TEST_F(context_updater_test, positions_are_handed_over_unchecked) {
+    m_updater.handle_pos(R"({"tk_uid":12})");
+    EXPECT_EQ(m_calls, (std::vector<std::string>{"pos"}));
+    EXPECT_EQ(m_last["tk_uid"], 12);
+    EXPECT_THROW(m_updater.handle_pos("not json"), kel::libs::core::exception);
+}
+
+}  // namespace

@@ -1,0 +1,92 @@
+#include "parser_utils.h"
+
+#include <core/json.h>
+
+#include <gtest/gtest.h>
+
+#include <boost/optional/optional_io.hpp>
+
+#include <stdexcept>
+#include <string>
+
+namespace {
+
+namespace pu = kel::libs::context_utils::parser_utils;
+using kel::libs::core::timestamp;
+
+Json::Value json(const std::string& text) {
+    return kel::libs::core::json::parse(text, KEL_SOURCE_LOCATION());
+}
+
+template <typename Read>
+std::string error_of(Read read) {
+    try {
+        read();
+    } catch (const std::logic_error& e) {
+        return e.what();
+    }
+    return "no error";
+}
+
+Json::Value iso(const std::string& text) {
+    Json::Value object;
+    object["t"] = text;
+    return object;
+}
+
+TEST(parser_utils_test, readers_take_values_of_their_kind) {
+    const auto o = json(R"({"s":"x","b":true,"i":-3,"u":7,"r":12.7,"n":-12.7})");
+    EXPECT_EQ(pu::get_string(o, "s"), "x");
+    EXPECT_TRUE(pu::get_bool(o, "b"));
+    EXPECT_EQ(pu::get_int(o, "i"), -3);
+    EXPECT_EQ(pu::get_uint(o, "u"), 7u);
+    EXPECT_EQ(pu::get_number(o, "r"), 12);
+    EXPECT_EQ(pu::get_number(o, "n"), -12);
+    EXPECT_EQ(pu::get_number(o, "i"), -3);
+}
+
+TEST(parser_utils_test, wrong_kind_or_absence_names_the_key_or_the_given_name) {
+    const auto o = json(R"({"s":1,"b":"true","i":1.5,"u":-1})");
+    EXPECT_EQ(error_of([&] { pu::get_string(o, "s"); }), R"(context-utils: "s" is not a string!)");
+    EXPECT_EQ(error_of([&] { pu::get_bool(o, "active"); }), R"(context-utils: "active" is not a bool!)");
+    EXPECT_EQ(error_of([&] { pu::get_int(o, "i"); }), R"(context-utils: "i" is not an int!)");
+    EXPECT_EQ(error_of([&] { pu::get_uint(o, "u"); }), R"(context-utils: "u" is not an uint!)");
+    EXPECT_EQ(error_of([&] { pu::get_number(o, "x", "entered.x"); }), R"(context-utils: "entered.x" is not a number!)");
+    EXPECT_FALSE(pu::try_get_string(o, "s"));
+    EXPECT_FALSE(pu::try_get_int(o, "missing"));
+}
+
+TEST(parser_utils_test, numbers_out_of_int_range_are_not_numbers) {
+    const auto o = json(R"({"big":3000000000,"huge":1e300,"neg":-2147483649})");
+    EXPECT_EQ(error_of([&] { pu::get_number(o, "big"); }), R"(context-utils: "big" is not a number!)");
+    EXPECT_EQ(error_of([&] { pu::get_int(o, "big"); }), R"(context-utils: "big" is not an int!)");
+    EXPECT_FALSE(pu::try_get_number(o, "huge"));
+    EXPECT_FALSE(pu::try_get_number(o, "neg"));
+}
+
+TEST(parser_utils_test, members_of_a_non_object_count_as_absent) {
+    const auto array = json(R"([1,2])");
+    EXPECT_EQ(error_of([&] { pu::get_string(array, "uid"); }), R"(context-utils: "uid" is not a string!)");
+    EXPECT_FALSE(pu::try_get_bool(json("7"), "b"));
+}
+
+TEST(parser_utils_test, fixed_position_iso_text_gives_utc_milliseconds) {
+    EXPECT_EQ(pu::get_iso8601_timestamp(iso("2023-11-14T22:13:20.123Z"), "t"), timestamp(1700000000, 123));
+    EXPECT_EQ(pu::get_iso8601_timestamp(iso("2023-11-14 22:13:20.123+02"), "t"), timestamp(1700000000, 123))
+        << "separators and zone designator are not checked";
+}
+
+TEST(parser_utils_test, fixed_position_iso_fraction_is_cut_to_milliseconds) {
+    EXPECT_EQ(pu::get_iso8601_timestamp(iso("2023-11-14T22:13:20.123456Z"), "t"), timestamp(1700000000, 123));
+    EXPECT_EQ(pu::get_iso8601_timestamp(iso("2023-11-14T22:13:20.5+00:00"), "t"), timestamp(1700000000, 500));
+}
+
+TEST(parser_utils_test, short_or_garbled_iso_text_is_rejected) {
+    EXPECT_FALSE(pu::try_get_iso8601_timestamp(iso("2023-11-14T22:13:20Z"), "t"));
+    EXPECT_FALSE(pu::try_get_iso8601_timestamp(iso("yyyy-mm-ddThh:mm:ss.fffZ"), "t"));
+    EXPECT_FALSE(pu::try_get_iso8601_timestamp(json(R"({"t":1700000000})"), "t"));
+    EXPECT_EQ(error_of([&] { pu::get_iso8601_timestamp(iso("2023-11-14T22:13:20Z"), "time", "entered.time"); }),
+              R"(context-utils: failed to parse timestamp: "entered.time")");
+}
+
+}  // namespace

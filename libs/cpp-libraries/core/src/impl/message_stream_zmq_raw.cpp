@@ -1,0 +1,78 @@
+#include "message_stream_zmq_raw.h"
+
+#include <boost/asio/error.hpp>
+
+#include <algorithm>
+
+namespace kel::libs::core {
+
+namespace {
+
+class subscription_impl final : public message_stream::subscription {
+public:
+    explicit subscription_impl(std::shared_ptr<message_stream::callback> cb) : m_callback(std::move(cb)) {}
+
+private:
+    std::shared_ptr<message_stream::callback> m_callback;
+};
+
+}  // namespace
+
+message_stream_zmq_raw::message_stream_zmq_raw(boost::asio::io_context& io_context, const component_logger& logger,
+                                               const std::string& address)
+    : m_callbacks(std::make_shared<callbacks_map>()),
+      m_socket(io_context, ::zmq::socket_type::sub),
+      m_logger(logger) {
+    m_socket.connect(address);
+    setup_receive();
+}
+
+message_stream::subscription::ptr message_stream_zmq_raw::subscribe(boost::string_view topic, callback cb) {
+    auto inserted = m_callbacks->try_emplace(topic.to_string());
+    if (inserted.second)
+        m_socket.subscribe(topic);
+    auto shared = std::make_shared<callback>(std::move(cb));
+    inserted.first->second.push_back(shared);
+    return std::make_unique<subscription_impl>(std::move(shared));
+}
+
+void message_stream_zmq_raw::setup_receive() {
+    // The socket never calls a handler once it is destroyed, and it dies with
+    // the stream, so `this` is valid whenever the handler runs.
+    m_socket.async_receive([this](const boost::system::error_code& error, ::zmq::message_t& message) {
+        on_receive(error, message);
+    });
+}
+
+void message_stream_zmq_raw::on_receive(const boost::system::error_code& error, ::zmq::message_t& message) {
+    if (error == boost::asio::error::operation_aborted)
+        return;
+    if (error) {
+        m_logger.log_error(error, KEL_SOURCE_LOCATION());
+        return;
+    }
+    // Held for the delivery, so that a callback destroying the stream does
+    // not pull the map from under the loop below.
+    const std::shared_ptr<callbacks_map> callbacks = m_callbacks;
+    setup_receive();
+    deliver(*callbacks, boost::string_view(static_cast<const char*>(message.data()), message.size()));
+}
+
+void message_stream_zmq_raw::deliver(callbacks_map& callbacks, boost::string_view frame) {
+    const auto topic = std::find_if(callbacks.begin(), callbacks.end(),
+                                    [frame](const auto& entry) { return frame.starts_with(entry.first); });
+    if (topic == callbacks.end())
+        return;
+    callbacks_vector& entries = topic->second;
+    // By index and up to the size at the start: a callback may subscribe more
+    // callbacks to this topic, which must wait for the next frame.
+    const std::size_t count = entries.size();
+    for (std::size_t i = 0; i < count; ++i) {
+        if (const auto cb = entries[i].lock())
+            (*cb)(frame);
+    }
+    entries.erase(std::remove_if(entries.begin(), entries.end(), [](const auto& e) { return e.expired(); }),
+                  entries.end());
+}
+
+}  // namespace kel::libs::core

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "core/logger.h"
+#include "core/message_stream.h"
+#include "core/zmq/async_socket.h"
+
+#include <boost/asio/io_context.hpp>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kel::libs::core {
+
+// A message stream over one ZeroMQ SUB socket. Every frame is delivered as
+// a whole, topic included, to the callbacks of the first subscribed topic
+// (in byte order) that is a prefix of it; a frame matching none is dropped.
+//
+// One receive is outstanding at a time, and the next one is started before
+// a frame is delivered: a callback that throws leaves the events loop's run()
+// with reception still going on. The io_context and the logger must outlive
+// the stream.
+class message_stream_zmq_raw final : public message_stream {
+public:
+    // Throws boost::system::system_error when `address` cannot be connected.
+    message_stream_zmq_raw(boost::asio::io_context& io_context, const component_logger& logger,
+                           const std::string& address);
+
+    // A topic is subscribed on the socket once, however many callbacks it
+    // gets; dropping a subscription leaves the socket's filter as it is.
+    subscription::ptr subscribe(boost::string_view topic, callback cb) override;
+
+private:
+    // Weak, so that a dropped subscription is never called; expired entries
+    // are purged after the next delivery on their topic.
+    using callbacks_vector = std::vector<std::weak_ptr<callback>>;
+    using callbacks_map = std::map<std::string, callbacks_vector>;
+
+    void setup_receive();
+    void on_receive(const boost::system::error_code& error, ::zmq::message_t& message);
+    static void deliver(callbacks_map& callbacks, boost::string_view frame);
+
+    // Shared so that a delivery can keep the map alive while one of its
+    // callbacks destroys the stream.
+    std::shared_ptr<callbacks_map> m_callbacks;
+    zmq::async_socket m_socket;
+    const component_logger& m_logger;
+};
+
+}  // namespace kel::libs::core

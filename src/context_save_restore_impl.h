@@ -1,0 +1,77 @@
+#pragma once
+
+#include "context/writable_context.h"
+#include "context_save_restore.h"
+#include "events_sender.h"
+#include "redis/redis_context.h"
+
+#include <cstdint>
+#include <set>
+#include <string>
+
+namespace kel {
+
+// Persistence of trackable objects in zones in Redis: one hash per record
+// under "quorvane:trackable_objects_in_zones:<object uid>-<zone uid>" and
+// the set of their ids, plus "quorvane:version", the layout version, which
+// makes the migration from the older layout run once per database.
+//
+// When the Redis connection had to be re-established, Redis may have come
+// back empty or missed writes; the next operation after restore() then
+// rewrites every record memory holds and deletes the stored ones memory no
+// longer has.
+//
+// The Redis context, the events sender and the context must outlive it.
+class context_save_restore_impl : public context_save_restore {
+public:
+    // `ignored_zones_types`: zone types for which the migration never marks
+    // an enter event as sent.
+    context_save_restore_impl(redis::context& redis_context, events_sender& events_sender,
+                              context::writable_context& context, std::set<std::string> ignored_zones_types);
+
+    void restore() override;
+    void check_event(const context::trackable_object_in_zone& record) override;
+    void save(const context::trackable_object_in_zone& record, boost::optional<const context::zone&> zone) override;
+    connection do_on_save(const slot_type& slot) override;
+
+    void remove(const std::string& id);
+    void remove(const context::trackable_object_in_zone& record);
+    // Reads the older layout into the context and the new layout, and
+    // deletes its keys.
+    void restore_zone_detector_events();
+
+private:
+    // The bodies of save and check_event, without the resynchronisation,
+    // which must not run before every stored record is back in memory.
+    void store(const context::trackable_object_in_zone& record, boost::optional<const context::zone&> zone);
+    void drop_if_orphaned(const context::trackable_object_in_zone& record);
+
+    void write(const context::trackable_object_in_zone& record, const std::string& id);
+    int stored_version();
+    void restore_record(const std::string& id);
+    void migrate_trackable_object(const std::string& object_uid);
+    void migrate_zone_entry(const std::string& object_uid, const kel::uid& object_uid_bytes,
+                            const std::string& project_uid, const std::string& sublocation_uid,
+                            const std::string& entry);
+    void delete_older_zone(const std::string& zone_uid);
+    // Puts a restored record into the context (keeping one already there)
+    // and returns it.
+    context::trackable_object_in_zone& emplace_record(const std::string& object_uid, const kel::uid& object_uid_bytes,
+                                                      const std::string& zone_uid, const std::string& project_uid,
+                                                      const std::string& sublocation_uid,
+                                                      const std::string& zone_type_name);
+    void resync_after_reconnect();
+    void rewrite_all();
+
+    redis::context& m_redis_context;
+    events_sender& m_events_sender;
+    context::writable_context& m_context;
+    std::set<std::string> m_ignored_zones_types;
+    save_signal m_on_save;
+    // Records are resynchronised only once restore() has brought every
+    // stored one into memory, or records not yet read back would be deleted.
+    bool m_restored = false;
+    std::uint64_t m_synced_reconnects;
+};
+
+}  // namespace kel

@@ -1,0 +1,112 @@
+#include "events_sender_impl.h"
+
+#include "core/json.h"
+
+#include <json/json.h>
+
+#include <utility>
+
+namespace kel {
+
+namespace {
+
+const std::string event_topic = "#zone_event ";
+
+// The current position, or failing that the last one.
+boost::optional<context::point> reported_position(boost::optional<const context::trackable_object&> object) {
+    if (!object)
+        return boost::none;
+    if (object->get_position())
+        return object->get_position();
+    return object->get_last_position();
+}
+
+}  // namespace
+
+events_sender_impl::events_sender_impl(push_socket& socket, const libs::core::component_logger& logger,
+                                       bool send_events_to_pubsub, bool print_events_to_log)
+    : m_socket(socket),
+      m_logger(logger),
+      m_send_events_to_pubsub(send_events_to_pubsub),
+      m_print_events_to_log(print_events_to_log) {}
+
+events_queue::ptr events_sender_impl::create_queue() {
+    return std::make_unique<events_queue_impl>(m_socket, m_logger, m_send_events_to_pubsub, m_print_events_to_log,
+                                               m_enter_signal, m_leave_signal);
+}
+
+events_sender::connection events_sender_impl::do_on_enter_event(const slot_type& slot) {
+    return m_enter_signal.connect(slot);
+}
+
+events_sender::connection events_sender_impl::do_on_leave_event(const slot_type& slot) {
+    return m_leave_signal.connect(slot);
+}
+
+events_queue_impl::events_queue_impl(push_socket& socket, const libs::core::component_logger& logger,
+                                     bool send_events_to_pubsub, bool print_events_to_log, event_signal& enter_signal,
+                                     event_signal& leave_signal)
+    : m_socket(socket),
+      m_logger(logger),
+      m_send_events_to_pubsub(send_events_to_pubsub),
+      m_print_events_to_log(print_events_to_log),
+      m_enter_signal(enter_signal),
+      m_leave_signal(leave_signal) {}
+
+events_queue_impl::~events_queue_impl() {
+    if (!m_send_events_to_pubsub)
+        return;
+    transmit(m_enter_events);
+    transmit(m_leave_events);
+}
+
+void events_queue_impl::send_enter(const context::trackable_object_in_zone& record,
+                                   boost::optional<const context::trackable_object&> object,
+                                   libs::core::timestamp ts) {
+    m_enter_signal(record, object, ts);
+    queue_event(m_enter_events, format_event("enter", record, object, ts));
+}
+
+void events_queue_impl::send_leave(const context::trackable_object_in_zone& record,
+                                   boost::optional<const context::trackable_object&> object,
+                                   libs::core::timestamp ts) {
+    m_leave_signal(record, object, ts);
+    queue_event(m_leave_events, format_event("leave", record, object, ts));
+}
+
+void events_queue_impl::queue_event(std::vector<std::string>& events, std::string text) {
+    if (m_print_events_to_log)
+        m_logger.info("Event %1%") % text;
+    events.push_back(std::move(text));
+}
+
+void events_queue_impl::transmit(const std::vector<std::string>& events) {
+    for (const auto& text : events) {
+        const auto error = m_socket.send(text);
+        if (error)
+            m_logger.log_error(error, KEL_SOURCE_LOCATION());
+    }
+}
+
+std::string events_queue_impl::format_event(const std::string& action,
+                                            const context::trackable_object_in_zone& record,
+                                            boost::optional<const context::trackable_object&> object,
+                                            libs::core::timestamp ts) const {
+    Json::Value event(Json::objectValue);
+    event["ts"] = Json::Int64(ts.get_ts());
+    event["ms"] = Json::UInt(ts.get_ms());
+    event["sublocation_uid"] = record.get_sublocation_uid();
+    event["obj_uid"] = record.get_trackable_object_uid();
+    event["project_uid"] = record.get_project_uid();
+    event["zone_uid"] = record.get_zone_uid();
+    event["zone_type_name"] = record.get_zone_type_name();
+    event["action"] = action;
+    if (const auto position = reported_position(object)) {
+        event["x"] = position->get_x();
+        event["y"] = position->get_y();
+        event["z"] = position->get_z();
+    }
+    return event_topic + libs::core::json::to_string(event);
+}
+
+}  // namespace kel

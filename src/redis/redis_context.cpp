@@ -1,0 +1,144 @@
+#include "redis/redis_context.h"
+
+#include "core/exception.h"
+
+#include <sys/time.h>
+
+#include <cstring>
+
+namespace kel::redis {
+
+namespace {
+
+const timeval connect_timeout{1, 500000};
+
+std::string lost_connection_text(const redisContext& connection) {
+    return connection.err != 0 ? std::string(connection.errstr) : std::string("unknown I/O error");
+}
+
+}  // namespace
+
+context::context(const std::string& host, int port, unsigned int db, const std::string& password)
+    : m_context_ptr(connect(host, port, db, password)), m_host(host), m_port(port), m_db(db), m_password(password) {}
+
+context::~context() = default;
+
+void context::context_deleter::operator()(redisContext* raw) const {
+    redisFree(raw);
+}
+
+context::context_ptr context::connect(const std::string& host, int port, unsigned int db,
+                                      const std::string& password) {
+    context_ptr connection(redisConnectWithTimeout(host.c_str(), port, connect_timeout));
+    if (!connection)
+        KEL_THROW("Connection error: can't allocate redis context");
+    if (connection->err != 0)
+        KEL_THROW("Connection error: " + std::string(connection->errstr));
+    if (!password.empty()) {
+        // The password travels as an argument, so that an error names only
+        // the format.
+        const reply auth = execute_once(*connection, "AUTH %s", [&](redisContext& c) {
+            return redisCommand(&c, "AUTH %s", password.c_str());
+        });
+        if (auth.get_type() != reply_type::STATUS || auth.to_string() != "OK")
+            KEL_THROW("AUTH failed");
+    }
+    execute_once(*connection, "SELECT %u", [db](redisContext& c) { return redisCommand(&c, "SELECT %u", db); });
+    return connection;
+}
+
+reply context::checked(const std::string& label, void* raw, const redisContext& connection) {
+    if (raw == nullptr)
+        KEL_THROW("Command: " + label + ", error: no reply, connection lost: " + lost_connection_text(connection));
+    reply result(static_cast<redisReply*>(raw));
+    if (result.get_type() == reply_type::ERROR)
+        KEL_THROW("Command: " + label + ", error: " + result.to_string());
+    return result;
+}
+
+reply context::execute_once(redisContext& connection, const std::string& label, const sender& send) {
+    return checked(label, send(connection), connection);
+}
+
+reply context::execute(const std::string& label, const sender& send) {
+    void* raw = send(*m_context_ptr);
+    if (raw == nullptr) {
+        reconnect(label);
+        raw = send(*m_context_ptr);
+    }
+    return checked(label, raw, *m_context_ptr);
+}
+
+// A hiredis context that lost its connection stays unusable; it is replaced
+// only by one that is connected, authenticated and on the database, so a
+// failed attempt leaves the broken one for the next command to retry.
+void context::reconnect(const std::string& label) {
+    const std::string lost = lost_connection_text(*m_context_ptr);
+    try {
+        m_context_ptr = connect(m_host, m_port, m_db, m_password);
+    } catch (const libs::core::exception& e) {
+        KEL_THROW("Command: " + label + ", error: connection lost (" + lost + "), reconnect failed: " +
+                  e.get_string_error());
+    }
+    ++m_reconnects;
+}
+
+reply context::execute_argv(const std::string& label, const std::vector<const char*>& args) {
+    std::vector<std::size_t> lengths;
+    lengths.reserve(args.size());
+    for (const char* arg : args)
+        lengths.push_back(std::strlen(arg));
+    return execute(label, [&](redisContext& c) {
+        return redisCommandArgv(&c, static_cast<int>(args.size()), const_cast<const char**>(args.data()),
+                                lengths.data());
+    });
+}
+
+reply context::execute_command_argv(const std::vector<const char*>& args) {
+    KEL_CHECK(!args.empty());
+    return execute_argv(args.front(), args);
+}
+
+reply context::flush_db() {
+    return execute_command("FLUSHDB");
+}
+
+// Sent as an argument list so that any key is safe; errors still name the
+// command the way the formatted form did.
+reply context::get_set_members(const std::string& key) {
+    return execute_argv("SMEMBERS " + key, {"SMEMBERS", key.c_str()});
+}
+
+reply context::get_from_table(const std::string& key, const std::string& field) {
+    return execute_command_argv({"HGET", key.c_str(), field.c_str()});
+}
+
+reply context::get_from_table(const std::string& key, std::initializer_list<field_ref> fields) {
+    std::vector<const char*> args{"HMGET", key.c_str()};
+    for (const std::string& field : fields)
+        args.push_back(field.c_str());
+    return execute_command_argv(args);
+}
+
+reply context::set_to_table(const std::string& key, const std::string& field, const std::string& value) {
+    return execute_command_argv({"HSET", key.c_str(), field.c_str(), value.c_str()});
+}
+
+reply context::set_to_table(const std::string& key, std::initializer_list<field_value_refs> fields) {
+    std::vector<const char*> args{"HMSET", key.c_str()};
+    for (const auto& field : fields) {
+        args.push_back(field.first.get().c_str());
+        args.push_back(field.second.get().c_str());
+    }
+    return execute_command_argv(args);
+}
+
+reply context::increment_in_table(const std::string& key, const std::string& field, const std::string& value) {
+    return execute_command_argv({"HINCRBY", key.c_str(), field.c_str(), value.c_str()});
+}
+
+reply context::delete_from_table(const std::string& key, const std::string& field) {
+    return execute_command_argv({"HDEL", key.c_str(), field.c_str()});
+}
+
+}  // namespace kel::redis

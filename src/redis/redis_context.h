@@ -1,0 +1,97 @@
+#pragma once
+
+#include "redis/reply.h"
+
+#include <hiredis/hiredis.h>
+
+#include <cstdint>
+#include <functional>
+#include <initializer_list>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace kel::redis {
+
+// One blocking Redis connection, authenticated and on its database. Every
+// command blocks the caller until Redis answers; an error reply becomes a
+// kel::libs::core::exception "Command: <command>, error: <Redis text>".
+//
+// A broken connection is healed by the next command: it connects again (same
+// host, port, password and database) and sends that command once more. A
+// command whose reply was lost with the connection may thus reach Redis
+// twice, so only idempotent commands should rely on this. When Redis cannot
+// be reached, or answers nothing even then, the command throws and the
+// following command tries again. Users that must know about the lost
+// connection (Redis may have come back empty) compare get_reconnects() with
+// the value they saw last.
+//
+// The password never appears in an error text. Not thread-safe: one thread
+// uses the connection.
+class context {
+public:
+    using ptr = std::unique_ptr<context>;
+    using field_ref = std::reference_wrapper<const std::string>;
+    using field_value_refs = std::pair<field_ref, field_ref>;
+
+    // Connects within 1.5 s, sends AUTH when `password` is not empty, then
+    // SELECT `db`. Throws "Connection error: ...", "AUTH failed" or the
+    // error of the failing command.
+    context(const std::string& host, int port, unsigned int db, const std::string& password);
+    virtual ~context();
+    context(const context&) = delete;
+    context& operator=(const context&) = delete;
+
+    // printf-style hiredis formatting: each %s argument becomes one Redis
+    // argument, blanks included. Never paste outside text into `format`:
+    // a "%" in it is read as a conversion and a blank splits arguments.
+    template <typename... Args>
+    reply execute_command(const std::string& format, Args... args) {
+        return execute(format, [&](redisContext& c) { return redisCommand(&c, format.c_str(), args...); });
+    }
+    // One Redis argument per NUL-terminated string; errors name args[0].
+    reply execute_command_argv(const std::vector<const char*>& args);
+
+    reply flush_db();
+    reply get_set_members(const std::string& key);
+    reply get_from_table(const std::string& key, const std::string& field);
+    reply get_from_table(const std::string& key, std::initializer_list<field_ref> fields);
+    reply set_to_table(const std::string& key, const std::string& field, const std::string& value);
+    reply set_to_table(const std::string& key, std::initializer_list<field_value_refs> fields);
+    reply increment_in_table(const std::string& key, const std::string& field, const std::string& value);
+    reply delete_from_table(const std::string& key, const std::string& field);
+
+    // How many times a broken connection was replaced by a working one.
+    std::uint64_t get_reconnects() const { return m_reconnects; }
+
+private:
+    // Sends one command on the given connection; null when no reply came.
+    using sender = std::function<void*(redisContext&)>;
+
+    struct context_deleter {
+        void operator()(redisContext* raw) const;
+    };
+    using context_ptr = std::unique_ptr<redisContext, context_deleter>;
+
+    static context_ptr connect(const std::string& host, int port, unsigned int db, const std::string& password);
+    // Wraps what hiredis returned for the command named `label`, throwing
+    // when there is no reply or the reply is an error.
+    static reply checked(const std::string& label, void* raw, const redisContext& connection);
+    static reply execute_once(redisContext& connection, const std::string& label, const sender& send);
+
+    // On no reply: reconnect, then send once more.
+    reply execute(const std::string& label, const sender& send);
+    // `args` is not empty; errors name `label`.
+    reply execute_argv(const std::string& label, const std::vector<const char*>& args);
+    void reconnect(const std::string& label);
+
+    context_ptr m_context_ptr;
+    std::string m_host;
+    int m_port;
+    unsigned int m_db;
+    std::string m_password;
+    std::uint64_t m_reconnects = 0;
+};
+
+}  // namespace kel::redis

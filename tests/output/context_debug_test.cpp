@@ -1,0 +1,176 @@
+#include "context_debug.h"
+
+#include "context/writable_context.h"
+#include "output/context_builders.h"
+#include "support/redis_server.h"
+
+#include "core/exception.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+using kel::context::point;
+using kel::libs::core::timestamp;
+using kel::test::uid_text;
+using fields = std::vector<std::pair<std::string, std::string>>;
+
+timestamp at(std::int64_t ms) {
+    return timestamp(std::chrono::milliseconds(ms));
+}
+
+// The mirror of a context in a real Redis, read back with redis-cli.
+class debug_mirror : public ::testing::Test {
+protected:
+    void start_mirror() {
+        m_mirror = std::make_unique<kel::context_debug>(m_context, m_client);
+    }
+
+    void add_object(const std::string& uid, timestamp ts) {
+        m_context.take_trackable_objects().add(kel::test::make_object(uid), ts);
+    }
+    template <typename Change>
+    void change_object(const std::string& uid, timestamp ts, Change change) {
+        auto object = m_context.take_trackable_objects().try_get(uid, ts);
+        change(*object);
+    }
+    void move_object(const std::string& uid, timestamp ts, int x) {
+        change_object(uid, ts, [x](kel::context::trackable_object& o) { o.set_position(point(x, 0, 0)); });
+    }
+
+    fields hash(const std::string& key) const {
+        const auto lines = m_redis.cli_lines({"HGETALL", key});
+        fields result;
+        for (std::size_t i = 0; i + 1 < lines.size(); i += 2)
+            result.emplace_back(lines[i], lines[i + 1]);
+        return result;
+    }
+    std::string field(const std::string& key, const std::string& name) const {
+        const auto lines = m_redis.cli_lines({"HGET", key, name});
+        return lines.empty() ? "" : lines.front();
+    }
+    std::set<std::string> set_members(const std::string& key) const {
+        const auto lines = m_redis.cli_lines({"SMEMBERS", key});
+        return {lines.begin(), lines.end()};
+    }
+    std::string object_key(const std::string& uid) const { return "quorvane:trackable_objects:" + uid; }
+
+    const std::string m_object = uid_text("object");
+    kel::test::redis_server m_redis;
+    kel::redis::context m_client{"127.0.0.1", m_redis.port(), 10, ""};
+    kel::context::writable_context m_context;
+    std::unique_ptr<kel::context_debug> m_mirror;
+};
+
+class started_mirror : public debug_mirror {
+protected:
+    started_mirror() { start_mirror(); }
+};
+
+// --- zones --------------------------------------------------------------------------
+
+TEST_F(started_mirror, a_zone_without_radius_sublocation_and_owner_gets_placeholders) {
+    m_context.take_zones().add(kel::context::zone("zone", boost::none, "project", boost::none, boost::none,
+                                                  boost::none, true, kel::context::shape::POLYGON, "type", true, {},
+                                                  {}),
+                               at(1700000000005));
+    const fields expected{{"uid", "zone"},        {"radius", "-1"},       {"sublocation_uid", "--"},
+                          {"trackable_object_uid", "--"}, {"active", "true"}, {"shape", "POLYGON"},
+                          {"type_name", "type"},  {"default_allowed", "true"},
+                          {"ts", "1700000000 5 [2023-11-14T22:13:20.005Z]"}};
+    EXPECT_EQ(hash("quorvane:zones:zone"), expected);
+    EXPECT_EQ(set_members("quorvane:zones:set"), std::set<std::string>{"zone"});
+}
+
+TEST_F(started_mirror, a_zone_is_rewritten_at_every_change_and_deleted_with_its_set_entry) {
+    auto circle = [](bool active) {
+        return kel::context::zone("zone", 500, "project", std::string("sublocation"), std::string("owner"),
+                                  boost::none, active, kel::context::shape::CIRCLE, "buffer", false, {}, {});
+    };
+    m_context.take_zones().add(circle(true), at(1000));
+    m_context.take_zones().update_or_add(circle(false), at(2000));
+    const fields expected{{"uid", "zone"},       {"radius", "500"},     {"sublocation_uid", "sublocation"},
+                          {"trackable_object_uid", "owner"}, {"active", "false"}, {"shape", "CIRCLE"},
+                          {"type_name", "buffer"}, {"default_allowed", "false"},
+                          {"ts", "2 0 [1970-01-01T00:00:02.000Z]"}};
+    EXPECT_EQ(hash("quorvane:zones:zone"), expected);
+
+    m_context.take_zones().remove("zone", at(3000));
+    EXPECT_TRUE(hash("quorvane:zones:zone").empty());
+    EXPECT_TRUE(set_members("quorvane:zones:set").empty());
+}
+
+// --- trackable objects ----------------------------------------------------------------
+
+TEST_F(started_mirror, a_trackable_object_is_written_at_creation_with_its_flags) {
+    add_object(m_object, at(1000));
+    const fields expected{{"uid", m_object},
+                          {"project_uid", "project"},
+                          {"responsive", "true"},
+                          {"associated", "true"},
+                          {"ts", "1 0 [1970-01-01T00:00:01.000Z]"}};
+    EXPECT_EQ(hash(object_key(m_object)), expected);
+    EXPECT_EQ(set_members("quorvane:trackable_objects:set"), std::set<std::string>{m_object});
+}
+
+TEST_F(started_mirror, position_updates_with_unchanged_flags_write_nothing) {
+    add_object(m_object, at(1000));
+    move_object(m_object, at(2000), 1);
+    move_object(m_object, at(3000), 2);
+    EXPECT_EQ(field(object_key(m_object), "ts"), "1 0 [1970-01-01T00:00:01.000Z]");
+}
+
+TEST_F(started_mirror, a_change_of_the_responsive_flag_alone_rewrites_the_object) {
+    add_object(m_object, at(1000));
+    change_object(m_object, at(2000), [](kel::context::trackable_object& o) { o.set_responsive(false); });
+    EXPECT_EQ(field(object_key(m_object), "responsive"), "false");
+    EXPECT_EQ(field(object_key(m_object), "ts"), "2 0 [1970-01-01T00:00:02.000Z]");
+}
+
+TEST_F(started_mirror, a_deleted_object_is_written_again_when_it_comes_back) {
+    add_object(m_object, at(1000));
+    m_context.take_trackable_objects().remove(m_object, at(2000));
+    EXPECT_TRUE(hash(object_key(m_object)).empty());
+    EXPECT_TRUE(set_members("quorvane:trackable_objects:set").empty());
+    add_object(m_object, at(3000));
+    EXPECT_EQ(field(object_key(m_object), "ts"), "3 0 [1970-01-01T00:00:03.000Z]");
+}
+
+TEST_F(started_mirror, a_failed_write_is_tried_again_at_the_next_report) {
+    m_redis.cli({"SET", object_key(m_object), "in the way"});
+    EXPECT_THROW(add_object(m_object, at(1000)), kel::libs::core::exception);
+    m_redis.cli({"DEL", object_key(m_object)});
+    move_object(m_object, at(2000), 1);
+    EXPECT_EQ(field(object_key(m_object), "ts"), "2 0 [1970-01-01T00:00:02.000Z]");
+}
+
+TEST_F(started_mirror, after_a_reconnect_to_an_empty_redis_every_object_is_written_at_its_next_report) {
+    add_object(m_object, at(1000));
+    m_redis.restart();
+    // Whichever command comes first notices the lost connection.
+    m_context.take_zones().add(kel::test::make_zone("zone"), at(1500));
+    move_object(m_object, at(2000), 1);
+    EXPECT_EQ(field(object_key(m_object), "ts"), "2 0 [1970-01-01T00:00:02.000Z]");
+    EXPECT_EQ(set_members("quorvane:trackable_objects:set"), std::set<std::string>{m_object});
+}
+
+// --- start ------------------------------------------------------------------------------
+
+TEST_F(debug_mirror, construction_deletes_what_a_previous_run_mirrored) {
+    m_redis.cli({"SADD", "quorvane:zones:set", "old zone", "old%s"});
+    m_redis.cli({"HSET", "quorvane:zones:old zone", "uid", "old zone"});
+    m_redis.cli({"HSET", "quorvane:zones:old%s", "uid", "old%s"});
+    m_redis.cli({"SADD", "quorvane:trackable_objects:set", "old object"});
+    m_redis.cli({"HSET", object_key("old object"), "uid", "old object"});
+    m_redis.cli({"SET", "unrelated", "kept"});
+    start_mirror();
+    EXPECT_EQ(m_redis.cli_lines({"KEYS", "*"}), std::vector<std::string>{"unrelated"});
+}
+
+}  // namespace

@@ -1,0 +1,434 @@
+#include "context_save_restore_impl.h"
+
+#include "output/context_builders.h"
+#include "support/redis_server.h"
+
+#include "core/exception.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+using kel::context::trackable_object_in_zone;
+using kel::libs::core::timestamp;
+using kel::test::uid_text;
+using object_ref = boost::optional<const kel::context::trackable_object&>;
+
+// Records the events queued on its queues, one line each: "leave <object>
+// <zone>", with " with object" when the object was given.
+class recording_events_sender : public kel::events_sender {
+public:
+    struct recording_queue : kel::events_queue {
+        explicit recording_queue(recording_events_sender& sender) : m_sender(sender) {}
+        void send_enter(const trackable_object_in_zone& r, object_ref o, timestamp ts) override {
+            m_sender.record("enter", r, o, ts);
+        }
+        void send_leave(const trackable_object_in_zone& r, object_ref o, timestamp ts) override {
+            m_sender.record("leave", r, o, ts);
+        }
+        recording_events_sender& m_sender;
+    };
+
+    kel::events_queue::ptr create_queue() override { return std::make_unique<recording_queue>(*this); }
+    connection do_on_enter_event(const slot_type& slot) override { return m_signal.connect(slot); }
+    connection do_on_leave_event(const slot_type& slot) override { return m_signal.connect(slot); }
+
+    void record(const std::string& action, const trackable_object_in_zone& r, object_ref o, timestamp ts) {
+        m_events.push_back(action + " " + r.get_trackable_object_uid() + " " + r.get_zone_uid() +
+                           (o ? " with object" : ""));
+        m_times.push_back(ts);
+    }
+
+    std::vector<std::string> m_events;
+    std::vector<timestamp> m_times;
+    kel::event_signal m_signal;
+};
+
+// The four flags as "<in zone><event generated><leave generated><debouncing>",
+// each 0 or 1.
+std::string flags_of(const trackable_object_in_zone& record) {
+    std::string flags;
+    for (bool flag : {record.is_in_zone(), record.is_event_generated(), record.is_leave_generated(),
+                      record.is_in_debouncing_state()})
+        flags += flag ? '1' : '0';
+    return flags;
+}
+
+const std::string inside = "1100";
+const std::string stateless = "0000";
+const std::string records_key = "quorvane:trackable_objects_in_zones:";
+
+// A service's persistence against a real Redis: the site (zones and objects
+// the server would report) survives restarts of the service, which start
+// from an empty context, load the site and restore.
+class persistence : public ::testing::Test {
+protected:
+    persistence() { start_service(); }
+
+    void start_service() {
+        m_persistence.reset();
+        m_client.reset();
+        m_context = std::make_unique<kel::context::writable_context>();
+        for (const auto& zone : m_site_zones)
+            m_context->take_zones().add(kel::test::make_zone(zone.first, zone.second), timestamp());
+        for (const auto& object : m_site_objects)
+            m_context->take_trackable_objects().add(kel::test::make_object(object), timestamp());
+        m_client = std::make_unique<kel::redis::context>("127.0.0.1", m_redis.port(), 10, "");
+        m_persistence = std::make_unique<kel::context_save_restore_impl>(*m_client, m_sender, *m_context,
+                                                                         std::set<std::string>{"ignored"});
+    }
+
+    void restart_service() {
+        start_service();
+        m_persistence->restore();
+    }
+
+    void add_zone(const std::string& uid, const std::string& type = "polygon") {
+        m_site_zones.emplace(uid, type);
+        m_context->take_zones().add(kel::test::make_zone(uid, type), timestamp());
+    }
+    void add_object(const std::string& uid) {
+        m_site_objects.insert(uid);
+        m_context->take_trackable_objects().add(kel::test::make_object(uid), timestamp());
+    }
+    void delete_zone(const std::string& uid) {
+        m_site_zones.erase(uid);
+        m_context->take_zones().remove(uid, timestamp());
+    }
+
+    trackable_object_in_zone& put_record(const std::string& object, const std::string& zone,
+                                         const std::string& flags) {
+        auto made = kel::test::make_record(object, zone);
+        const auto key = made.get_uid();
+        auto& record = m_context->take_trackable_objects_in_zones().try_emplace(key, std::move(made)).first->second;
+        record.set_in_zone(flags[0] == '1');
+        record.set_event_generated(flags[1] == '1');
+        record.set_leave_generated(flags[2] == '1');
+        record.set_in_debouncing_state(flags[3] == '1');
+        return record;
+    }
+    void save(const trackable_object_in_zone& record) {
+        m_persistence->save(record, m_context->get_zones().try_get(record.get_zone_uid()));
+    }
+    void save(const std::string& object, const std::string& zone, const std::string& flags) {
+        save(put_record(object, zone, flags));
+    }
+
+    const trackable_object_in_zone* in_memory(const std::string& object, const std::string& zone) const {
+        const auto& records = m_context->get_trackable_objects_in_zones();
+        const auto found = records.find(trackable_object_in_zone::make_uid(kel::parse_uid(object), zone));
+        return found == records.end() ? nullptr : &found->second;
+    }
+
+    std::vector<std::pair<std::string, std::string>> stored(const std::string& id) const {
+        const auto lines = m_redis.cli_lines({"HGETALL", records_key + id});
+        std::vector<std::pair<std::string, std::string>> fields;
+        for (std::size_t i = 0; i + 1 < lines.size(); i += 2)
+            fields.emplace_back(lines[i], lines[i + 1]);
+        return fields;
+    }
+    std::set<std::string> cli_set(const std::vector<std::string>& arguments) const {
+        const auto lines = m_redis.cli_lines(arguments);
+        return {lines.begin(), lines.end()};
+    }
+    std::set<std::string> stored_ids() const { return cli_set({"SMEMBERS", records_key + "set"}); }
+    std::string cli(const std::vector<std::string>& arguments) const {
+        const auto lines = m_redis.cli_lines(arguments);
+        return lines.empty() ? "" : lines.front();
+    }
+
+    const std::string m_a = uid_text("objectA");
+    const std::string m_b = uid_text("objectB");
+    const std::string m_x = uid_text("zoneX");
+    const std::string m_y = uid_text("zoneY");
+    kel::test::redis_server m_redis;
+    std::map<std::string, std::string> m_site_zones;
+    std::set<std::string> m_site_objects;
+    recording_events_sender m_sender;
+    std::unique_ptr<kel::context::writable_context> m_context;
+    std::unique_ptr<kel::redis::context> m_client;
+    std::unique_ptr<kel::context_save_restore_impl> m_persistence;
+};
+
+// --- save -----------------------------------------------------------------------
+
+TEST_F(persistence, save_writes_every_field_in_order_and_indexes_the_id) {
+    add_zone(m_x);
+    save(m_a, m_x, "1010");
+    const auto id = m_a + "-" + m_x;
+    const std::vector<std::pair<std::string, std::string>> expected{
+        {"uid", id},           {"trackable_object_uid", m_a}, {"zone_uid", m_x},          {"project_uid", "project"},
+        {"sublocation_uid", "sublocation"}, {"zone_type_name", "polygon"}, {"in_zone", "true"},
+        {"event_generated", "false"},       {"leave_generated", "true"},   {"in_debouncing_state", "false"}};
+    EXPECT_EQ(stored(id), expected);
+    EXPECT_EQ(stored_ids(), std::set<std::string>{id});
+}
+
+TEST_F(persistence, a_stateless_record_is_deleted_after_the_save_signal_saw_it) {
+    add_zone(m_x);
+    save(m_a, m_x, inside);
+    std::vector<std::string> seen;
+    const auto connection = m_persistence->do_on_save(
+        [&](const trackable_object_in_zone& record, boost::optional<const kel::context::zone&> zone) {
+            seen.push_back(record.get_zone_uid() + (zone ? " with zone" : "") + " stored fields " +
+                           std::to_string(stored(m_a + "-" + m_x).size()));
+        });
+    save(m_a, m_x, stateless);
+    EXPECT_EQ(seen, std::vector<std::string>{m_x + " with zone stored fields 10"});
+    EXPECT_TRUE(stored(m_a + "-" + m_x).empty());
+    EXPECT_TRUE(stored_ids().empty());
+}
+
+// --- restore ----------------------------------------------------------------------
+
+TEST_F(persistence, restarts_restore_each_flag_as_saved) {
+    add_zone(m_x);
+    add_zone(m_y);
+    add_object(m_a);
+    add_object(m_b);
+    save(m_a, m_x, "1000");
+    save(m_a, m_y, "0100");
+    save(m_b, m_x, "0010");
+    save(m_b, m_y, "0001");
+    for (int restart = 0; restart < 2; ++restart) {
+        restart_service();
+        ASSERT_EQ(m_context->get_trackable_objects_in_zones().size(), 4u);
+        EXPECT_EQ(flags_of(*in_memory(m_a, m_x)), "1000");
+        EXPECT_EQ(flags_of(*in_memory(m_a, m_y)), "0100");
+        EXPECT_EQ(flags_of(*in_memory(m_b, m_x)), "0010");
+        EXPECT_EQ(flags_of(*in_memory(m_b, m_y)), "0001");
+    }
+    EXPECT_EQ(cli({"GET", "quorvane:version"}), "1");
+    EXPECT_TRUE(m_sender.m_events.empty());
+}
+
+TEST_F(persistence, restore_keeps_a_record_made_before_it_and_raises_the_save_signal) {
+    add_zone(m_x);
+    add_object(m_a);
+    save(m_a, m_x, inside);
+    start_service();
+    put_record(m_a, m_x, stateless);
+    std::vector<std::string> saved;
+    const auto connection = m_persistence->do_on_save(
+        [&](const trackable_object_in_zone& record, boost::optional<const kel::context::zone&>) {
+            saved.push_back(record.get_zone_uid());
+        });
+    m_persistence->restore();
+    EXPECT_EQ(flags_of(*in_memory(m_a, m_x)), inside);
+    EXPECT_EQ(saved, std::vector<std::string>{m_x});
+}
+
+TEST_F(persistence, restore_drops_the_records_of_a_deleted_zone_sending_the_owed_leave) {
+    add_zone(m_x);
+    add_zone(m_y);
+    add_object(m_a);
+    save(m_a, m_x, inside);
+    save(m_a, m_y, "1001");
+    delete_zone(m_x);
+    delete_zone(m_y);
+    restart_service();
+    EXPECT_EQ(m_sender.m_events, std::vector<std::string>{"leave " + m_a + " " + m_x + " with object"});
+    EXPECT_TRUE(m_context->get_trackable_objects_in_zones().empty());
+    EXPECT_TRUE(stored_ids().empty());
+}
+
+TEST_F(persistence, a_vanished_hash_is_skipped_and_a_partial_one_fails_the_restore) {
+    add_zone(m_x);
+    add_object(m_a);
+    cli({"SADD", records_key + "set", "gone-id"});
+    restart_service();
+    EXPECT_TRUE(m_context->get_trackable_objects_in_zones().empty());
+
+    cli({"HSET", records_key + "gone-id", "zone_uid", m_x});
+    start_service();
+    try {
+        m_persistence->restore();
+        FAIL() << "restore succeeded";
+    } catch (const kel::libs::core::exception& e) {
+        EXPECT_EQ(e.get_string_error(), "Reply is not string, actual type: nil");
+    }
+}
+
+TEST_F(persistence, a_version_that_is_no_number_fails_the_restore) {
+    cli({"SET", "quorvane:version", "one"});
+    EXPECT_THROW(m_persistence->restore(), std::invalid_argument);
+}
+
+// --- check_event --------------------------------------------------------------------
+
+TEST_F(persistence, check_event_keeps_a_record_whose_zone_and_object_exist) {
+    add_zone(m_x);
+    add_object(m_a);
+    save(m_a, m_x, inside);
+    m_persistence->check_event(*in_memory(m_a, m_x));
+    EXPECT_NE(in_memory(m_a, m_x), nullptr);
+    EXPECT_EQ(stored_ids().size(), 1u);
+    EXPECT_TRUE(m_sender.m_events.empty());
+}
+
+TEST_F(persistence, check_event_for_a_deleted_zone_sends_one_leave_now_and_drops_the_record) {
+    add_zone(m_x);
+    add_object(m_a);
+    save(m_a, m_x, inside);
+    delete_zone(m_x);
+    const auto before = timestamp::current_time();
+    m_persistence->check_event(*in_memory(m_a, m_x));
+    EXPECT_EQ(m_sender.m_events, std::vector<std::string>{"leave " + m_a + " " + m_x + " with object"});
+    EXPECT_GE(m_sender.m_times.at(0), before);
+    EXPECT_LE(m_sender.m_times.at(0), timestamp::current_time());
+    EXPECT_EQ(in_memory(m_a, m_x), nullptr);
+    EXPECT_TRUE(stored_ids().empty());
+    EXPECT_TRUE(stored(m_a + "-" + m_x).empty());
+}
+
+TEST_F(persistence, check_event_for_a_deleted_object_owing_no_leave_only_drops_the_record) {
+    add_zone(m_x);
+    save(m_a, m_x, "1001");
+    m_persistence->check_event(*in_memory(m_a, m_x));
+    EXPECT_TRUE(m_sender.m_events.empty());
+    EXPECT_EQ(in_memory(m_a, m_x), nullptr);
+    EXPECT_TRUE(stored_ids().empty());
+}
+
+// --- migration of the older layout -------------------------------------------------
+
+class older_layout : public persistence {
+protected:
+    void write_older_layout() {
+        write_older_object(m_a, {"1 2 1 3 1 " + m_x, "1 2 1 3 1 " + m_ignored, "1 2 0 3 0 " + m_y});
+        write_older_object(m_odd, {"4,5,1,6,1," + m_x});
+        for (const auto& zone : {std::make_pair(m_x, "polygon"), std::make_pair(m_y, "polygon"),
+                                 std::make_pair(m_ignored, "ignored")}) {
+            cli({"SADD", "zones:set", zone.first});
+            cli({"HSET", "zones:" + zone.first + ":data", "zone_type", zone.second});
+            for (const char* suffix : {":points", ":excepted_obj", ":excepted_groups"})
+                cli({"SET", "zones:" + zone.first + suffix, "x"});
+        }
+    }
+
+    void write_older_object(const std::string& uid, const std::vector<std::string>& entries) {
+        const auto key = "trackable_objects:" + uid;
+        cli({"SADD", "trackable_objects:set", uid});
+        cli({"HSET", key + ":data", "project_uid", "old project", "sl_uid", "old sublocation"});
+        for (const auto& entry : entries)
+            cli({"RPUSH", key + ":zones", entry});
+        for (const char* suffix : {":zones:last_event", ":own_zones", ":groups", ":groups_deleted"})
+            cli({"SET", key + suffix, "x"});
+    }
+
+    void load_site() {
+        add_zone(m_x);
+        add_zone(m_y);
+        add_zone(m_ignored, "ignored");
+        add_object(m_a);
+        add_object(m_odd);
+    }
+
+    // A uid that a format string would misread twice over.
+    const std::string m_odd = "50% off %s%n now";
+    const std::string m_ignored = uid_text("zoneIgnored");
+};
+
+TEST_F(older_layout, is_migrated_once_and_deleted) {
+    write_older_layout();
+    load_site();
+    m_persistence->restore();
+
+    EXPECT_EQ(flags_of(*in_memory(m_a, m_x)), inside);
+    EXPECT_EQ(flags_of(*in_memory(m_a, m_ignored)), "1000");
+    EXPECT_EQ(flags_of(*in_memory(m_a, m_y)), stateless);
+    EXPECT_EQ(flags_of(*in_memory(m_odd, m_x)), inside);
+    EXPECT_EQ(in_memory(m_odd, m_x)->get_project_uid(), "old project");
+    EXPECT_EQ(in_memory(m_odd, m_x)->get_sublocation_uid(), "old sublocation");
+    const std::set<std::string> migrated_ids{m_a + "-" + m_x, m_a + "-" + m_ignored, m_odd + "-" + m_x};
+    EXPECT_EQ(stored_ids(), migrated_ids);
+    std::set<std::string> expected_keys{"quorvane:version", records_key + "set"};
+    for (const auto& id : migrated_ids)
+        expected_keys.insert(records_key + id);
+    EXPECT_EQ(cli_set({"KEYS", "*"}), expected_keys);
+    EXPECT_EQ(cli({"GET", "quorvane:version"}), "1");
+
+    write_older_layout();
+    restart_service();
+    EXPECT_EQ(cli_set({"SMEMBERS", "trackable_objects:set"}), (std::set<std::string>{m_a, m_odd}));
+    EXPECT_EQ(stored_ids(), migrated_ids);
+}
+
+TEST_F(older_layout, runs_again_when_the_version_is_zero) {
+    cli({"SET", "quorvane:version", "0"});
+    write_older_layout();
+    load_site();
+    m_persistence->restore();
+    EXPECT_TRUE(cli_set({"SMEMBERS", "trackable_objects:set"}).empty());
+    EXPECT_EQ(stored_ids().size(), 3u);
+}
+
+TEST_F(older_layout, drops_the_entries_of_a_zone_that_is_gone_sending_the_owed_leave) {
+    write_older_layout();
+    load_site();
+    delete_zone(m_x);
+    m_persistence->restore();
+    // Objects are migrated in the order Redis lists its set.
+    ASSERT_EQ(m_sender.m_events.size(), 2u);
+    const std::set<std::string> leaves(m_sender.m_events.begin(), m_sender.m_events.end());
+    EXPECT_EQ(leaves, (std::set<std::string>{"leave " + m_a + " " + m_x + " with object",
+                                             "leave " + m_odd + " " + m_x + " with object"}));
+    EXPECT_EQ(stored_ids(), std::set<std::string>{m_a + "-" + m_ignored});
+}
+
+TEST_F(older_layout, a_malformed_entry_fails_the_restore) {
+    write_older_object(m_a, {"1 2 yes 3 1 " + m_x});
+    load_site();
+    EXPECT_THROW(m_persistence->restore(), kel::libs::core::exception);
+}
+
+// --- lost Redis connection -------------------------------------------------------------
+
+TEST_F(persistence, after_redis_came_back_empty_the_next_save_rewrites_every_record) {
+    add_zone(m_x);
+    add_zone(m_y);
+    m_persistence->restore();
+    save(m_a, m_x, inside);
+    save(m_a, m_y, "1001");
+    m_redis.restart();
+
+    save(m_b, m_x, inside);
+    EXPECT_EQ(stored_ids(), (std::set<std::string>{m_a + "-" + m_x, m_a + "-" + m_y, m_b + "-" + m_x}));
+    EXPECT_EQ(stored(m_a + "-" + m_y).at(9), std::make_pair(std::string("in_debouncing_state"), std::string("true")));
+    EXPECT_EQ(cli({"GET", "quorvane:version"}), "1");
+}
+
+TEST_F(persistence, saves_fail_while_redis_is_down_and_the_first_after_catch_up) {
+    add_zone(m_x);
+    add_zone(m_y);
+    m_persistence->restore();
+    save(m_a, m_x, inside);
+    m_redis.stop();
+    EXPECT_THROW(save(m_b, m_x, inside), kel::libs::core::exception);
+    m_redis.restart();
+
+    save(m_b, m_y, inside);
+    EXPECT_EQ(stored_ids(), (std::set<std::string>{m_a + "-" + m_x, m_b + "-" + m_x, m_b + "-" + m_y}));
+}
+
+TEST_F(persistence, after_a_dropped_connection_records_memory_no_longer_has_are_deleted) {
+    add_zone(m_x);
+    m_persistence->restore();
+    save(m_a, m_x, inside);
+    cli({"SADD", records_key + "set", "stale-id"});
+    cli({"HSET", records_key + "stale-id", "uid", "stale-id"});
+    cli({"CLIENT", "KILL", "TYPE", "normal"});
+
+    save(m_b, m_x, inside);
+    EXPECT_EQ(stored_ids(), (std::set<std::string>{m_a + "-" + m_x, m_b + "-" + m_x}));
+    EXPECT_TRUE(stored("stale-id").empty());
+}
+
+}  // namespace

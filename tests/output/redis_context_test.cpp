@@ -1,0 +1,201 @@
+#include "redis/redis_context.h"
+
+#include "support/redis_server.h"
+#include "support/wait.h"
+
+#include "core/exception.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+namespace {
+
+using kel::libs::core::exception;
+using kel::redis::reply_element;
+using kel::redis::reply_type;
+
+const std::string password = "not-the-password-42";
+
+// The message of the kel exception `action` throws; fails the test when it
+// throws nothing.
+std::string error_of(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const exception& e) {
+        return e.get_string_error();
+    }
+    ADD_FAILURE() << "no exception";
+    return "";
+}
+
+std::string trimmed(std::string text) {
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+        text.pop_back();
+    return text;
+}
+
+class redis_client : public ::testing::Test {
+protected:
+    std::unique_ptr<kel::redis::context> connect(unsigned int db = 10, const std::string& secret = "") {
+        return std::make_unique<kel::redis::context>("127.0.0.1", m_server->port(), db, secret);
+    }
+
+    kel::redis::context& client() {
+        if (!m_client)
+            m_client = connect();
+        return *m_client;
+    }
+
+    void use_password_protected_server() {
+        m_client.reset();
+        m_server = std::make_unique<kel::test::redis_server>(password);
+    }
+
+    std::string cli(const std::vector<std::string>& arguments) { return trimmed(m_server->cli(arguments)); }
+
+    std::unique_ptr<kel::test::redis_server> m_server = std::make_unique<kel::test::redis_server>();
+    std::unique_ptr<kel::redis::context> m_client;
+};
+
+// --- connection ---------------------------------------------------------------
+
+TEST_F(redis_client, commands_reach_the_selected_database) {
+    client().execute_command("SET %s %s", "key", "value");
+    EXPECT_EQ(cli({"GET", "key"}), "value");
+    EXPECT_EQ(trimmed(m_server->cli({"GET", "key"}, 0)), "");
+}
+
+TEST_F(redis_client, selecting_a_missing_database_fails_construction) {
+    EXPECT_EQ(error_of([&] { connect(1000); }), "Command: SELECT %u, error: ERR DB index is out of range");
+}
+
+TEST_F(redis_client, a_refused_connection_is_a_connection_error) {
+    const int port = m_server->port();
+    m_server->stop();
+    EXPECT_EQ(error_of([&] { kel::redis::context("127.0.0.1", port, 10, ""); }),
+              "Connection error: Connection refused");
+}
+
+TEST_F(redis_client, the_right_password_authenticates) {
+    use_password_protected_server();
+    connect(10, password)->execute_command("SET %s %s", "key", "value");
+    EXPECT_EQ(cli({"GET", "key"}), "value");
+}
+
+TEST_F(redis_client, a_wrong_password_fails_without_showing_it) {
+    use_password_protected_server();
+    const auto error = error_of([&] { connect(10, "wrong-secret-7"); });
+    EXPECT_EQ(error.rfind("Command: AUTH %s, error: WRONGPASS", 0), 0u) << error;
+    EXPECT_EQ(error.find("wrong-secret-7"), std::string::npos) << error;
+}
+
+TEST_F(redis_client, an_empty_password_sends_no_auth) {
+    use_password_protected_server();
+    EXPECT_EQ(error_of([&] { connect(10, ""); }), "Command: SELECT %u, error: NOAUTH Authentication required.");
+}
+
+// --- commands -----------------------------------------------------------------
+
+TEST_F(redis_client, an_error_reply_names_the_format_or_the_command) {
+    client().execute_command("SET %s %s", "text", "value");
+    EXPECT_EQ(error_of([&] { client().execute_command("HGET %s %s", "text", "field"); }),
+              "Command: HGET %s %s, error: WRONGTYPE Operation against a key holding the wrong kind of value");
+    EXPECT_EQ(error_of([&] { client().execute_command_argv({"HGET", "text", "field"}); }),
+              "Command: HGET, error: WRONGTYPE Operation against a key holding the wrong kind of value");
+}
+
+TEST_F(redis_client, arguments_keep_blanks_and_percent_signs) {
+    client().execute_command_argv({"SET", "a key %s%n", "a value %d"});
+    client().execute_command("SET %s %s", "another key %s", "v");
+    EXPECT_EQ(cli({"GET", "a key %s%n"}), "a value %d");
+    EXPECT_EQ(cli({"GET", "another key %s"}), "v");
+    client().execute_command_argv({"SADD", "set %s with blank", "member"});
+    const auto members = client().get_set_members("set %s with blank");
+    EXPECT_EQ(members.as_array()[0].to_string(), "member");
+}
+
+TEST_F(redis_client, table_commands_round_trip) {
+    const std::string key = "table", a = "a", b = "b", one = "1", two = "2";
+    client().set_to_table(key, a, one);
+    client().set_to_table(key, {{b, two}});
+    EXPECT_EQ(client().increment_in_table(key, a, "5").to_integer(), 6);
+    const auto values = client().get_from_table(key, {a, b});
+    EXPECT_EQ(values.as_array()[0].to_string(), "6");
+    EXPECT_EQ(values.as_array()[1].to_string(), "2");
+    client().delete_from_table(key, b);
+    EXPECT_EQ(client().get_from_table(key, b).get_type(), reply_type::NIL);
+    client().flush_db();
+    EXPECT_EQ(cli({"DBSIZE"}), "0");
+}
+
+// --- replies ------------------------------------------------------------------
+
+TEST_F(redis_client, a_nil_reply_is_returned_and_refuses_to_be_a_string) {
+    const auto reply = client().execute_command("GET %s", "missing");
+    EXPECT_EQ(reply.get_type(), reply_type::NIL);
+    EXPECT_EQ(error_of([&] { reply.to_string(); }), "Reply is not string, actual type: nil");
+}
+
+TEST_F(redis_client, strings_keep_embedded_nul_bytes) {
+    const std::string bytes("a\0b", 3);
+    client().execute_command("SET k %b", bytes.data(), bytes.size());
+    EXPECT_EQ(client().execute_command("GET k").to_string(), bytes);
+}
+
+TEST_F(redis_client, replies_convert_only_from_their_own_type) {
+    const auto integer = client().execute_command("INCR counter");
+    EXPECT_EQ(error_of([&] { integer.as_array(); }), "Reply is not array, actual type: integer");
+    const auto status = client().execute_command("PING");
+    EXPECT_EQ(status.to_string(), "PONG");
+    EXPECT_EQ(error_of([&] { status.to_integer(); }), "Reply is not integer, actual type: status");
+}
+
+TEST_F(redis_client, array_walks_stop_when_told_and_indexes_are_checked) {
+    client().execute_command("RPUSH list a b c");
+    const auto reply = client().execute_command("LRANGE list 0 -1");
+    const auto list = reply.as_array();
+    std::vector<std::string> seen;
+    EXPECT_FALSE(list.for_each_element([&](const reply_element& e) {
+        seen.push_back(e.to_string());
+        return seen.size() < 2;
+    }));
+    EXPECT_EQ(seen, (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(error_of([&] { list[3]; }), "Index out of range");
+
+    const auto empty = client().execute_command("LRANGE none 0 -1");
+    EXPECT_TRUE(empty.as_array().for_each_element([](const reply_element&) {
+        ADD_FAILURE() << "called on an empty array";
+        return true;
+    }));
+}
+
+// --- lost connection ------------------------------------------------------------
+
+TEST_F(redis_client, after_a_redis_restart_the_next_command_reconnects_to_the_same_database) {
+    use_password_protected_server();
+    m_client = connect(10, password);
+    m_server->restart();
+    m_client->execute_command("SET %s %s", "key", "after restart");
+    EXPECT_EQ(cli({"GET", "key"}), "after restart");
+    EXPECT_EQ(m_client->get_reconnects(), 1u);
+}
+
+TEST_F(redis_client, without_redis_a_command_fails_cleanly_and_a_later_one_recovers) {
+    use_password_protected_server();
+    m_client = connect(10, password);
+    m_server->stop();
+    const auto error = error_of([&] { m_client->execute_command("GET %s", "key"); });
+    EXPECT_EQ(error.rfind("Command: GET %s, error: connection lost (", 0), 0u) << error;
+    EXPECT_NE(error.find("reconnect failed: Connection error: Connection refused"), std::string::npos) << error;
+    EXPECT_EQ(error.find(password), std::string::npos) << error;
+    EXPECT_EQ(error_of([&] { m_client->execute_command("GET %s", "key"); }), error);
+
+    m_server->restart();
+    m_client->execute_command("SET %s %s", "key", "back");
+    EXPECT_EQ(cli({"GET", "key"}), "back");
+    EXPECT_EQ(m_client->get_reconnects(), 1u);
+}
+
+}  // namespace
