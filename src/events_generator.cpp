@@ -153,8 +153,10 @@ void events_generator::update_events(events_queue& queue, const trackable_object
             }
             if (r)
                 decide_event(queue, *r, object, z, ts);
+            pass_records[i] = r;
         }
     }
+    forget_settled_records(object, zones, pass_records);
     m_pass_records.swap(pass_records);
     m_pass_looked_up.swap(looked_up);
 }
@@ -182,7 +184,13 @@ events_generator::record* events_generator::update_membership(events_queue& queu
             return nullptr;
         }
         if (!same_sublocation(zone_sublocation, object_sublocation)) {
-            auto& r = ensure_to_in_zone_exists(uid, object, z);
+            // Outside in another sublocation, with no record yet: unless a
+            // LEAVE is owed now, the record would end all-false and its saves
+            // would delete what Redis does not hold. Leave no trace.
+            record* existing = find_record(uid);
+            if (!existing && !(object.get_position() && is_event_allowed(object, z)))
+                return nullptr;
+            auto& r = existing ? *existing : create_record(uid, object, z);
             r.set_in_zone(false);
             r.set_in_debouncing_state(false);
             save(r, z);
@@ -194,7 +202,13 @@ events_generator::record* events_generator::update_membership(events_queue& queu
         looked_up = false;
         return nullptr;
     }
-    auto& r = ensure_to_in_zone_exists(uid, object, z);
+    // Outside with no record yet: nothing changes and no event is due unless
+    // a keep-in zone owes its LEAVE, so no record is made. Zones near many
+    // objects would otherwise keep an all-false record for each of them.
+    record* existing = find_record(uid);
+    if (!existing && !point_in_zone(*position, z) && !(z.is_keep_in() && is_event_allowed(object, z)))
+        return nullptr;
+    auto& r = existing ? *existing : create_record(uid, object, z);
     update_membership_state(r, *position, z);
     return &r;
 }
@@ -254,6 +268,25 @@ void events_generator::decide_event(events_queue& queue, record& r, const tracka
         generate_leave(queue, r, object, z, ts);
 }
 
+// A record with all four flags false says no more than no record at all:
+// outside, settled, nothing owed. Its last save removed it from Redis, so it
+// is dropped from memory too; the map then holds only what is in play.
+void events_generator::forget_settled_records(const trackable_object& object, const zones_range& zones,
+                                              const std::vector<record*>& pass_records) {
+    auto& map = records();
+    for (std::size_t i = 0; i < zones.size(); ++i) {
+        const record* r = pass_records[i];
+        if (r && !r->is_in_zone() && !r->is_event_generated() && !r->is_leave_generated() &&
+            !r->is_in_debouncing_state())
+            map.erase(record::make_uid(object, zones[i].get()));
+    }
+}
+
+events_generator::record* events_generator::find_record(const context::trackable_object_in_zone_uid& uid) {
+    auto found = records().find(uid);
+    return found == records().end() ? nullptr : &found->second;
+}
+
 void events_generator::clear_event(events_queue& queue, const trackable_object& object, const zone& z,
                                    timestamp ts) {
     auto& map = records();
@@ -268,15 +301,14 @@ void events_generator::clear_event(events_queue& queue, const trackable_object& 
     map.erase(found);
 }
 
-events_generator::record& events_generator::ensure_to_in_zone_exists(const context::trackable_object_in_zone_uid& uid,
-                                                                     const trackable_object& object, const zone& z) {
-    auto& map = records();
-    auto found = map.find(uid);
-    if (found != map.end())
-        return found->second;
+// A new record copies the object's project and sublocation (always present
+// here) and the zone's type name; all flags start false.
+events_generator::record& events_generator::create_record(const context::trackable_object_in_zone_uid& uid,
+                                                          const trackable_object& object, const zone& z) {
     const auto sublocation = object.get_sublocation_uid();
-    return map.emplace(uid, record(uid, object.get_uid(), z.get_uid(), object.get_project_uid(),
-                                   sublocation ? *sublocation : std::string(), z.get_type_name()))
+    return records()
+        .emplace(uid, record(uid, object.get_uid(), z.get_uid(), object.get_project_uid(),
+                             sublocation ? *sublocation : std::string(), z.get_type_name()))
         .first->second;
 }
 

@@ -69,10 +69,14 @@ private:
     void decide_event(events_queue& queue, record& r, const context::trackable_object& object,
                       const context::zone& zone, libs::core::timestamp ts);
 
+    void forget_settled_records(const context::trackable_object& object, const zones_range& zones,
+                                const std::vector<record*>& pass_records);
+    record* find_record(const context::trackable_object_in_zone_uid& uid);
     void clear_event(events_queue& queue, const context::trackable_object& object, const context::zone& zone,
                      libs::core::timestamp ts);
-    record& ensure_to_in_zone_exists(const context::trackable_object_in_zone_uid& uid,
-                                     const context::trackable_object& object, const context::zone& zone);
+    // Call only when find_record found none.
+    record& create_record(const context::trackable_object_in_zone_uid& uid, const context::trackable_object& object,
+                          const context::zone& zone);
     bool is_event_allowed(const context::trackable_object& object, const context::zone& zone) const;
     bool is_exception(const context::trackable_object& object, const context::zone& zone) const;
     bool is_smallest_buffer(const context::trackable_object& object, const context::zone& zone) const;

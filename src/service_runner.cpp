@@ -1,5 +1,6 @@
 #include "service_runner.h"
 
+#include "application.h"
 #include "config.h"
 
 #include "core/core.h"
@@ -12,18 +13,6 @@
 namespace kel {
 
 namespace {
-
-// Until the service components are assembled the process holds only what
-// keeps its loop alive and stops it on SIGINT or SIGTERM.
-class service {
-public:
-    service(libs::core::events_loop& loop, const config&, libs::core::logger&)
-        : m_signals(loop.stop_on_signals()), m_work(loop.create_work()) {}
-
-private:
-    libs::core::events_loop::signals_handle::ptr m_signals;
-    libs::core::events_loop::work::ptr m_work;
-};
 
 // Runs the loop until it returns normally; an exception escaping a handler
 // is logged and the loop resumes.
@@ -45,14 +34,17 @@ int run_service(const std::string& config_path, libs::core::logger& logger) {
     std::unique_ptr<config> configuration;
     libs::core::core::ptr core;
     libs::core::events_loop::ptr loop;
-    std::unique_ptr<service> running;
+    std::unique_ptr<application> service;
     try {
         configuration = std::make_unique<config>(file);
         libs::core::detail::check_pid(configuration->pidfile_path);
         libs::core::detail::write_pid(configuration->pidfile_path);
         core = libs::core::core::create(logger);
         loop = core->create_events_loop("main loop");
-        running = std::make_unique<service>(*loop, *configuration, logger);
+        service = std::make_unique<application>(*loop, *configuration, logger);
+    } catch (const start_interrupted&) {
+        logger.log_exception();
+        return exit_ok;
     } catch (...) {
         logger.log_exception();
         return exit_failure;

@@ -69,8 +69,10 @@ private:
     http::response<http::string_body> m_response;
 };
 
-http_server::http_server() : m_io(std::make_unique<io>()) {
-    const tcp::endpoint endpoint(boost::asio::ip::make_address("127.0.0.1"), 0);
+http_server::http_server() : http_server(0) {}
+
+http_server::http_server(int port) : m_io(std::make_unique<io>()) {
+    const tcp::endpoint endpoint(boost::asio::ip::make_address("127.0.0.1"), static_cast<unsigned short>(port));
     m_io->acceptor.open(endpoint.protocol());
     m_io->acceptor.set_option(tcp::acceptor::reuse_address(true));
     m_io->acceptor.bind(endpoint);

@@ -36,6 +36,9 @@ public:
     };
 
     http_server();
+    // Listens on `port` instead of a port of its own (0 picks one); throws
+    // boost::system::system_error when the port is taken.
+    explicit http_server(int port);
     ~http_server();
     http_server(const http_server&) = delete;
     http_server& operator=(const http_server&) = delete;

@@ -1,0 +1,121 @@
+#include "application.h"
+
+#include "context/writable_context.h"
+#include "context_debug.h"
+#include "context_save_restore_impl.h"
+#include "context_updater.h"
+#include "events_generator.h"
+#include "events_sender_impl.h"
+#include "redis/redis_context.h"
+#include "zones_index.h"
+
+#include <time.h>
+
+#include <cerrno>
+#include <string>
+#include <vector>
+
+namespace kel {
+
+namespace {
+
+// Redis keeps the service's data in this database.
+constexpr unsigned int redis_database = 10;
+
+// Sleeps the whole second even when a signal interrupts the sleep.
+void sleep_one_second() {
+    timespec remaining{1, 0};
+    while (nanosleep(&remaining, &remaining) == -1 && errno == EINTR) {
+    }
+}
+
+libs::core::timestamp now() {
+    return libs::core::timestamp::current_time();
+}
+
+}  // namespace
+
+application::application(libs::core::events_loop& loop, const config& config, libs::core::logger& logger)
+    : m_logger(logger) {
+    m_http_client = loop.create_http_client(config.server_url, std::chrono::seconds(config.server_timeout));
+    m_message_stream = loop.create_zmq_message_stream(config.proxy_output);
+    m_signals = loop.stop_on_signals();
+    try {
+        build(loop, config);
+    } catch (const libs::core::exception& e) {
+        if (m_signals->signal_is_received())
+            throw start_interrupted(e.get_string_error(), e.location());
+        throw;
+    } catch (...) {
+        if (m_signals->signal_is_received())
+            throw start_interrupted("Interrupted", KEL_SOURCE_LOCATION());
+        throw;
+    }
+}
+
+application::~application() = default;
+
+void application::build(libs::core::events_loop& loop, const config& config) {
+    m_proxy_input = std::make_unique<libs::core::zmq::async_socket>(loop.get_io_context(), zmq::socket_type::push);
+    m_logger.set_debug(config.debug_output);
+    m_proxy_input->connect(config.proxy_input);
+    m_events_sender = std::make_unique<events_sender_impl>(*m_proxy_input, m_logger, config.send_events_to_pubsub,
+                                                           config.print_events_to_log);
+    // Owned by the member from the start: the components built below refer
+    // to it and subscribe to its stores, so on a failure half-way it must be
+    // destroyed after them, never before.
+    auto owned_context = std::make_unique<context::writable_context>();
+    auto& context = *owned_context;
+    m_context = std::move(owned_context);
+    m_redis_context = create_redis_context(config);
+    m_context_debug = std::make_unique<context_debug>(context, *m_redis_context);
+    m_context_save_restore = std::make_unique<context_save_restore_impl>(*m_redis_context, *m_events_sender, context,
+                                                                         config.ignored_zone_types);
+    m_context_updater = std::make_unique<context_updater>(context, *m_http_client, *m_message_stream, m_logger, loop,
+                                                          *m_context_save_restore);
+    m_zones_index = std::make_unique<zones_index>(*m_context_save_restore, *m_events_sender, context, m_logger);
+    m_logger.debug("init...");
+    m_context_updater->initialize();
+    m_context_save_restore->restore();
+    m_logger.debug("init done");
+    m_events_generator = std::make_unique<events_generator>(context, *m_context_save_restore, *m_events_sender,
+                                                            *m_zones_index, m_logger, config.ignored_zone_types);
+    update_every_object();
+}
+
+std::unique_ptr<redis::context> application::create_redis_context(const config& config) const {
+    for (;;) {
+        std::unique_ptr<redis::context> redis;
+        try {
+            redis = std::make_unique<redis::context>(config.redis_host, config.redis_port, redis_database,
+                                                     config.redis_password);
+        } catch (...) {
+            m_logger.log_exception();
+        }
+        sleep_one_second();
+        if (m_signals->signal_is_received())
+            throw libs::core::exception("Interrupted", KEL_SOURCE_LOCATION());
+        if (redis)
+            return redis;
+    }
+}
+
+// Shows the events generator every zone and then every trackable object
+// once, so that the loaded site and the restored state are reconciled
+// before the first message is handled.
+void application::update_every_object() {
+    auto scope = m_logger.enter_scope("Updating objects");
+    auto& context = static_cast<context::writable_context&>(*m_context);
+    std::vector<std::string> uids;
+    for (const context::zone& z : context.get_zones().get_range())
+        uids.push_back(z.get_uid());
+    for (const auto& uid : uids)
+        context.take_zones().try_get(uid, now());
+    uids.clear();
+    for (const context::trackable_object& o : context.get_trackable_objects().get_range())
+        uids.push_back(o.get_uid());
+    for (const auto& uid : uids)
+        context.take_trackable_objects().try_get(uid, now());
+}
+
+}  // namespace kel

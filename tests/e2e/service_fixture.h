@@ -1,0 +1,78 @@
+#pragma once
+
+#include "support/child_process.h"
+#include "support/http_server.h"
+#include "support/redis_server.h"
+#include "support/temp_dir.h"
+
+#include <json/json.h>
+#include <zmq.hpp>
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kel::test {
+
+// The real quorvane binary on loopback with everything it talks to: a
+// redis-server, the site's HTTP server, and both sides of the message proxy
+// (an XPUB the service subscribes to, so that the fixture sees the
+// subscriptions settle, and a PULL that receives its events).
+class service_fixture {
+public:
+    service_fixture();
+    ~service_fixture();
+
+    // The site as the HTTP server serves it.
+    void add_room(const std::string& uid, int x0, int y0, int x1, int y1, const std::string& sublocation = "sl01");
+    void add_tag(const std::string& uid, const std::string& sublocation = "sl01");
+    // A vehicle tag carrying a circle zone of `radius`.
+    void add_circle(const std::string& uid, const std::string& carrier, int radius);
+    // Lists `tag` as inside `zone` in the server's answer, as a site that
+    // already reported its ENTER does.
+    void server_lists_inside(const std::string& zone, const std::string& tag);
+    void remove_zone_on_server(const std::string& uid);
+    void serve_site();
+
+    // Starts quorvane and waits until it subscribed to its three topics.
+    void start(bool debug_output = true);
+    // Starts quorvane without waiting; wait_ready() waits for the
+    // subscriptions, wait_log() for a text in its log.
+    void launch(bool debug_output = true);
+    void wait_ready();
+    bool wait_log(const std::string& text, std::chrono::milliseconds timeout = std::chrono::seconds(20));
+    // SIGTERM and the exit status.
+    int stop();
+
+    void position(const std::string& tag, int x, int y, const std::string& sublocation = "sl01",
+                  const std::string& ts = "");
+    void notify(const std::string& object, const std::string& action, const Json::Value& plist);
+
+    // The next event text within `timeout`, or "" when none came.
+    std::string next_event(std::chrono::milliseconds timeout = std::chrono::seconds(10));
+    // Events that arrive within `quiet`; used to show that none came.
+    std::vector<std::string> events_within(std::chrono::milliseconds quiet);
+    // "enter <tag> <zone>" of an event text.
+    static std::string summary(const std::string& event);
+    std::string log() const;
+
+    Json::Value zone_json(const std::string& uid) const;
+
+    temp_dir m_dir;
+    std::unique_ptr<redis_server> m_redis;
+    http_server m_http;
+    zmq::context_t m_zmq;
+    zmq::socket_t m_output;
+    zmq::socket_t m_input;
+    int m_output_port = 0;
+    int m_input_port = 0;
+    std::unique_ptr<child_process> m_service;
+    Json::Value m_zones{Json::arrayValue};
+    Json::Value m_tags{Json::arrayValue};
+
+private:
+    std::string write_config(bool debug_output) const;
+};
+
+}  // namespace kel::test

@@ -1,0 +1,361 @@
+#include "updater/updater_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace std::chrono_literals;
+using kel::context::shape;
+using kel::libs::core::timestamp;
+using kel::test::answer;
+using kel::test::object_json;
+using kel::test::object_spec;
+using kel::test::text_of;
+using kel::test::zone_json;
+using kel::test::zone_spec;
+using strings = std::vector<std::string>;
+using uid_set = std::set<std::string>;
+
+// A circle carried by car1, which says it lies in a sublocation of its own.
+zone_spec buffer(const std::string& uid, int radius, const std::string& carrier = "car1") {
+    zone_spec zone(uid, "sl09");
+    zone.carrier = carrier;
+    zone.radius = radius;
+    zone.points.clear();
+    zone.shape = "circle";
+    return zone;
+}
+
+// The site: room zon1 in sl01, car1 (in sl02) carrying buf1 and buf2, and
+// tag1 in sl01, member of grp1.
+class context_updater_test : public kel::test::updater_fixture {
+protected:
+    std::vector<zone_spec> site_zones() const { return {zone_spec{"zon1"}, buffer("buf1", 300), buffer("buf2", 600)}; }
+    std::vector<object_spec> site_objects() const {
+        return {object_spec{"tag1", "sl01", 1, 2, {"grp1"}}, object_spec{"car1", "sl02"}};
+    }
+
+    void start_site(std::chrono::nanoseconds sync_period = 1h) {
+        serve(site_zones(), site_objects());
+        start(sync_period);
+    }
+
+    // Log lines since the previous call that contain `text`.
+    int count_logs(const strings& lines, const std::string& text) const {
+        int count = 0;
+        for (const auto& line : lines)
+            count += line.find(text) != std::string::npos ? 1 : 0;
+        return count;
+    }
+};
+
+// --- initial load -----------------------------------------------------------------
+
+TEST_F(context_updater_test, initial_load_fills_zones_objects_and_multi_tiered_zones) {
+    start_site();
+    ASSERT_TRUE(zone("zon1") && zone("buf1") && object("tag1"));
+    EXPECT_EQ(zone("zon1")->get_shape(), shape::POLYGON);
+    EXPECT_EQ(zone("zon1")->get_points()->size(), 3u);
+    EXPECT_EQ(zone("buf1")->get_shape(), shape::CIRCLE);
+    EXPECT_EQ(zone("buf1")->get_radius().value_or(0), 300);
+    EXPECT_EQ(text_of(zone("buf1")->get_sublocation_uid()), "sl02");
+    EXPECT_EQ(tiers("car1"), (uid_set{"buf1", "buf2"}));
+    EXPECT_EQ(text_of(object("tag1")->get_position()), "1,2,0");
+    EXPECT_EQ(object("tag1")->get_groups(), uid_set{"grp1"});
+    EXPECT_TRUE(object("tag1")->get_associated() && object("tag1")->get_responsive());
+}
+
+// --- positions --------------------------------------------------------------------
+
+TEST_F(context_updater_test, a_position_moves_the_object_after_its_carried_zones_follow_it) {
+    start_site();
+    pos("car1", 40, 50, "sl03");
+    settle();
+    EXPECT_EQ(text_of(object("car1")->get_position()), "40,50,0");
+    EXPECT_EQ(changes(), (strings{"zone buf1 updated sl03", "zone buf2 updated sl03", "object car1 updated sl03"}));
+}
+
+TEST_F(context_updater_test, an_old_position_takes_its_split_time_and_a_missing_sublocation_as_empty) {
+    start_site();
+    publish("#pos", R"({"dev_id":"car1","x":5,"y":6,"z":7,"ts":1700000200,"ms":250})");
+    settle();
+    EXPECT_EQ(text_of(object("car1")->get_position()), "5,6,7");
+    EXPECT_EQ(changes(), (strings{"zone buf1 updated ", "zone buf2 updated ", "object car1 updated "}));
+    EXPECT_EQ(m_observer.m_object_times.back(), timestamp(1700000200, 250));
+}
+
+TEST_F(context_updater_test, positions_of_unknown_tags_and_old_positions_that_are_no_json_pass_silently) {
+    start_site();
+    pos("nobo", 1, 1, "sl01");
+    publish("#pos", R"({"dev_id":"nobo","x":1})");
+    publish("#pos", "{not json");
+    settle();
+    EXPECT_TRUE(changes().empty());
+    EXPECT_TRUE(new_logs().empty());
+}
+
+TEST_F(context_updater_test, malformed_positions_are_logged_and_the_next_one_is_applied) {
+    start_site();
+    publish("$pos", "{not json");
+    publish("$pos", R"({"tk_uid":"tag1","ts":"2023-11-14T22:15:00.000Z","data":{"x":"12","y":1,"z":0}})");
+    publish("#pos", R"({"dev_id":"tag1","x":"east"})");
+    pos("tag1", 70, 80, "sl01");
+    settle();
+    const auto logs = new_logs();
+    EXPECT_EQ(logs.size(), 3u);
+    EXPECT_EQ(count_logs(logs, "parse_error"), 1);
+    EXPECT_EQ(count_logs(logs, "data.x is not a number!"), 1);
+    EXPECT_EQ(text_of(object("tag1")->get_position()), "70,80,0");
+}
+
+// --- zones ------------------------------------------------------------------------
+
+TEST_F(context_updater_test, zone_notifications_create_update_and_delete_zones) {
+    start_site();
+    zone_spec lab{"zon3", "sl05"};
+    notify("zone", "Created", zone_json(lab));
+    lab.type = "keep_in";
+    lab.exceptions = {"tag1"};
+    lab.points = {{0, 0}, {5, 0}, {5, 5}, {0, 5}};
+    lab.sublocation = "sl06";
+    notify("ZONE", "updated", zone_json(lab));
+    notify("ZONE", "deleted", zone_json(zone_spec{"zon1"}));
+    settle();
+    ASSERT_TRUE(zone("zon3"));
+    EXPECT_TRUE(zone("zon3")->is_keep_in());
+    EXPECT_EQ(zone("zon3")->get_exceptions(), uid_set{"tag1"});
+    EXPECT_EQ(zone("zon3")->get_points()->size(), 4u);
+    EXPECT_FALSE(zone("zon1"));
+    // An update never applies the zone's own sublocation.
+    EXPECT_EQ(changes(), (strings{"zone zon3 created sl05", "zone zon3 updated sl05", "zone zon1 deleted sl01"}));
+}
+
+TEST_F(context_updater_test, only_the_exact_text_polygon_makes_a_polygon) {
+    start_site();
+    const strings texts{"polygon", "Polygon", "circle", ""};
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        zone_spec zone{"shp" + std::to_string(i)};
+        zone.shape = texts[i];
+        notify("ZONE", "created", zone_json(zone));
+    }
+    settle();
+    EXPECT_EQ(zone("shp0")->get_shape(), shape::POLYGON);
+    for (const char* uid : {"shp1", "shp2", "shp3"})
+        EXPECT_EQ(zone(uid)->get_shape(), shape::CIRCLE) << uid;
+}
+
+TEST_F(context_updater_test, an_update_changing_only_what_the_context_ignores_notifies_nobody) {
+    start_site();
+    zone_spec renamed{"zon1", "sl07"};
+    renamed.name = "Renamed";
+    notify("ZONE", "updated", zone_json(renamed));
+    settle();
+    EXPECT_TRUE(changes().empty());
+}
+
+TEST_F(context_updater_test, an_update_of_an_unknown_zone_is_logged_and_creates_it) {
+    start_site();
+    notify("ZONE", "updated", zone_json(zone_spec{"zon9"}));
+    settle();
+    EXPECT_TRUE(zone("zon9"));
+    const auto logs = new_logs();
+    EXPECT_EQ(logs.size(), 1u);
+    EXPECT_EQ(count_logs(logs, "zone not found"), 1);
+}
+
+TEST_F(context_updater_test, a_carried_zone_lies_in_its_carriers_sublocation_and_joins_its_tiers) {
+    start_site();
+    notify("ZONE", "created", zone_json(buffer("buf3", 900)));
+    settle();
+    EXPECT_EQ(text_of(zone("buf3")->get_sublocation_uid()), "sl02");
+    EXPECT_EQ(tiers("car1"), (uid_set{"buf1", "buf2", "buf3"}));
+}
+
+TEST_F(context_updater_test, deleting_carried_zones_shrinks_then_removes_their_multi_tiered_zone) {
+    start_site();
+    notify("ZONE", "deleted", zone_json(buffer("buf1", 300)));
+    settle();
+    EXPECT_EQ(tiers("car1"), uid_set{"buf2"});
+    notify("ZONE", "deleted", zone_json(buffer("buf2", 600)));
+    settle();
+    EXPECT_FALSE(m_context.get_multi_tiered_zones().is_exists("car1"));
+}
+
+TEST_F(context_updater_test, a_zone_changing_carrier_moves_to_the_new_carriers_tiers) {
+    start_site();
+    notify("ZONE", "updated", zone_json(buffer("buf1", 300, "tag1")));
+    settle();
+    EXPECT_EQ(tiers("car1"), uid_set{"buf2"});
+    EXPECT_EQ(tiers("tag1"), uid_set{"buf1"});
+    EXPECT_EQ(text_of(zone("buf1")->get_sublocation_uid()), "sl01");
+    notify("ZONE", "deleted", zone_json(buffer("buf1", 300, "tag1")));
+    settle();
+    EXPECT_FALSE(m_context.get_multi_tiered_zones().is_exists("tag1"));
+}
+
+TEST_F(context_updater_test, a_malformed_carried_zone_is_logged_and_joins_no_tiers) {
+    start_site();
+    auto broken = zone_json(buffer("buf0", 100));
+    broken.removeMember("active");
+    notify("ZONE", "created", broken);
+    settle();
+    EXPECT_FALSE(zone("buf0"));
+    EXPECT_EQ(tiers("car1"), (uid_set{"buf1", "buf2"}));
+    EXPECT_EQ(count_logs(new_logs(), "\"active\" is not a bool!"), 1);
+}
+
+TEST_F(context_updater_test, notifications_that_cannot_be_read_are_logged_and_later_ones_applied) {
+    start_site();
+    notify("ZONE", "deleted", Json::Value(Json::objectValue));
+    publish("#notify", R"({"object":5,"action":"created"})");
+    notify("TRACKABLE_OBJECT", "deleted", object_json({"tag1"}));
+    settle();
+    const auto logs = new_logs();
+    EXPECT_EQ(logs.size(), 2u);
+    EXPECT_EQ(count_logs(logs, "\"uid\" is not a string!"), 1);
+    EXPECT_EQ(count_logs(logs, "\"object\" is not a string!"), 1);
+    EXPECT_FALSE(object("tag1"));
+}
+
+// --- trackable objects, groups, associations -------------------------------------------
+
+TEST_F(context_updater_test, object_notifications_create_update_and_delete_objects) {
+    start_site();
+    notify("TRACKABLE_OBJECT", "created", object_json({"tag3", "sl01", 7, 8, {"grp1"}}));
+    auto update = object_json({"tag3", ""});
+    update["groups"].append("grp2");
+    update["node"].removeMember("mac_address");
+    notify("TRACKABLE_OBJECT", "updated", update);
+    settle();
+    ASSERT_TRUE(object("tag3"));
+    EXPECT_EQ(text_of(object("tag3")->get_position()), "7,8,0");
+    EXPECT_EQ(text_of(object("tag3")->get_last_position()), "7,8,0");
+    EXPECT_EQ(object("tag3")->get_groups(), uid_set{"grp2"});
+    EXPECT_FALSE(object("tag3")->get_associated());
+    notify("TRACKABLE_OBJECT", "deleted", object_json({"tag3"}));
+    settle();
+    EXPECT_FALSE(object("tag3"));
+}
+
+TEST_F(context_updater_test, an_object_update_moves_its_carried_zones_and_an_unknown_one_is_created) {
+    start_site();
+    notify("TRACKABLE_OBJECT", "updated", object_json({"car1", "sl04"}));
+    notify("TRACKABLE_OBJECT", "updated", object_json({"tag5"}));
+    settle();
+    EXPECT_EQ(changes(), (strings{"zone buf1 updated sl04", "zone buf2 updated sl04", "object car1 updated sl04",
+                                  "object tag5 created sl01"}));
+    EXPECT_EQ(count_logs(new_logs(), "trackable not found"), 1);
+}
+
+TEST_F(context_updater_test, groups_and_associations_change_memberships_and_the_tag_link) {
+    start_site();
+    Json::Value groups;
+    groups["grp7"]["action"] = "ADD_GROUP";
+    groups["grp7"]["trackableObject"] = "tag1";
+    groups["grp1"]["action"] = "REMOVE_GROUP";
+    groups["grp1"]["trackableObject"] = "tag1";
+    groups["grp8"]["action"] = "ADD_GROUP";
+    groups["grp8"]["trackableObject"] = "nobo";
+    notify("TRACKABLE_OBJECT_GROUPS", "updated", groups);
+    Json::Value association;
+    association["trob_uid"] = "tag1";
+    association["removed_at"] = "2023-11-15T22:13:20.123Z";
+    notify("TRACKABLE_OBJECT_ASSOCIATION", "updated", association);
+    settle();
+    EXPECT_EQ(object("tag1")->get_groups(), uid_set{"grp7"});
+    EXPECT_FALSE(object("tag1")->get_associated());
+    association["removed_at"] = "9999-12-31T23:59:59.000Z";
+    notify("TRACKABLE_OBJECT_ASSOCIATION", "created", association);
+    settle();
+    EXPECT_TRUE(object("tag1")->get_associated());
+}
+
+// --- trackable objects in zones at start ------------------------------------------------
+
+TEST_F(context_updater_test, start_takes_the_enter_events_the_server_reports_as_generated) {
+    zone_spec room{"zon1"};
+    room.trackables = {"tag1", "tag2"};
+    zone_spec nowhere{"zon2", ""};
+    nowhere.trackables = {"tag1"};
+    zone_spec carried = buffer("buf1", 300);
+    carried.sublocation.clear();
+    carried.trackables = {"tag1"};
+    serve({room, nowhere, carried}, site_objects());
+    start();
+    EXPECT_EQ(m_recording.m_calls, (strings{"save tag1-zon1 E", "check tag1-zon1", "save tag2-zon1 E",
+                                            "check tag2-zon1", "save tag1-buf1 E", "check tag1-buf1"}));
+    ASSERT_TRUE(record("tag1", "buf1"));
+    EXPECT_EQ(record("tag1", "buf1")->get_sublocation_uid(), "sl02");
+}
+
+TEST_F(context_updater_test, start_drops_the_records_of_objects_that_are_gone_with_the_leave_they_owe) {
+    use_redis();
+    zone_spec room{"zon1"};
+    room.trackables = {"tag1", "gone"};
+    serve({room}, site_objects());
+    start();
+    EXPECT_TRUE(record("tag1", "zon1"));
+    EXPECT_FALSE(record("gone", "zon1"));
+    EXPECT_EQ(m_sender.m_events, strings{"leave gone zon1"});
+    EXPECT_EQ(m_redis_server->cli_lines({"SMEMBERS", "quorvane:trackable_objects_in_zones:set"}),
+              strings{"tag1-zon1"});
+    EXPECT_EQ(m_redis_server->cli_lines({"HGET", "quorvane:trackable_objects_in_zones:tag1-zon1", "event_generated"}),
+              strings{"true"});
+}
+
+// --- re-synchronization ----------------------------------------------------------------------
+
+TEST_F(context_updater_test, resynchronization_applies_what_changed_and_removes_what_is_gone) {
+    zone_spec room{"zon1"};
+    room.trackables = {"tag2"};
+    zone_spec changed = room;
+    changed.type = "keep_in";
+    changed.trackables = {"tag1"};
+    const object_spec tag2{"tag2"};
+    serve_changing({room, zone_spec{"zon2"}}, {site_objects()[0], tag2}, {changed}, {site_objects()[0]});
+    // As the events generator leaves it for an object inside without an
+    // enter event yet.
+    add_record("tag1", "zon1");
+    start(50ms);
+    run_until([this] { return !zone("zon2") && zone("zon1")->is_keep_in() && !object("tag2"); });
+    new_logs();
+    EXPECT_TRUE(logged("Context synchronization: removing zone zon2 (not on server)"));
+    EXPECT_TRUE(logged("Context synchronization: removing trackable object tag2 (not on server)"));
+    EXPECT_TRUE(logged("Context synchronization complete"));
+    // At start tag2 is listed; then tag1 is, and its record is saved with
+    // the enter event, while tag2's enter event is forgotten in memory only.
+    EXPECT_EQ(m_recording.m_calls,
+              (strings{"save tag2-zon1 E", "check tag2-zon1", "save tag1-zon1 E", "check tag1-zon1"}));
+    EXPECT_FALSE(record("tag2", "zon1")->is_event_generated());
+}
+
+TEST_F(context_updater_test, resynchronization_drops_newly_listed_records_of_objects_that_are_gone) {
+    use_redis();
+    zone_spec listed{"zon1"};
+    listed.trackables = {"gone", "tag1"};
+    serve_changing({zone_spec{"zon1"}}, site_objects(), {listed}, site_objects());
+    add_record("gone", "zon1");
+    add_record("tag1", "zon1");
+    start(50ms);
+    run_until([this] { return !record("gone", "zon1"); });
+    EXPECT_EQ(m_sender.m_events, strings{"leave gone zon1"});
+    EXPECT_TRUE(record("tag1", "zon1")->is_event_generated());
+    EXPECT_EQ(m_redis_server->cli_lines({"SMEMBERS", "quorvane:trackable_objects_in_zones:set"}),
+              strings{"tag1-zon1"});
+}
+
+TEST_F(context_updater_test, a_failed_zones_request_ends_that_resynchronization) {
+    serve(site_zones(), site_objects());
+    m_server.serve_after("/api/private/zones/", 2, answer(200, kel::test::zones_answer(site_zones())),
+                         answer(500, "down"));
+    start(50ms);
+    run_until([this] { return logged("Context synchronization: failed to get zones from server"); });
+    EXPECT_EQ(m_server.count("/api/private/track_obj/"), 1u);
+    EXPECT_TRUE(zone("zon1"));
+}
+
+}  // namespace
