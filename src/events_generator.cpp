@@ -32,6 +32,14 @@ bool intersects(const std::set<std::string>& a, const std::set<std::string>& b) 
     return false;
 }
 
+// Uid bytes first, as they are cheap to compare; the text settles the rare
+// uids that decode alike.
+bool by_uid(const zone* a, const zone* b) {
+    if (a->get_uid_bytes() != b->get_uid_bytes())
+        return a->get_uid_bytes() < b->get_uid_bytes();
+    return a->get_uid() < b->get_uid();
+}
+
 }  // namespace
 
 events_generator::events_generator(context::context& context, context_save_restore& save_restore,
@@ -92,8 +100,9 @@ void events_generator::before_deleting(const trackable_object& o, timestamp ts) 
 }
 
 void events_generator::update_events(events_queue& queue, const trackable_object& object, timestamp ts) {
-    // The union of the three candidate sets, each zone once, in identity
-    // order: sorted pointers serve as well as a set and cost no allocation.
+    // The union of the three candidate sets, each zone once, in uid order:
+    // the events of one batch are then decided in the same order on every
+    // run, which an order by address would not give.
     auto& candidates = m_candidates;
     candidates.clear();
     for (const zone& z : m_zones_index.get_related_zones(object))
@@ -101,7 +110,7 @@ void events_generator::update_events(events_queue& queue, const trackable_object
     for (const zone& z : m_zones_index.get_keep_in_zones())
         candidates.push_back(&z);
     m_zones_index.append_zones_by_position(object, candidates);
-    std::sort(candidates.begin(), candidates.end());
+    std::sort(candidates.begin(), candidates.end(), by_uid);
     candidates.erase(std::unique(candidates.begin(), candidates.end()), candidates.end());
     zones_range range;
     range.reserve(candidates.size());
