@@ -14,6 +14,7 @@
 
 #include <malloc.h>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -115,7 +116,13 @@ void run_positions(benchmark::State& state, const std::vector<std::string>& uids
     }
     state.SetItemsProcessed(state.iterations());
     state.counters["heap_growth_bytes"] = static_cast<double>(heap_in_use()) - static_cast<double>(heap_before);
-    state.counters["records"] = static_cast<double>(e.context.get_trackable_objects_in_zones().size());
+    const auto& records = e.context.get_trackable_objects_in_zones();
+    state.counters["records"] = static_cast<double>(records.size());
+    std::size_t longest_chain = 0;
+    for (std::size_t b = 0; b < records.bucket_count(); ++b)
+        longest_chain = std::max(longest_chain, records.bucket_size(b));
+    state.counters["buckets"] = static_cast<double>(records.bucket_count());
+    state.counters["longest_chain"] = static_cast<double>(longest_chain);
 }
 
 void ordinary_positions(benchmark::State& state) {

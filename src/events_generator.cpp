@@ -33,11 +33,17 @@ bool intersects(const std::set<std::string>& a, const std::set<std::string>& b) 
 }
 
 // Uid bytes first, as they are cheap to compare; the text settles the rare
-// uids that decode alike.
-bool by_uid(const zone* a, const zone* b) {
-    if (a->get_uid_bytes() != b->get_uid_bytes())
-        return a->get_uid_bytes() < b->get_uid_bytes();
-    return a->get_uid() < b->get_uid();
+// uids that decode alike, and identity the same zone met twice.
+bool by_uid(const events_generator::keyed_zone& a, const events_generator::keyed_zone& b) {
+    if (a.word0 != b.word0)
+        return a.word0 < b.word0;
+    if (a.word1 != b.word1)
+        return a.word1 < b.word1;
+    if (a.z == b.z)
+        return false;
+    if (a.z->get_uid() != b.z->get_uid())
+        return a.z->get_uid() < b.z->get_uid();
+    return a.z < b.z;
 }
 
 }  // namespace
@@ -110,12 +116,19 @@ void events_generator::update_events(events_queue& queue, const trackable_object
     for (const zone& z : m_zones_index.get_keep_in_zones())
         candidates.push_back(&z);
     m_zones_index.append_zones_by_position(object, candidates);
-    std::sort(candidates.begin(), candidates.end(), by_uid);
-    candidates.erase(std::unique(candidates.begin(), candidates.end()), candidates.end());
-    zones_range range;
-    range.reserve(candidates.size());
+    // Sorted on copies of the uid words, so that the comparisons do not
+    // chase the zone pointers.
+    auto& keyed = m_keyed_candidates;
+    keyed.clear();
     for (const zone* z : candidates)
-        range.push_back(std::cref(*z));
+        keyed.push_back({z->get_uid_bytes()[0], z->get_uid_bytes()[1], z});
+    std::sort(keyed.begin(), keyed.end(), by_uid);
+    zones_range range;
+    range.reserve(keyed.size());
+    for (std::size_t i = 0; i < keyed.size(); ++i) {
+        if (i == 0 || keyed[i].z != keyed[i - 1].z)
+            range.push_back(std::cref(*keyed[i].z));
+    }
     update_events(queue, object, range, ts);
 }
 
@@ -146,6 +159,7 @@ void events_generator::update_events(events_queue& queue, const trackable_object
     looked_up.swap(m_pass_looked_up);
     pass_records.clear();
     looked_up.clear();
+    m_recorded = &m_zones_index.get_recorded_zones(object);
     for (const zone& z : zones) {
         bool known = false;
         pass_records.push_back(update_membership(queue, object, z, ts, known));
@@ -196,7 +210,7 @@ events_generator::record* events_generator::update_membership(events_queue& queu
             // Outside in another sublocation, with no record yet: unless a
             // LEAVE is owed now, the record would end all-false and its saves
             // would delete what Redis does not hold. Leave no trace.
-            record* existing = find_record(uid);
+            record* existing = find_record(uid, z);
             if (!existing && !(object.get_position() && is_event_allowed(object, z)))
                 return nullptr;
             auto& r = existing ? *existing : create_record(uid, object, z);
@@ -214,7 +228,7 @@ events_generator::record* events_generator::update_membership(events_queue& queu
     // Outside with no record yet: nothing changes and no event is due unless
     // a keep-in zone owes its LEAVE, so no record is made. Zones near many
     // objects would otherwise keep an all-false record for each of them.
-    record* existing = find_record(uid);
+    record* existing = find_record(uid, z);
     if (!existing && !point_in_zone(*position, z) && !(z.is_keep_in() && is_event_allowed(object, z)))
         return nullptr;
     auto& r = existing ? *existing : create_record(uid, object, z);
@@ -291,7 +305,13 @@ void events_generator::forget_settled_records(const trackable_object& object, co
     }
 }
 
-events_generator::record* events_generator::find_record(const context::trackable_object_in_zone_uid& uid) {
+events_generator::record* events_generator::find_record(const context::trackable_object_in_zone_uid& uid,
+                                                        const zone& z) {
+    // Every record is saved with its zone when it gets a flag, so a zone the
+    // index never saw for this object has none; only the others are looked
+    // up in the (much larger) record map.
+    if (std::find(m_recorded->begin(), m_recorded->end(), &z) == m_recorded->end())
+        return nullptr;
     auto found = records().find(uid);
     return found == records().end() ? nullptr : &found->second;
 }

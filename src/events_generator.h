@@ -8,6 +8,7 @@
 
 #include <context_utils/objects_repository.h>
 
+#include <cstdint>
 #include <functional>
 #include <set>
 #include <string>
@@ -48,6 +49,13 @@ public:
     void after_updating(const context::trackable_object& object, libs::core::timestamp ts) override;
     void before_deleting(const context::trackable_object& object, libs::core::timestamp ts) override;
 
+    // A candidate zone with a copy of its uid words, for sorting.
+    struct keyed_zone {
+        std::uint64_t word0;
+        std::uint64_t word1;
+        const context::zone* z;
+    };
+
     bool point_in_zone(const context::point& p, const context::zone& zone) const;
     polygon_state polygon_in_zone(const context::point& p, const context::zone& zone) const;
 
@@ -71,7 +79,7 @@ private:
 
     void forget_settled_records(const context::trackable_object& object, const zones_range& zones,
                                 const std::vector<record*>& pass_records);
-    record* find_record(const context::trackable_object_in_zone_uid& uid);
+    record* find_record(const context::trackable_object_in_zone_uid& uid, const context::zone& zone);
     void clear_event(events_queue& queue, const context::trackable_object& object, const context::zone& zone,
                      libs::core::timestamp ts);
     // Call only when find_record found none.
@@ -100,8 +108,11 @@ private:
     // Scratch space of the position path, kept to avoid allocating per call;
     // update_events never re-enters itself.
     std::vector<const context::zone*> m_candidates;
+    std::vector<keyed_zone> m_keyed_candidates;
     std::vector<record*> m_pass_records;
     std::vector<char> m_pass_looked_up;
+    // The zones of the object under evaluation that may hold its records.
+    const std::vector<const context::zone*>* m_recorded = nullptr;
 };
 
 }  // namespace kel

@@ -34,5 +34,13 @@ struct trackable_object_in_zone_uid_hash {
     std::size_t operator()(const trackable_object_in_zone_uid& value) const;
 };
 
+// Element-wise equality, written out: the map compares keys on every lookup
+// and a library memcmp call costs more than four word compares.
+struct trackable_object_in_zone_uid_equal {
+    bool operator()(const trackable_object_in_zone_uid& a, const trackable_object_in_zone_uid& b) const {
+        return a[0] == b[0] && a[1] == b[1] && a[2] == b[2] && a[3] == b[3];
+    }
+};
+
 }  // namespace context
 }  // namespace kel

@@ -5,6 +5,7 @@
 
 #include <boost/geometry/index/predicates.hpp>
 
+#include <algorithm>
 #include <iterator>
 
 namespace kel {
@@ -25,6 +26,16 @@ bool strictly_contains(const index_box& box, int x, int y) {
 
 bool in_play(const context::trackable_object_in_zone& record) {
     return record.is_in_zone() || record.is_event_generated() || record.is_in_debouncing_state();
+}
+
+bool has_state(const context::trackable_object_in_zone& record) {
+    return in_play(record) || record.is_leave_generated();
+}
+
+void erase_zone(zones_index::recorded_zones& zones, const context::zone& zone) {
+    const auto found = std::find(zones.begin(), zones.end(), &zone);
+    if (found != zones.end())
+        zones.erase(found);
 }
 
 }  // namespace
@@ -77,6 +88,8 @@ void zones_index::on_zone_delete(const context::zone& zone) {
     // are not cleared with the zone; no reference to it may survive it.
     for (auto& related : m_related_zones)
         related.second.erase(zone);
+    for (auto& recorded : m_recorded_zones)
+        erase_zone(recorded.second, zone);
 }
 
 template <typename F>
@@ -134,11 +147,21 @@ void zones_index::on_save(const context::trackable_object_in_zone& record,
     // The record's key starts with the object's uid words: the same key as
     // parse_uid of its uid text, without decoding it again.
     const auto& key = record.get_uid();
-    auto& related = m_related_zones[uid{key[0], key[1]}];
+    const uid object_key{key[0], key[1]};
+    auto& related = m_related_zones[object_key];
     if (in_play(record))
         related.insert(*zone);
     else
         related.erase(*zone);
+    auto& recorded = m_recorded_zones[object_key];
+    if (!has_state(record))
+        erase_zone(recorded, *zone);
+    else if (std::find(recorded.begin(), recorded.end(), &*zone) == recorded.end())
+        recorded.push_back(&*zone);
+}
+
+const zones_index::recorded_zones& zones_index::get_recorded_zones(const context::trackable_object& object) {
+    return m_recorded_zones[object.get_uid_bytes()];
 }
 
 void zones_index::on_enter_event(const context::trackable_object_in_zone& record) {

@@ -65,6 +65,16 @@ public:
     void append_zones_by_position(const context::trackable_object& object,
                                   std::vector<const context::zone*>& out) const;
 
+    // The zones in which the object may have a membership record: every zone
+    // whose last save of the object's record had a flag set. Never misses a
+    // record saved with its zone; may still list one dropped since. The
+    // position path asks it before the record map, whose lookups dominate
+    // the cost of evaluating the many zones an object has no record in.
+    // The returned list stays the object's own and is kept current by later
+    // saves, so a caller may hold it across them.
+    using recorded_zones = std::vector<const context::zone*>;
+    const recorded_zones& get_recorded_zones(const context::trackable_object& object);
+
     void on_save(const context::trackable_object_in_zone& record, boost::optional<const context::zone&> zone);
     void on_enter_event(const context::trackable_object_in_zone& record);
     void on_leave_event(const context::trackable_object_in_zone& record);
@@ -79,6 +89,7 @@ private:
     rtree m_index;
     std::unordered_map<const context::zone*, index_box> m_indexed_zones;
     std::unordered_map<uid, zones, uid_hash> m_related_zones;
+    std::unordered_map<uid, recorded_zones, uid_hash> m_recorded_zones;
     zones m_keep_in_zones;
     const context::context& m_context;
     const libs::core::logger& m_logger;

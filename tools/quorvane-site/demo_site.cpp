@@ -14,7 +14,8 @@ std::string text_or(const Json::Value& value, const std::string& otherwise) {
     return value.isString() ? value.asString() : otherwise;
 }
 
-// Where the service will push: "#zone_event " and a JSON object.
+// An event as the service pushes it, "#zone_event " and a JSON object; null
+// when it cannot be read.
 Json::Value event_of(boost::string_view message) {
     const auto start = message.find('{');
     if (start == boost::string_view::npos)
@@ -121,7 +122,8 @@ void demo_site::publish_positions() {
     const auto now = libs::core::timestamp::current_time();
     for (const tag& t : m_tags) {
         const tag_route::point p = t.route.position_at(elapsed);
-        m_publisher.publish_position({t.route.trackable_object_uid(), t.sublocation_uid, t.mac_address, p.x, p.y, p.z, now});
+        m_publisher.publish_position(
+            {t.route.trackable_object_uid(), t.sublocation_uid, t.mac_address, p.x, p.y, p.z, now});
         m_objects.set_position(t.route.trackable_object_uid(), p.x, p.y, p.z, t.sublocation_uid);
     }
     // The service reloads the lists now and then; they must show where the

@@ -102,7 +102,7 @@ std::string options::usage(const std::string& program) {
            "  --http-port PORT  the HTTP server of the site's objects\n"
            "  --pub-port PORT   where the service subscribes to positions and changes\n"
            "  --pull-port PORT  where the service pushes its events\n"
-           "  --rate N          positions per second for each tag (default 2)\n"
+           "  --rate N          positions per second for each tag (default 10)\n"
            "  --duration S      stop after S seconds (default 0: at SIGINT or SIGTERM)\n"
            "  --raw             also print the JSON of every event\n"
            "  --utc             print times in UTC instead of local time\n";

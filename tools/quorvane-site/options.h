@@ -14,7 +14,7 @@ struct options {
     int pub_port = 0;
     int pull_port = 0;
     // Positions published per second for each tag.
-    double rate = 2.0;
+    double rate = 10.0;
     // Zero runs until SIGINT or SIGTERM.
     std::chrono::seconds duration{0};
     // Also print the JSON of every event received.
