@@ -84,11 +84,45 @@ void events_generator::after_updating(const trackable_object& o, timestamp ts) {
     const auto group = m_context.get_multi_tiered_zones().try_get(o.get_uid());
     if (!group || !group->has_zones())
         return;
-    // The zones this object carries moved with it: every object may have
-    // entered or left them.
+    // The zones this object carries moved with it: any object may have
+    // entered or left them, but only the ones named below can have. They are
+    // evaluated in repository order, as a visit of every object would.
     const zone& carried = m_context.get_zones().get(*group->zones().begin());
-    for (const trackable_object& object : m_context.get_trackable_objects().get_range())
-        update_events(*queue, object, carried, ts);
+    std::vector<const trackable_object*> affected;
+    if (!find_affected_by_carried(carried, affected)) {
+        for (const trackable_object& object : m_context.get_trackable_objects().get_range())
+            update_events(*queue, object, carried, ts);
+        return;
+    }
+    for (const trackable_object* object : affected)
+        update_events(*queue, *object, carried, ts);
+}
+
+// A circle can only take in or let out an object whose position lies in its
+// box; any other object would be evaluated to no effect unless it holds a
+// record in one of the tiers (a LEAVE may be owed, or it may be debouncing).
+// False when every object must be visited instead: a keep-in tier owes each
+// object outside it a LEAVE, and a tier without a box or with a huge one
+// cannot be searched cheaply.
+bool events_generator::find_affected_by_carried(const zone& carried,
+                                                std::vector<const trackable_object*>& affected) const {
+    const auto group = m_context.get_multi_tiered_zones().try_get(*carried.get_trackable_object_uid());
+    const auto& objects = m_context.get_trackable_objects();
+    for (const auto& uid : group->zones()) {
+        const auto tier = m_context.get_zones().try_get(uid);
+        const zone& z = tier ? *tier : carried;
+        const auto box = envelope(z, m_context);
+        if (z.is_keep_in() || !box || !m_zones_index.append_objects_in(*box, affected))
+            return false;
+        for (const auto& recorder : m_zones_index.get_recorders(z)) {
+            if (const auto object = objects.try_get(recorder))
+                affected.push_back(&*object);
+        }
+    }
+    std::sort(affected.begin(), affected.end(),
+              [](const trackable_object* a, const trackable_object* b) { return a->get_uid() < b->get_uid(); });
+    affected.erase(std::unique(affected.begin(), affected.end()), affected.end());
+    return true;
 }
 
 void events_generator::before_deleting(const zone& z, timestamp ts) {

@@ -60,6 +60,9 @@ public:
     polygon_state polygon_in_zone(const context::point& p, const context::zone& zone) const;
 
 private:
+    bool find_affected_by_carried(const context::zone& carried,
+                                  std::vector<const context::trackable_object*>& affected) const;
+
     using zones_range = std::vector<std::reference_wrapper<const context::zone>>;
     using record = context::trackable_object_in_zone;
 

@@ -90,6 +90,7 @@ void zones_index::on_zone_delete(const context::zone& zone) {
         related.second.erase(zone);
     for (auto& recorded : m_recorded_zones)
         erase_zone(recorded.second, zone);
+    m_recorders.erase(&zone);
 }
 
 template <typename F>
@@ -104,10 +105,12 @@ void zones_index::for_each_carried_zone(const context::trackable_object& object,
 }
 
 void zones_index::on_trackable_update(const context::trackable_object& object) {
+    m_objects_grid.update(object);
     for_each_carried_zone(object, [this](const context::zone& zone) { on_zone_update(zone); });
 }
 
 void zones_index::on_trackable_delete(const context::trackable_object& object) {
+    m_objects_grid.remove(object);
     for_each_carried_zone(object, [this](const context::zone& zone) { on_zone_delete(zone); });
 }
 
@@ -154,10 +157,27 @@ void zones_index::on_save(const context::trackable_object_in_zone& record,
     else
         related.erase(*zone);
     auto& recorded = m_recorded_zones[object_key];
-    if (!has_state(record))
+    auto& recorders = m_recorders[&*zone];
+    const auto& object_uid = record.get_trackable_object_uid();
+    const auto recorder = std::find(recorders.begin(), recorders.end(), object_uid);
+    if (!has_state(record)) {
         erase_zone(recorded, *zone);
-    else if (std::find(recorded.begin(), recorded.end(), &*zone) == recorded.end())
-        recorded.push_back(&*zone);
+        if (recorder != recorders.end()) {
+            *recorder = std::move(recorders.back());
+            recorders.pop_back();
+        }
+    } else {
+        if (std::find(recorded.begin(), recorded.end(), &*zone) == recorded.end())
+            recorded.push_back(&*zone);
+        if (recorder == recorders.end())
+            recorders.push_back(object_uid);
+    }
+}
+
+const std::vector<std::string>& zones_index::get_recorders(const context::zone& zone) const {
+    static const std::vector<std::string> none;
+    const auto found = m_recorders.find(&zone);
+    return found == m_recorders.end() ? none : found->second;
 }
 
 const zones_index::recorded_zones& zones_index::get_recorded_zones(const context::trackable_object& object) {

@@ -2,6 +2,7 @@
 
 #include "context/context.h"
 #include "globals.h"
+#include "objects_grid.h"
 #include "zone_geometry.h"
 
 #include "core/logger.h"
@@ -17,6 +18,7 @@
 
 #include <functional>
 #include <set>
+#include <string>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -75,6 +77,15 @@ public:
     using recorded_zones = std::vector<const context::zone*>;
     const recorded_zones& get_recorded_zones(const context::trackable_object& object);
 
+    // Uids of the objects whose last save of their record in `zone` had a
+    // flag set: the objects that may hold a record there.
+    const std::vector<std::string>& get_recorders(const context::zone& zone) const;
+    // Appends the objects whose current position lies in `box` (edges
+    // included); false when the box is too large to be worth it.
+    bool append_objects_in(const index_box& box, std::vector<const context::trackable_object*>& out) const {
+        return m_objects_grid.append_objects_in(box, out);
+    }
+
     void on_save(const context::trackable_object_in_zone& record, boost::optional<const context::zone&> zone);
     void on_enter_event(const context::trackable_object_in_zone& record);
     void on_leave_event(const context::trackable_object_in_zone& record);
@@ -90,6 +101,8 @@ private:
     std::unordered_map<const context::zone*, index_box> m_indexed_zones;
     std::unordered_map<uid, zones, uid_hash> m_related_zones;
     std::unordered_map<uid, recorded_zones, uid_hash> m_recorded_zones;
+    std::unordered_map<const context::zone*, std::vector<std::string>> m_recorders;
+    objects_grid m_objects_grid;
     zones m_keep_in_zones;
     const context::context& m_context;
     const libs::core::logger& m_logger;

@@ -1,0 +1,135 @@
+// load_site: the whole-service load generator. See load_options::usage()
+// and bench/README.md; bench/run drives it.
+#include "load_driver.h"
+#include "load_options.h"
+#include "position_stream.h"
+#include "resource_meter.h"
+#include "site_lists.h"
+#include "site_publisher.h"
+
+#include "support/http_server.h"
+
+#include <algorithm>
+#include <cmath>
+#include <iostream>
+#include <stdexcept>
+
+namespace {
+
+using kel::bench::load_driver;
+
+// The fast frames must be the very bytes the demo site's JSON writer makes,
+// or the benchmark would measure another payload than the service reads.
+void check_frames(const kel::bench::site_lists& site, std::uint32_t seed) {
+    kel::bench::position_stream stream(site, seed, 8);
+    for (int i = 0; i < 1000; ++i) {
+        const auto& p = stream.next();
+        if (stream.frame() != kel::site::site_publisher::position_frame(p))
+            throw std::logic_error("frame differs from the JSON writer's: " + stream.frame());
+    }
+}
+
+void serve(kel::test::http_server& http, const kel::bench::site_lists& site) {
+    http.serve("/api/private/zones/", site.answer("zones"));
+    http.serve("/api/private/track_obj/", site.answer("trackableObjects"));
+    http.serve("/api/private/sublocations/", site.answer("sublocations"));
+    http.serve("/api/private/nodes/", site.answer("nodes"));
+}
+
+void print(const std::string& name, double value) {
+    std::cout << "result " << name << " " << value << std::endl;
+}
+
+// Nearest-rank percentile; -1 without samples.
+double percentile(std::vector<double> samples, double p) {
+    if (samples.empty())
+        return -1;
+    std::sort(samples.begin(), samples.end());
+    const auto rank = static_cast<std::size_t>(std::ceil(p / 100.0 * static_cast<double>(samples.size())));
+    return samples[std::min(samples.size() - 1, rank == 0 ? 0 : rank - 1)];
+}
+
+void print_latencies(const std::string& name, const std::vector<double>& samples) {
+    print(name + ".count", static_cast<double>(samples.size()));
+    print(name + ".p50_ms", percentile(samples, 50));
+    print(name + ".p99_ms", percentile(samples, 99));
+    print(name + ".max_ms", percentile(samples, 100));
+}
+
+void print_phase(const std::string& name, const load_driver::phase_result& r) {
+    print(name + ".positions", static_cast<double>(r.positions));
+    print(name + ".seconds", r.seconds);
+    print(name + ".positions_per_s", r.positions_per_second());
+    print(name + ".first_half_per_s", r.first_half_rate);
+    print(name + ".second_half_per_s", r.second_half_rate);
+    print(name + ".events", static_cast<double>(r.events));
+    print(name + ".events_per_s", r.events_per_second());
+    print(name + ".max_backlog", static_cast<double>(r.max_backlog));
+    print(name + ".drain_s", r.drain_seconds);
+    print_latencies(name + ".latency", r.latencies_ms);
+    print_latencies(name + ".probe_latency", r.probe_latencies_ms);
+}
+
+double fixed_rate(const kel::bench::load_options& o, const load_driver::phase_result& closed) {
+    if (o.rate > 0)
+        return o.rate;
+    // Rounded down to a hundred, so that the figure reads as a setting.
+    const double sustainable = std::floor(0.8 * closed.positions_per_second() / 100) * 100;
+    return std::max(100.0, std::min(o.max_rate, sustainable));
+}
+
+void run(const kel::bench::load_options& o) {
+    kel::bench::site_shape shape;
+    shape.seed = o.seed;
+    const kel::bench::site_lists site(shape);
+    check_frames(site, o.seed);
+    kel::test::http_server http(0);
+    serve(http, site);
+    kel::bench::position_stream stream(site, o.seed, o.probe_every);
+    load_driver driver(stream);
+    std::cout << "load_site: serving http=" << http.port() << " pub=" << driver.pub_port()
+              << " pull=" << driver.pull_port() << std::endl;
+    if (!driver.wait_ready(o.ready_timeout))
+        throw std::runtime_error("no subscriber answered within " + std::to_string(o.ready_timeout.count()) + " s");
+    kel::bench::resource_meter meter(o.service_pidfile, o.redis_port);
+    print("rss_start_kib", static_cast<double>(meter.service_rss_kib()));
+    if (o.warmup.count() > 0)
+        print("warmup.positions_per_s", driver.run_closed_loop(o.warmup, o.window).positions_per_second());
+
+    const auto commands_before = meter.redis_commands();
+    const auto closed = driver.run_closed_loop(o.closed, o.window);
+    const auto commands_after = meter.redis_commands();
+    print_phase("closed", closed);
+    if (commands_before >= 0 && commands_after >= 0 && closed.seconds > 0)
+        print("closed.redis_commands_per_s", static_cast<double>(commands_after - commands_before) / closed.seconds);
+
+    if (o.fixed.count() > 0) {
+        const double rate = fixed_rate(o, closed);
+        print("fixed.rate", rate);
+        print_phase("fixed", driver.run_fixed_rate(o.fixed, rate));
+    }
+    print("rss_end_kib", static_cast<double>(meter.service_rss_kib()));
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    kel::bench::load_options options;
+    try {
+        options = kel::bench::load_options::parse(argc, argv);
+    } catch (const std::invalid_argument& e) {
+        std::cerr << "load_site: " << e.what() << "\n\n" << kel::bench::load_options::usage(argv[0]);
+        return 1;
+    }
+    if (options.help) {
+        std::cout << kel::bench::load_options::usage(argv[0]);
+        return 0;
+    }
+    try {
+        run(options);
+    } catch (const std::exception& e) {
+        std::cerr << "load_site: " << e.what() << "\n";
+        return 2;
+    }
+    return 0;
+}

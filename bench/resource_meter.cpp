@@ -1,0 +1,71 @@
+#include "resource_meter.h"
+
+#include <hiredis/hiredis.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace kel::bench {
+
+void resource_meter::redis_deleter::operator()(redisContext* context) const {
+    redisFree(context);
+}
+
+resource_meter::resource_meter(std::string service_pidfile, int redis_port) : m_pidfile(std::move(service_pidfile)) {
+    if (redis_port <= 0)
+        return;
+    const timeval timeout{5, 0};
+    m_redis.reset(redisConnectWithTimeout("127.0.0.1", redis_port, timeout));
+    if (m_redis && m_redis->err)
+        m_redis.reset();
+}
+
+resource_meter::~resource_meter() = default;
+
+std::int64_t resource_meter::service_rss_kib() const {
+    if (m_pidfile.empty())
+        return -1;
+    std::ifstream file(m_pidfile);
+    long pid = 0;
+    if (!(file >> pid) || pid <= 0)
+        return -1;
+    return rss_kib(pid);
+}
+
+std::int64_t resource_meter::rss_kib(long pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmRSS:", 0) != 0)
+            continue;
+        std::istringstream fields(line.substr(6));
+        std::int64_t kib = -1;
+        fields >> kib;
+        return kib;
+    }
+    return -1;
+}
+
+std::int64_t resource_meter::redis_commands() {
+    if (!m_redis)
+        return -1;
+    auto* reply = static_cast<redisReply*>(redisCommand(m_redis.get(), "INFO stats"));
+    if (!reply) {
+        // A broken connection is unusable from now on.
+        m_redis.reset();
+        return -1;
+    }
+    std::int64_t total = -1;
+    if (reply->type == REDIS_REPLY_STRING) {
+        std::istringstream text(std::string(reply->str, reply->len));
+        std::string line;
+        const std::string key = "total_commands_processed:";
+        while (std::getline(text, line))
+            if (line.rfind(key, 0) == 0)
+                total = std::stoll(line.substr(key.size()));
+    }
+    freeReplyObject(reply);
+    return total;
+}
+
+}  // namespace kel::bench

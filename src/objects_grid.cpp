@@ -1,0 +1,91 @@
+#include "objects_grid.h"
+
+#include <algorithm>
+
+namespace kel {
+
+namespace {
+
+// Site units per cell side: a carried circle's box covers a few cells, and
+// a cell holds a handful of objects on a dense site.
+constexpr std::int64_t cell_size = 4096;
+// A box spanning more cells than this is cheaper to answer by visiting every
+// object.
+constexpr std::int64_t max_cells = 1024;
+
+bool contains(const index_box& box, const context::point& p) {
+    return box.min_corner().get<0>() <= p.get_x() && p.get_x() <= box.max_corner().get<0>() &&
+           box.min_corner().get<1>() <= p.get_y() && p.get_y() <= box.max_corner().get<1>();
+}
+
+}  // namespace
+
+std::int64_t objects_grid::column(int coordinate) {
+    const std::int64_t c = coordinate;
+    return c >= 0 ? c / cell_size : -((-c + cell_size - 1) / cell_size);
+}
+
+objects_grid::cell objects_grid::cell_of(std::int64_t cx, std::int64_t cy) {
+    return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(cx)) << 32) |
+           static_cast<std::uint32_t>(cy);
+}
+
+void objects_grid::update(const context::trackable_object& object) {
+    const auto& position = object.get_position();
+    const auto filed = m_filed.find(&object);
+    if (!position) {
+        if (filed != m_filed.end())
+            remove(object);
+        return;
+    }
+    const cell c = cell_of(column(position->get_x()), column(position->get_y()));
+    if (filed != m_filed.end()) {
+        if (filed->second == c)
+            return;
+        unfile(object, filed->second);
+        filed->second = c;
+    } else {
+        m_filed.emplace(&object, c);
+    }
+    m_cells[c].push_back(&object);
+}
+
+void objects_grid::remove(const context::trackable_object& object) {
+    const auto filed = m_filed.find(&object);
+    if (filed == m_filed.end())
+        return;
+    unfile(object, filed->second);
+    m_filed.erase(filed);
+}
+
+void objects_grid::unfile(const context::trackable_object& object, cell c) {
+    auto& objects = m_cells[c];
+    const auto found = std::find(objects.begin(), objects.end(), &object);
+    if (found != objects.end()) {
+        *found = objects.back();
+        objects.pop_back();
+    }
+    if (objects.empty())
+        m_cells.erase(c);
+}
+
+bool objects_grid::append_objects_in(const index_box& box, std::vector<const context::trackable_object*>& out) const {
+    const auto x0 = column(box.min_corner().get<0>()), x1 = column(box.max_corner().get<0>());
+    const auto y0 = column(box.min_corner().get<1>()), y1 = column(box.max_corner().get<1>());
+    if ((x1 - x0 + 1) * (y1 - y0 + 1) > max_cells)
+        return false;
+    for (auto cx = x0; cx <= x1; ++cx) {
+        for (auto cy = y0; cy <= y1; ++cy) {
+            const auto found = m_cells.find(cell_of(cx, cy));
+            if (found == m_cells.end())
+                continue;
+            for (const auto* object : found->second) {
+                if (contains(box, *object->get_position()))
+                    out.push_back(object);
+            }
+        }
+    }
+    return true;
+}
+
+}  // namespace kel
