@@ -18,7 +18,20 @@ namespace {
 
 using kel::test::zone_options;
 
-const std::string golden_path = std::string(QUORVANE_SOURCE_DIR) + "/tests/engine/golden/engine_stream.txt";
+std::string golden_path(const std::string& name) {
+    return std::string(QUORVANE_SOURCE_DIR) + "/tests/engine/golden/" + name + ".txt";
+}
+
+// What a recorded stream is made of.
+struct scenario {
+    std::string golden;
+    int tags = 8;
+    int carriers = 2;
+    int steps = 4000;
+    int area = 9000;
+    // Makes the outer circle of the last carrier a keep-in zone.
+    bool keep_in_circle = false;
+};
 
 // Deterministic on every platform, unlike the standard distributions.
 class seeded {
@@ -42,7 +55,7 @@ protected:
         return std::string(1, kind) + static_cast<char>('a' + n / 26) + static_cast<char>('a' + n % 26) + "x";
     }
 
-    void build_site() {
+    void build_site(const scenario& sc) {
         for (int i = 0; i < 12; ++i) {
             zone_options o;
             o.sublocation = i % 3 == 0 ? "sl02" : "sl01";
@@ -60,24 +73,29 @@ protected:
             keep.project = i == 1 ? "prj2" : "prj1";
             rectangle(name('k', i), 1000 * i, 1000 * i, 1000 * i + 5000, 1000 * i + 5000, keep);
         }
-        for (int i = 0; i < 8; ++i)
+        for (int i = 0; i < sc.tags; ++i)
             object(name('t', i), i == 7 ? "sl02" : "sl01", i == 6 ? "prj2" : "prj1",
                    {i % 3 ? "grp1" : "grp2"});
-        for (int c = 0; c < 2; ++c) {
+        for (int c = 0; c < sc.carriers; ++c) {
             const auto carrier = name('t', c);
             circle(name('c', 2 * c), carrier, 600);
-            circle(name('c', 2 * c + 1), carrier, 1400);
+            zone_options outer;
+            if (sc.keep_in_circle && c == sc.carriers - 1)
+                outer.type = "keep_in";
+            circle(name('c', 2 * c + 1), carrier, 1400, outer);
         }
     }
 
-    void step() {
+    void step(const scenario& sc) {
         const int what = m_random.below(100);
-        const auto tag = name('t', m_random.below(8));
+        const auto tag = name('t', m_random.below(sc.tags));
         if (what < 85) {
             const auto& o = m_context.get_trackable_objects().get(tag);
             const auto p = o.get_position();
-            const int x = p ? std::clamp(p->get_x() + m_random.between(-500, 500), -1000, 9000) : m_random.between(0, 8000);
-            const int y = p ? std::clamp(p->get_y() + m_random.between(-500, 500), -1000, 9000) : m_random.between(0, 8000);
+            const int x = p ? std::clamp(p->get_x() + m_random.between(-500, 500), -1000, sc.area)
+                            : m_random.between(0, sc.area - 1000);
+            const int y = p ? std::clamp(p->get_y() + m_random.between(-500, 500), -1000, sc.area)
+                            : m_random.between(0, sc.area - 1000);
             move(tag, x, y);
         } else if (what < 89) {
             set_sublocation(tag, m_random.below(4) ? boost::optional<std::string>(m_random.below(2) ? "sl01" : "sl02")
@@ -100,11 +118,11 @@ protected:
         }
     }
 
-    std::string transcript() {
+    std::string transcript(const scenario& sc) {
         std::ostringstream out;
-        build_site();
-        for (int i = 0; i < 4000; ++i) {
-            step();
+        build_site(sc);
+        for (int i = 0; i < sc.steps; ++i) {
+            step(sc);
             for (const auto& e : events())
                 out << i << " " << e << "\n";
         }
@@ -115,19 +133,36 @@ protected:
     }
 
     seeded m_random{20261206};
+    void check(const scenario& sc) {
+        const auto actual = transcript(sc);
+        const auto path = golden_path(sc.golden);
+        if (std::getenv("QUORVANE_RECORD_GOLDEN")) {
+            std::ofstream(path) << actual;
+            GTEST_SKIP() << "recorded " << path;
+        }
+        std::ifstream in(path);
+        ASSERT_TRUE(in.is_open()) << path;
+        std::stringstream expected;
+        expected << in.rdbuf();
+        ASSERT_EQ(actual, expected.str());
+    }
 };
 
 TEST_F(golden_stream, events_and_records_match_the_recording) {
-    const auto actual = transcript();
-    if (std::getenv("QUORVANE_RECORD_GOLDEN")) {
-        std::ofstream(golden_path) << actual;
-        GTEST_SKIP() << "recorded " << golden_path;
-    }
-    std::ifstream in(golden_path);
-    ASSERT_TRUE(in.is_open()) << golden_path;
-    std::stringstream expected;
-    expected << in.rdbuf();
-    ASSERT_EQ(actual, expected.str());
+    check({"engine_stream"});
+}
+
+// Many tags among several carriers: every carrier move decides which of
+// them to evaluate, and one keep-in circle makes every tag count.
+TEST_F(golden_stream, crowded_carriers_match_the_recording) {
+    scenario sc;
+    sc.golden = "crowded_carriers";
+    sc.tags = 30;
+    sc.carriers = 4;
+    sc.steps = 3000;
+    sc.area = 5000;
+    sc.keep_in_circle = true;
+    check(sc);
 }
 
 }  // namespace
