@@ -135,6 +135,12 @@ void carrier_positions(benchmark::State& state) {
 
 BENCHMARK(ordinary_positions)->MinTime(5.0)->Unit(benchmark::kMicrosecond);
 BENCHMARK(carrier_positions)->MinTime(3.0)->Unit(benchmark::kMicrosecond);
+// Fixed counts, for instruction counts under callgrind, which repeat
+// exactly whatever else the machine is doing:
+//   valgrind --tool=callgrind --toggle-collect='*engine::step*'
+//            engine_bench --benchmark_filter=fixed
+BENCHMARK(ordinary_positions)->Name("fixed_ordinary_positions")->Iterations(20000);
+BENCHMARK(carrier_positions)->Name("fixed_carrier_positions")->Iterations(2000);
 
 }  // namespace
 

@@ -95,7 +95,7 @@ std::string load_options::usage(const std::string& program) {
            "benchmark under /api/private/ over HTTP, publishes seeded random-walk \"$pos\"\n"
            "positions on an XPUB socket (the proxy output) and receives the events on a PULL\n"
            "socket (the proxy input). Binds free ports and prints them on one line:\n"
-           "  load_site: serving http=PORT pub=PORT pull=PORT\n"
+           "  load_site: serving http=PORT pub=PORT pull=PORT probe=UID\n"
            "then waits for a subscriber, runs the phases and prints \"result NAME VALUE\" lines.\n"
            "\n"
            "  --seed N             seed of the site and of the stream (default 42)\n"

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iomanip>
 #include <iostream>
 #include <stdexcept>
 
@@ -36,8 +37,9 @@ void serve(kel::test::http_server& http, const kel::bench::site_lists& site) {
     http.serve("/api/private/nodes/", site.answer("nodes"));
 }
 
+// Fixed notation: the lines are read by a shell script.
 void print(const std::string& name, double value) {
-    std::cout << "result " << name << " " << value << std::endl;
+    std::cout << "result " << name << " " << std::fixed << std::setprecision(3) << value << std::endl;
 }
 
 // Nearest-rank percentile; -1 without samples.
@@ -88,7 +90,7 @@ void run(const kel::bench::load_options& o) {
     kel::bench::position_stream stream(site, o.seed, o.probe_every);
     load_driver driver(stream);
     std::cout << "load_site: serving http=" << http.port() << " pub=" << driver.pub_port()
-              << " pull=" << driver.pull_port() << std::endl;
+              << " pull=" << driver.pull_port() << " probe=" << stream.probe_uid() << std::endl;
     if (!driver.wait_ready(o.ready_timeout))
         throw std::runtime_error("no subscriber answered within " + std::to_string(o.ready_timeout.count()) + " s");
     kel::bench::resource_meter meter(o.service_pidfile, o.redis_port);

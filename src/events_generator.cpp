@@ -5,6 +5,8 @@
 #include "zones_index.h"
 
 #include <algorithm>
+#include <cstring>
+#include <iterator>
 
 namespace kel {
 
@@ -14,8 +16,31 @@ using libs::core::timestamp;
 
 namespace {
 
+// Uid texts are short; comparing them word by word in line beats a call to
+// memcmp, and the position path compares a few for every zone it visits.
+bool same_text(const std::string& a, const std::string& b) {
+    const std::size_t n = a.size();
+    if (n != b.size())
+        return false;
+    if (n < 8)
+        return a == b;
+    const char* x = a.data();
+    const char* y = b.data();
+    std::uint64_t u, v;
+    for (std::size_t i = 0; i + 8 < n; i += 8) {
+        std::memcpy(&u, x + i, 8);
+        std::memcpy(&v, y + i, 8);
+        if (u != v)
+            return false;
+    }
+    // The last eight bytes, overlapping what was compared already.
+    std::memcpy(&u, x + n - 8, 8);
+    std::memcpy(&v, y + n - 8, 8);
+    return u == v;
+}
+
 bool same_sublocation(const boost::optional<const std::string&>& a, const boost::optional<const std::string&>& b) {
-    return a && b && *a == *b;
+    return a && b && same_text(*a, *b);
 }
 
 bool intersects(const std::set<std::string>& a, const std::set<std::string>& b) {
@@ -30,20 +55,6 @@ bool intersects(const std::set<std::string>& a, const std::set<std::string>& b) 
             return true;
     }
     return false;
-}
-
-// Uid bytes first, as they are cheap to compare; the text settles the rare
-// uids that decode alike, and identity the same zone met twice.
-bool by_uid(const events_generator::keyed_zone& a, const events_generator::keyed_zone& b) {
-    if (a.word0 != b.word0)
-        return a.word0 < b.word0;
-    if (a.word1 != b.word1)
-        return a.word1 < b.word1;
-    if (a.z == b.z)
-        return false;
-    if (a.z->get_uid() != b.z->get_uid())
-        return a.z->get_uid() < b.z->get_uid();
-    return a.z < b.z;
 }
 
 }  // namespace
@@ -142,26 +153,27 @@ void events_generator::before_deleting(const trackable_object& o, timestamp ts) 
 void events_generator::update_events(events_queue& queue, const trackable_object& object, timestamp ts) {
     // The union of the three candidate sets, each zone once, in uid order:
     // the events of one batch are then decided in the same order on every
-    // run, which an order by address would not give.
-    auto& candidates = m_candidates;
-    candidates.clear();
+    // run, which an order by address would not give. The keep-in zones come
+    // sorted already; the few others are sorted and merged in.
+    auto& few = m_keyed_candidates;
+    few.clear();
     for (const zone& z : m_zones_index.get_related_zones(object))
-        candidates.push_back(&z);
-    for (const zone& z : m_zones_index.get_keep_in_zones())
-        candidates.push_back(&z);
-    m_zones_index.append_zones_by_position(object, candidates);
-    // Sorted on copies of the uid words, so that the comparisons do not
-    // chase the zone pointers.
-    auto& keyed = m_keyed_candidates;
-    keyed.clear();
-    for (const zone* z : candidates)
-        keyed.push_back({z->get_uid_bytes()[0], z->get_uid_bytes()[1], z});
-    std::sort(keyed.begin(), keyed.end(), by_uid);
+        few.push_back(zones_index::key_of(z));
+    m_candidates.clear();
+    m_zones_index.append_zones_by_position(object, m_candidates);
+    for (const zone* z : m_candidates)
+        few.push_back(zones_index::key_of(*z));
+    std::sort(few.begin(), few.end(), zones_index::by_uid);
+    const auto& keep_in = m_zones_index.get_keep_in_zones_by_uid();
+    auto& merged = m_merged_candidates;
+    merged.clear();
+    std::merge(few.begin(), few.end(), keep_in.begin(), keep_in.end(), std::back_inserter(merged),
+               zones_index::by_uid);
     zones_range range;
-    range.reserve(keyed.size());
-    for (std::size_t i = 0; i < keyed.size(); ++i) {
-        if (i == 0 || keyed[i].z != keyed[i - 1].z)
-            range.push_back(std::cref(*keyed[i].z));
+    range.reserve(merged.size());
+    for (std::size_t i = 0; i < merged.size(); ++i) {
+        if (i == 0 || merged[i].z != merged[i - 1].z)
+            range.push_back(std::cref(*merged[i].z));
     }
     update_events(queue, object, range, ts);
 }
@@ -232,7 +244,7 @@ events_generator::record* events_generator::update_membership(events_queue& queu
             return nullptr;
         }
     } else {
-        if (z.get_project_uid() != object.get_project_uid()) {
+        if (!same_text(z.get_project_uid(), object.get_project_uid())) {
             looked_up = false;
             return nullptr;
         }
@@ -394,7 +406,8 @@ bool events_generator::is_event_allowed(const trackable_object& object, const zo
 }
 
 bool events_generator::is_exception(const trackable_object& object, const zone& z) const {
-    return z.get_exceptions().count(object.get_uid()) || intersects(object.get_groups(), z.get_exceptions_groups());
+    return z.is_exception(object.get_uid(), object.get_uid_bytes()) ||
+           intersects(object.get_groups(), z.get_exceptions_groups());
 }
 
 bool events_generator::is_smallest_buffer(const trackable_object& object, const zone& z) const {

@@ -2,6 +2,7 @@
 
 #include "context/context.h"
 #include "zone_geometry.h"
+#include "zones_index.h"
 
 #include "core/logger.h"
 #include "core/timestamp.h"
@@ -48,13 +49,6 @@ public:
     void after_creating(const context::trackable_object& object, libs::core::timestamp ts) override;
     void after_updating(const context::trackable_object& object, libs::core::timestamp ts) override;
     void before_deleting(const context::trackable_object& object, libs::core::timestamp ts) override;
-
-    // A candidate zone with a copy of its uid words, for sorting.
-    struct keyed_zone {
-        std::uint64_t word0;
-        std::uint64_t word1;
-        const context::zone* z;
-    };
 
     bool point_in_zone(const context::point& p, const context::zone& zone) const;
     polygon_state polygon_in_zone(const context::point& p, const context::zone& zone) const;
@@ -111,7 +105,8 @@ private:
     // Scratch space of the position path, kept to avoid allocating per call;
     // update_events never re-enters itself.
     std::vector<const context::zone*> m_candidates;
-    std::vector<keyed_zone> m_keyed_candidates;
+    std::vector<zones_index::keyed_zone> m_keyed_candidates;
+    std::vector<zones_index::keyed_zone> m_merged_candidates;
     std::vector<record*> m_pass_records;
     std::vector<char> m_pass_looked_up;
     // The zones of the object under evaluation that may hold its records.

@@ -89,8 +89,11 @@ boost::optional<context::point> carrier_position(const context::zone& z, const c
 bool position_in_zone(position p, const context::zone& z, const context::context& ctx) {
     switch (z.get_shape()) {
         case context::shape::POLYGON: {
-            const auto vertices = z.get_points();
-            return vertices && in_polygon(p, *vertices);
+            // Outside the vertices' box the winding number is zero.
+            const auto& box = z.get_points_bounds();
+            if (!box || p.x < box->min_x || p.x > box->max_x || p.y < box->min_y || p.y > box->max_y)
+                return false;
+            return in_polygon(p, *z.get_points());
         }
         case context::shape::CIRCLE: {
             const auto centre = carrier_position(z, ctx);

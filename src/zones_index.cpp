@@ -40,6 +40,18 @@ void erase_zone(zones_index::recorded_zones& zones, const context::zone& zone) {
 
 }  // namespace
 
+bool zones_index::by_uid(const keyed_zone& a, const keyed_zone& b) {
+    if (a.word0 != b.word0)
+        return a.word0 < b.word0;
+    if (a.word1 != b.word1)
+        return a.word1 < b.word1;
+    if (a.z == b.z)
+        return false;
+    if (a.z->get_uid() != b.z->get_uid())
+        return a.z->get_uid() < b.z->get_uid();
+    return a.z < b.z;
+}
+
 zones_index::zones_index(context_save_restore& save_restore, events_sender& sender, const context::context& context,
                          const libs::core::logger& logger)
     : m_context(context), m_logger(logger) {
@@ -60,8 +72,11 @@ zones_index::~zones_index() = default;
 void zones_index::on_zone_update(const context::zone& zone) {
     // A zone that stops being keep-in stays in the set until it is deleted;
     // it is then merely evaluated more often than needed.
-    if (zone.is_keep_in())
-        m_keep_in_zones.insert(zone);
+    if (zone.is_keep_in() && m_keep_in_zones.insert(zone).second) {
+        const auto key = key_of(zone);
+        m_keep_in_by_uid.insert(std::upper_bound(m_keep_in_by_uid.begin(), m_keep_in_by_uid.end(), key, by_uid),
+                                key);
+    }
     const auto box = envelope(zone, m_context);
     if (!box)
         return;
@@ -83,7 +98,9 @@ void zones_index::on_zone_delete(const context::zone& zone) {
         m_index.remove(value(indexed->second, &zone));
         m_indexed_zones.erase(indexed);
     }
-    m_keep_in_zones.erase(zone);
+    if (m_keep_in_zones.erase(zone))
+        m_keep_in_by_uid.erase(std::find_if(m_keep_in_by_uid.begin(), m_keep_in_by_uid.end(),
+                                            [&](const keyed_zone& k) { return k.z == &zone; }));
     // Records of objects that are not in the repository (restored ones, say)
     // are not cleared with the zone; no reference to it may survive it.
     for (auto& related : m_related_zones)

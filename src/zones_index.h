@@ -16,6 +16,7 @@
 #include <boost/optional.hpp>
 #include <boost/signals2/connection.hpp>
 
+#include <cstdint>
 #include <functional>
 #include <set>
 #include <string>
@@ -41,6 +42,19 @@ public:
     struct by_identity {
         bool operator()(const context::zone& a, const context::zone& b) const { return &a < &b; }
     };
+    // A zone with a copy of its uid words, so that sorting zones by uid does
+    // not chase their pointers.
+    struct keyed_zone {
+        std::uint64_t word0;
+        std::uint64_t word1;
+        const context::zone* z;
+    };
+    // Uid words first; the text settles the rare uids that decode alike, and
+    // identity the same zone met twice.
+    static bool by_uid(const keyed_zone& a, const keyed_zone& b);
+    static keyed_zone key_of(const context::zone& zone) {
+        return {zone.get_uid_bytes()[0], zone.get_uid_bytes()[1], &zone};
+    }
     using zones = std::set<std::reference_wrapper<const context::zone>, by_identity>;
 
     zones_index(context_save_restore& save_restore, events_sender& sender, const context::context& context,
@@ -59,6 +73,8 @@ public:
     // Empty for an object without records in play.
     const zones& get_related_zones(const context::trackable_object& object) const;
     const zones& get_keep_in_zones() const { return m_keep_in_zones; }
+    // The same zones, sorted by_uid.
+    const std::vector<keyed_zone>& get_keep_in_zones_by_uid() const { return m_keep_in_by_uid; }
     // Zones whose box strictly contains the object's position, or its last
     // position when it has none now.
     zones get_zones_by_position(const context::trackable_object& object) const;
@@ -104,6 +120,7 @@ private:
     std::unordered_map<const context::zone*, std::vector<std::string>> m_recorders;
     objects_grid m_objects_grid;
     zones m_keep_in_zones;
+    std::vector<keyed_zone> m_keep_in_by_uid;
     const context::context& m_context;
     const libs::core::logger& m_logger;
     boost::signals2::scoped_connection m_on_save_connection;

@@ -51,6 +51,13 @@ public:
     boost::optional<const std::string&> get_trackable_object_uid() const;
     // Vertices in order; the closing edge back to the first is implied.
     boost::optional<const std::vector<point>&> get_points() const;
+    // The smallest box around the vertices, kept with them: no vertex list
+    // or an empty one has none. A point outside it is outside the polygon,
+    // which spares most membership tests the walk along the edges.
+    struct bounds {
+        int min_x, min_y, max_x, max_y;
+    };
+    const boost::optional<bounds>& get_points_bounds() const { return m_points_bounds; }
     bool get_active() const { return m_active; }
     shape get_shape() const { return m_shape; }
     const std::string& get_type_name() const { return m_type_name; }
@@ -58,6 +65,10 @@ public:
     bool get_default_allowed() const { return m_default_allowed; }
     // Uids of trackable objects for which the default rule is reversed.
     const std::set<std::string>& get_exceptions() const { return m_exceptions; }
+    // Whether `uid` (with `uid_bytes` = parse_uid(uid)) is among the
+    // exceptions. The decoded words are compared first: texts that differ
+    // there differ, so the texts are compared only on a match.
+    bool is_exception(const std::string& uid, const kel::uid& uid_bytes) const;
     // Uids of groups whose members are exceptions to the default rule.
     const std::set<std::string>& get_exceptions_groups() const { return m_exceptions_groups; }
 
@@ -65,12 +76,12 @@ public:
     void set_project_uid(std::string project_uid) { m_project_uid = std::move(project_uid); }
     void set_sublocation_uid(boost::optional<std::string> uid) { m_sublocation_uid = std::move(uid); }
     void set_trackable_object_uid(boost::optional<std::string> uid) { m_trackable_object_uid = std::move(uid); }
-    void set_points(boost::optional<std::vector<point>> points) { m_points = std::move(points); }
+    void set_points(boost::optional<std::vector<point>> points);
     void set_active(bool active) { m_active = active; }
     void set_shape(shape shape) { m_shape = shape; }
     void set_type_name(std::string type_name);
     void set_default_allowed(bool default_allowed) { m_default_allowed = default_allowed; }
-    void set_exceptions(std::set<std::string> exceptions) { m_exceptions = std::move(exceptions); }
+    void set_exceptions(std::set<std::string> exceptions);
     void set_exceptions_groups(std::set<std::string> groups) { m_exceptions_groups = std::move(groups); }
 
 private:
@@ -81,12 +92,14 @@ private:
     boost::optional<std::string> m_sublocation_uid;
     boost::optional<std::string> m_trackable_object_uid;
     boost::optional<std::vector<point>> m_points;
+    boost::optional<bounds> m_points_bounds;
     bool m_active;
     shape m_shape;
     std::string m_type_name;
     bool m_is_keep_in;
     bool m_default_allowed;
     std::set<std::string> m_exceptions;
+    std::vector<kel::uid> m_exceptions_bytes;
     std::set<std::string> m_exceptions_groups;
 };
 
