@@ -53,6 +53,16 @@ uid parse_uid(boost::string_view text) {
     return result;
 }
 
+bool is_uid_text(boost::string_view text) {
+    if (text.size() != uid_text_length)
+        return false;
+    for (char c : text) {
+        if (base64_value(c) == invalid_character)
+            return false;
+    }
+    return true;
+}
+
 std::size_t uid_hash::operator()(const uid& value) const {
     return boost::hash_range(value.begin(), value.end());
 }

@@ -18,6 +18,10 @@ using uid = std::array<std::uint64_t, 2>;
 // (padding included) and the bytes not reached stay zero. Never throws.
 uid parse_uid(boost::string_view text);
 
+// Whether `text` is a whole uid text: exactly 22 characters, all of them in
+// the alphabets parse_uid reads.
+bool is_uid_text(boost::string_view text);
+
 // Hash of a uid for unordered containers: both words combined in order.
 struct uid_hash {
     std::size_t operator()(const uid& value) const;

@@ -41,6 +41,14 @@ TEST(parse_uid_test, a_character_outside_both_alphabets_ends_the_decoding) {
     EXPECT_EQ(parse_uid("AAEC=AwQFBgcICQoLDA0ODw"), parse_uid("AAEC"));
 }
 
+TEST(is_uid_text_test, takes_exactly_22_characters_of_either_alphabet) {
+    EXPECT_TRUE(kel::is_uid_text("AAECAwQFBgcICQoLDA0ODw"));
+    EXPECT_TRUE(kel::is_uid_text("AA-_AwQFBgcICQoLDA0ODw"));
+    EXPECT_FALSE(kel::is_uid_text("AAECAwQFBgcICQoLDA0ODw=="));
+    EXPECT_FALSE(kel::is_uid_text("AAECAwQFBgcICQoLDA0OD"));
+    EXPECT_FALSE(kel::is_uid_text("AAECAwQFBgcICQoLDA0O.w"));
+}
+
 TEST(uid_hash_test, keys_differing_in_either_word_are_told_apart) {
     std::unordered_set<uid, kel::uid_hash> keys{{1u, 2u}, {2u, 1u}, {1u, 3u}};
     EXPECT_EQ(keys.size(), 3u);

@@ -1,5 +1,7 @@
 #include "site_objects.h"
 
+#include "globals.h"
+
 #include "core/json.h"
 
 #include <set>
@@ -12,36 +14,6 @@ namespace {
 const char* const zones_name = "zones";
 const char* const trackable_objects_name = "trackableObjects";
 const char* const sublocations_name = "sublocations";
-
-int base64_value(char c) {
-    if (c >= 'A' && c <= 'Z')
-        return c - 'A';
-    if (c >= 'a' && c <= 'z')
-        return c - 'a' + 26;
-    if (c >= '0' && c <= '9')
-        return c - '0' + 52;
-    if (c == '+' || c == '-')
-        return 62;
-    if (c == '/' || c == '_')
-        return 63;
-    return -1;
-}
-
-// The service keeps 16 bytes of a uid: the values of its first 21
-// characters and the top two bits of the 22nd. Two texts with the same key
-// are one object to it.
-std::string decoded_key(const std::string& uid) {
-    if (uid.size() != 22)
-        return {};
-    std::string key;
-    for (std::size_t i = 0; i < uid.size(); ++i) {
-        const int value = base64_value(uid[i]);
-        if (value < 0)
-            return {};
-        key += static_cast<char>(i + 1 < uid.size() ? value : value >> 4);
-    }
-    return key;
-}
 
 // The service's events are trusted for their layout but not relied on:
 // a member of another type reads as empty.
@@ -62,9 +34,11 @@ void check_object(const std::string& json_name, Json::ArrayIndex i, const Json::
     if (!object.isObject() || !object["uid"].isString())
         throw std::runtime_error(describe(json_name, i) + ": not an object with a string \"uid\"");
     const std::string uid = object["uid"].asString();
-    const std::string key = decoded_key(uid);
-    if (key.empty())
+    if (!is_uid_text(uid))
         throw std::runtime_error(describe(json_name, i) + ": uid \"" + uid + "\" is not 22 base64 characters");
+    // Two texts that decode alike are one object to the service.
+    const auto bytes = parse_uid(uid);
+    const std::string key(reinterpret_cast<const char*>(bytes.data()), sizeof(bytes));
     if (!keys.insert(key).second)
         throw std::runtime_error(describe(json_name, i) + ": uid \"" + uid +
                                  "\" decodes like an earlier uid (only its last character differs, or not at all)");
