@@ -387,22 +387,26 @@ events_generator::record& events_generator::create_record(const context::trackab
         .first->second;
 }
 
+// Every condition must hold; they are tested cheapest and most selective
+// first (a zone that reports only its exceptions rejects almost everyone at
+// the rule), which changes nothing of the result.
 bool events_generator::is_event_allowed(const trackable_object& object, const zone& z) const {
     if (!z.get_active())
         return false;
+    if (!(object.get_responsive() && object.get_associated()))
+        return false;
+    const bool by_rule = is_exception(object, z) ? z.get_default_allowed() : !z.get_default_allowed();
+    if (!by_rule)
+        return false;
     const auto& owner_uid = z.get_trackable_object_uid();
     if (owner_uid) {
+        if (*owner_uid == object.get_uid())
+            return false;
         const auto owner = m_context.get_trackable_objects().try_get(*owner_uid);
         if (owner && !(owner->get_associated() && owner->get_responsive()))
             return false;
     }
-    if (!(object.get_responsive() && object.get_associated()))
-        return false;
-    if (m_ignored_zones_types.count(z.get_type_name()))
-        return false;
-    if (owner_uid && *owner_uid == object.get_uid())
-        return false;
-    return is_exception(object, z) ? z.get_default_allowed() : !z.get_default_allowed();
+    return !m_ignored_zones_types.count(z.get_type_name());
 }
 
 bool events_generator::is_exception(const trackable_object& object, const zone& z) const {
