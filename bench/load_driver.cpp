@@ -1,5 +1,7 @@
 #include "load_driver.h"
 
+#include <sys/resource.h>
+
 #include <algorithm>
 #include <stdexcept>
 
@@ -32,6 +34,7 @@ struct load_driver::phase {
     std::vector<std::pair<clock::time_point, std::int64_t>> acks;
     clock::time_point last_publish;
     clock::time_point last_ack;
+    double cpu_at_start = cpu_seconds();
     phase_result result;
 };
 
@@ -180,18 +183,33 @@ void load_driver::drain(phase& p, std::chrono::seconds patience) {
     if (!m_stream.is_probe(m_stream.next_seq() - 1))
         publish_to_probe(p);
     const std::int64_t target = m_stream.next_seq() - 1;
+    // A subscriber far behind a fixed rate may take long to catch up, but
+    // not for ever.
+    const auto give_up = clock::now() + std::chrono::minutes(10);
     while (m_confirmed < target) {
         receive(p, std::chrono::milliseconds(10));
         if (clock::now() - std::max(p.last_ack, p.last_publish) > patience)
             throw std::runtime_error("the subscriber stopped answering probes");
+        if (clock::now() > give_up)
+            throw std::runtime_error("the subscriber did not catch up within 10 minutes");
     }
     p.result.drain_seconds = seconds_between(p.last_publish, p.last_ack);
+}
+
+// User and system time of the whole process: whether the generator itself
+// could have been the limit.
+double load_driver::cpu_seconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
 load_driver::phase_result load_driver::finish(phase& p) const {
     phase_result r = std::move(p.result);
     r.positions = confirmed_count() - p.first_seq;
     r.seconds = seconds_between(p.start, p.last_ack);
+    r.generator_cpu_seconds = cpu_seconds() - p.cpu_at_start;
     const auto middle = p.start + (p.last_ack - p.start) / 2;
     std::int64_t at_middle = p.first_seq;
     for (const auto& [time, count] : p.acks)

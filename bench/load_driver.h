@@ -33,6 +33,7 @@ public:
         double second_half_rate = 0;
         std::int64_t max_backlog = 0;  // most positions published but not yet confirmed
         double drain_seconds = 0;      // from the last publish to the last confirmation
+        double generator_cpu_seconds = 0;  // this process's CPU time in the phase
         std::vector<double> latencies_ms;  // publish to event, site events only
         std::vector<double> probe_latencies_ms;
 
@@ -68,6 +69,8 @@ private:
     using clock = std::chrono::steady_clock;
 
     struct phase;
+
+    static double cpu_seconds();
 
     void publish(phase& p);
     void publish_to_probe(phase& p);

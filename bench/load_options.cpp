@@ -18,6 +18,7 @@ enum option_id : int {
     max_rate_id,
     window_id,
     probe_every_id,
+    walkers_id,
     ready_timeout_id,
     pidfile_id,
     redis_port_id,
@@ -33,6 +34,7 @@ const ::option long_options[] = {
     {"max-rate", required_argument, nullptr, max_rate_id},
     {"window", required_argument, nullptr, window_id},
     {"probe-every", required_argument, nullptr, probe_every_id},
+    {"walkers", required_argument, nullptr, walkers_id},
     {"ready-timeout", required_argument, nullptr, ready_timeout_id},
     {"service-pidfile", required_argument, nullptr, pidfile_id},
     {"redis-port", required_argument, nullptr, redis_port_id},
@@ -49,6 +51,16 @@ long whole_number(const std::string& name, const char* text, long least) {
         throw std::invalid_argument("--" + name + ": not a whole number of at least " + std::to_string(least) +
                                     ": " + text);
     return value;
+}
+
+position_stream::walkers walkers_of(const std::string& text) {
+    if (text == "all")
+        return position_stream::walkers::all;
+    if (text == "ordinary")
+        return position_stream::walkers::ordinary;
+    if (text == "carriers")
+        return position_stream::walkers::carriers;
+    throw std::invalid_argument("--walkers: not all, ordinary or carriers: " + text);
 }
 
 std::chrono::seconds seconds_of(const std::string& name, const char* text, long least) {
@@ -72,6 +84,7 @@ load_options load_options::parse(int argc, char* argv[]) {
             case max_rate_id: o.max_rate = static_cast<double>(whole_number("max-rate", optarg, 1)); break;
             case window_id: o.window = whole_number("window", optarg, 1); break;
             case probe_every_id: o.probe_every = static_cast<int>(whole_number("probe-every", optarg, 1)); break;
+            case walkers_id: o.walkers = walkers_of(optarg); break;
             case ready_timeout_id: o.ready_timeout = seconds_of("ready-timeout", optarg, 1); break;
             case pidfile_id: o.service_pidfile = optarg; break;
             case redis_port_id: o.redis_port = static_cast<int>(whole_number("redis-port", optarg, 1)); break;
@@ -89,7 +102,8 @@ load_options load_options::parse(int argc, char* argv[]) {
 std::string load_options::usage(const std::string& program) {
     return "Usage: " + program +
            " [--seed N] [--warmup S] [--closed S] [--fixed S] [--rate N] [--max-rate N]\n"
-           "       [--window N] [--probe-every N] [--ready-timeout S] [--service-pidfile FILE] [--redis-port PORT]\n"
+           "       [--window N] [--probe-every N] [--walkers all|ordinary|carriers] [--ready-timeout S]\n"
+           "       [--service-pidfile FILE] [--redis-port PORT]\n"
            "\n"
            "Load generator for quorvane on 127.0.0.1: serves the synthetic site of the engine\n"
            "benchmark under /api/private/ over HTTP, publishes seeded random-walk \"$pos\"\n"
@@ -107,6 +121,8 @@ std::string load_options::usage(const std::string& program) {
            "  --max-rate N         cap of the default rate (default 20000)\n"
            "  --window N           most unconfirmed positions in the closed loop (default 1024)\n"
            "  --probe-every N      one probe position in N (default 32)\n"
+           "  --walkers W          which tags walk: all (default), ordinary (those that carry\n"
+           "                       nothing) or carriers (those that carry two circles)\n"
            "  --ready-timeout S    how long to wait for the subscriber (default 180)\n"
            "  --service-pidfile F  the service's pid file: its VmRSS is reported\n"
            "  --redis-port PORT    the service's Redis on 127.0.0.1: commands/s are reported\n";

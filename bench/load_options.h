@@ -1,5 +1,7 @@
 #pragma once
 
+#include "position_stream.h"
+
 #include <chrono>
 #include <cstdint>
 #include <string>
@@ -22,6 +24,7 @@ struct load_options {
     double max_rate = 20000;
     std::int64_t window = 1024;
     int probe_every = 32;
+    position_stream::walkers walkers = position_stream::walkers::all;
     // The subscriber must be ready (subscribed, first probe answered) within.
     std::chrono::seconds ready_timeout{180};
     // The service to measure (its pid file and its Redis); empty or 0 when

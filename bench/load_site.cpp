@@ -68,6 +68,7 @@ void print_phase(const std::string& name, const load_driver::phase_result& r) {
     print(name + ".events_per_s", r.events_per_second());
     print(name + ".max_backlog", static_cast<double>(r.max_backlog));
     print(name + ".drain_s", r.drain_seconds);
+    print(name + ".generator_cpu_percent", r.seconds > 0 ? 100 * r.generator_cpu_seconds / r.seconds : 0);
     print_latencies(name + ".latency", r.latencies_ms);
     print_latencies(name + ".probe_latency", r.probe_latencies_ms);
 }
@@ -75,9 +76,11 @@ void print_phase(const std::string& name, const load_driver::phase_result& r) {
 double fixed_rate(const kel::bench::load_options& o, const load_driver::phase_result& closed) {
     if (o.rate > 0)
         return o.rate;
-    // Rounded down to a hundred, so that the figure reads as a setting.
-    const double sustainable = std::floor(0.8 * closed.positions_per_second() / 100) * 100;
-    return std::max(100.0, std::min(o.max_rate, sustainable));
+    // Rounded down (to a hundred when there are hundreds), so that the
+    // figure reads as a setting.
+    const double sustainable = 0.8 * closed.positions_per_second();
+    const double step = sustainable >= 100 ? 100 : 1;
+    return std::max(1.0, std::min(o.max_rate, std::floor(sustainable / step) * step));
 }
 
 void run(const kel::bench::load_options& o) {
@@ -87,7 +90,7 @@ void run(const kel::bench::load_options& o) {
     check_frames(site, o.seed);
     kel::test::http_server http(0);
     serve(http, site);
-    kel::bench::position_stream stream(site, o.seed, o.probe_every);
+    kel::bench::position_stream stream(site, o.seed, o.probe_every, o.walkers);
     load_driver driver(stream);
     std::cout << "load_site: serving http=" << http.port() << " pub=" << driver.pub_port()
               << " pull=" << driver.pull_port() << " probe=" << stream.probe_uid() << std::endl;

@@ -34,10 +34,18 @@ void append_int(int value, std::string& out) {
     out.append(text, static_cast<std::size_t>(n));
 }
 
+std::vector<site_lists::tag> walking(const std::vector<site_lists::tag>& tags, position_stream::walkers who) {
+    std::vector<site_lists::tag> chosen;
+    for (const auto& t : tags)
+        if (who == position_stream::walkers::all || t.carrier == (who == position_stream::walkers::carriers))
+            chosen.push_back(t);
+    return chosen;
+}
+
 }  // namespace
 
-position_stream::position_stream(const site_lists& site, std::uint32_t seed, int probe_every)
-    : m_tags(site.tags()),
+position_stream::position_stream(const site_lists& site, std::uint32_t seed, int probe_every, walkers who)
+    : m_tags(walking(site.tags(), who)),
       m_probe(site.probe()),
       m_extent(site.extent()),
       m_probe_every(std::max(probe_every, 1)),

@@ -27,7 +27,11 @@ class position_stream {
 public:
     static constexpr std::int64_t base_ms = 1800000000000;  // 2027-01-15T08:00:00Z
 
-    position_stream(const site_lists& site, std::uint32_t seed, int probe_every);
+    // Which tags walk: every tag, only those that carry nothing, or only
+    // the carriers, whose moves take their circles along.
+    enum class walkers { all, ordinary, carriers };
+
+    position_stream(const site_lists& site, std::uint32_t seed, int probe_every, walkers who = walkers::all);
 
     // The next position of the stream and its frame, exactly as
     // site::site_publisher::position_frame writes it (only faster).

@@ -76,9 +76,9 @@ site_lists::site_lists(const site_shape& shape) : m_extent(shape.extent) {
     for (const char* name : {"zones", "trackableObjects", "sublocations", "nodes"})
         m_lists[name] = Json::Value(Json::arrayValue);
     context::writable_context site;
-    build_site(site, shape);
+    const synthetic_site built = build_site(site, shape);
     add_zones(site);
-    add_tags(site);
+    add_tags(site, built.carriers);
     // The synthetic site has one project; the probe joins it.
     const std::string project_uid =
         m_tags.empty() ? make_uid('A', 0) : site.get_trackable_objects().get(m_tags[0].uid).get_project_uid();
@@ -102,10 +102,12 @@ void site_lists::add_zones(const context::context& site) {
         m_lists["zones"].append(zone_json(z));
 }
 
-void site_lists::add_tags(const context::context& site) {
+void site_lists::add_tags(const context::context& site, const std::vector<std::string>& carriers) {
+    const std::set<std::string> carrying(carriers.begin(), carriers.end());
     for (const context::trackable_object& o : site.get_trackable_objects().get_range()) {
         tag t;
         t.uid = o.get_uid();
+        t.carrier = carrying.count(t.uid) != 0;
         t.sublocation_uid = o.get_sublocation_uid() ? *o.get_sublocation_uid() : std::string();
         t.mac_address = mac_of(static_cast<int>(m_tags.size()) + 1);
         if (const auto& p = o.get_position()) {

@@ -24,6 +24,7 @@ public:
         std::string mac_address;
         int x = 0;
         int y = 0;
+        bool carrier = false;  // carries circle zones
     };
 
     // The probe room spans (0, 0)-(probe_room_size, probe_room_size) in the
@@ -51,7 +52,7 @@ public:
 
 private:
     void add_zones(const context::context& site);
-    void add_tags(const context::context& site);
+    void add_tags(const context::context& site, const std::vector<std::string>& carriers);
     void add_probe(const std::string& project_uid);
     void add_sublocation(const std::string& uid, int id, const std::string& project_uid);
     void append_tag(const tag& t, const std::string& project_uid);

@@ -253,12 +253,9 @@ events_generator::record* events_generator::update_membership(events_queue& queu
             return nullptr;
         }
         if (!same_sublocation(zone_sublocation, object_sublocation)) {
-            // Outside in another sublocation, with no record yet: unless a
-            // LEAVE is owed now, the record would end all-false and its saves
-            // would delete what Redis does not hold. Leave no trace.
+            // A keep-in record is kept from its first evaluation on: its
+            // events report the sublocation it was made with.
             record* existing = find_record(uid, z);
-            if (!existing && !(object.get_position() && is_event_allowed(object, z)))
-                return nullptr;
             auto& r = existing ? *existing : create_record(uid, object, z);
             r.set_in_zone(false);
             r.set_in_debouncing_state(false);
@@ -271,11 +268,11 @@ events_generator::record* events_generator::update_membership(events_queue& queu
         looked_up = false;
         return nullptr;
     }
-    // Outside with no record yet: nothing changes and no event is due unless
-    // a keep-in zone owes its LEAVE, so no record is made. Zones near many
-    // objects would otherwise keep an all-false record for each of them.
+    // Outside a zone that is not keep-in, with no record yet: nothing changes
+    // and no event is due, so no record is made. Zones near many objects
+    // would otherwise keep an all-false record for each of them.
     record* existing = find_record(uid, z);
-    if (!existing && !point_in_zone(*position, z) && !(z.is_keep_in() && is_event_allowed(object, z)))
+    if (!existing && !z.is_keep_in() && !point_in_zone(*position, z))
         return nullptr;
     auto& r = existing ? *existing : create_record(uid, object, z);
     update_membership_state(r, *position, z);
@@ -337,26 +334,28 @@ void events_generator::decide_event(events_queue& queue, record& r, const tracka
         generate_leave(queue, r, object, z, ts);
 }
 
-// A record with all four flags false says no more than no record at all:
-// outside, settled, nothing owed. Its last save removed it from Redis, so it
-// is dropped from memory too; the map then holds only what is in play.
+// A record of a zone that is not keep-in with all four flags false says no
+// more than no record at all: outside, settled, nothing owed; its last save
+// removed it from Redis, so it is dropped from memory too. Keep-in records
+// stay: their later events report what the record was made with.
 void events_generator::forget_settled_records(const trackable_object& object, const zones_range& zones,
                                               const std::vector<record*>& pass_records) {
     auto& map = records();
     for (std::size_t i = 0; i < zones.size(); ++i) {
         const record* r = pass_records[i];
-        if (r && !r->is_in_zone() && !r->is_event_generated() && !r->is_leave_generated() &&
-            !r->is_in_debouncing_state())
+        if (r && !zones[i].get().is_keep_in() && !r->is_in_zone() && !r->is_event_generated() &&
+            !r->is_leave_generated() && !r->is_in_debouncing_state())
             map.erase(record::make_uid(object, zones[i].get()));
     }
 }
 
 events_generator::record* events_generator::find_record(const context::trackable_object_in_zone_uid& uid,
                                                         const zone& z) {
-    // Every record is saved with its zone when it gets a flag, so a zone the
-    // index never saw for this object has none; only the others are looked
-    // up in the (much larger) record map.
-    if (std::find(m_recorded->begin(), m_recorded->end(), &z) == m_recorded->end())
+    // A record of a zone that is not keep-in is saved with its zone when it
+    // gets a flag and dropped when it has none left, so a zone the index
+    // never saw for this object holds none; only the others are looked up in
+    // the (much larger) record map. Keep-in records stay all-false too.
+    if (!z.is_keep_in() && std::find(m_recorded->begin(), m_recorded->end(), &z) == m_recorded->end())
         return nullptr;
     auto found = records().find(uid);
     return found == records().end() ? nullptr : &found->second;

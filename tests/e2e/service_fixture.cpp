@@ -153,7 +153,7 @@ std::string service_fixture::write_config(bool debug_output) const {
     c["server"]["timeout"] = 5;
     c["redis"]["host"] = "127.0.0.1";
     c["redis"]["port"] = m_redis->port();
-    c["redis"]["password"] = "";
+    c["redis"]["password"] = m_redis_password;
     c["system"]["pidfile"] = m_dir.file("quorvane.pid");
     c["ignored_zone_types"] = Json::arrayValue;
     c["debug"]["debug_output"] = debug_output;

@@ -68,6 +68,8 @@ public:
     int m_output_port = 0;
     int m_input_port = 0;
     std::unique_ptr<child_process> m_service;
+    // The password the service's configuration gives for Redis.
+    std::string m_redis_password;
     Json::Value m_zones{Json::arrayValue};
     Json::Value m_tags{Json::arrayValue};
 
