@@ -84,8 +84,22 @@ void events_generator::after_creating(const trackable_object& o, timestamp ts) {
 void events_generator::after_updating(const zone& z, timestamp ts) {
     m_zones_index.on_zone_update(z);
     auto queue = m_events_sender.create_queue();
-    for (const trackable_object& object : m_context.get_trackable_objects().get_range())
-        update_events(*queue, object, z, ts);
+    for_each_affected(z, [&](const trackable_object& object) { update_events(*queue, object, z, ts); });
+}
+
+// Calls `f`, in repository order, for every object that a change of `z` (or
+// of the tiers it belongs to) can affect; a visit of every object would give
+// the same decisions.
+template <typename F>
+void events_generator::for_each_affected(const zone& z, F f) {
+    std::vector<const trackable_object*> affected;
+    if (!find_affected(z, affected)) {
+        for (const trackable_object& object : m_context.get_trackable_objects().get_range())
+            f(object);
+        return;
+    }
+    for (const trackable_object* object : affected)
+        f(*object);
 }
 
 void events_generator::after_updating(const trackable_object& o, timestamp ts) {
@@ -99,33 +113,32 @@ void events_generator::after_updating(const trackable_object& o, timestamp ts) {
     // entered or left them, but only the ones named below can have. They are
     // evaluated in repository order, as a visit of every object would.
     const zone& carried = m_context.get_zones().get(*group->zones().begin());
-    std::vector<const trackable_object*> affected;
-    if (!find_affected_by_carried(carried, affected)) {
-        for (const trackable_object& object : m_context.get_trackable_objects().get_range())
-            update_events(*queue, object, carried, ts);
-        return;
-    }
-    for (const trackable_object* object : affected)
-        update_events(*queue, *object, carried, ts);
+    for_each_affected(carried, [&](const trackable_object& object) { update_events(*queue, object, carried, ts); });
 }
 
-// A circle can only take in or let out an object whose position lies in its
+// A zone can only take in or let out an object whose position lies in its
 // box; any other object would be evaluated to no effect unless it holds a
-// record in one of the tiers (a LEAVE may be owed, or it may be debouncing).
-// False when every object must be visited instead: a keep-in tier owes each
-// object outside it a LEAVE, and a tier without a box or with a huge one
-// cannot be searched cheaply.
-bool events_generator::find_affected_by_carried(const zone& carried,
-                                                std::vector<const trackable_object*>& affected) const {
-    const auto group = m_context.get_multi_tiered_zones().try_get(*carried.get_trackable_object_uid());
+// record in the zone (a LEAVE may be owed, or it may be debouncing). A zone
+// carried with others is evaluated with all its tiers. False when every
+// object must be visited instead: a keep-in zone owes each object outside it
+// a LEAVE, and a zone without a box or with a huge one cannot be searched
+// cheaply.
+bool events_generator::find_affected(const zone& z, std::vector<const trackable_object*>& affected) const {
+    std::vector<const zone*> tiers{&z};
+    const auto& owner = z.get_trackable_object_uid();
+    if (const auto group = owner ? m_context.get_multi_tiered_zones().try_get(*owner) : boost::none) {
+        tiers.clear();
+        for (const auto& uid : group->zones()) {
+            const auto tier = m_context.get_zones().try_get(uid);
+            tiers.push_back(tier ? &*tier : &z);
+        }
+    }
     const auto& objects = m_context.get_trackable_objects();
-    for (const auto& uid : group->zones()) {
-        const auto tier = m_context.get_zones().try_get(uid);
-        const zone& z = tier ? *tier : carried;
-        const auto box = envelope(z, m_context);
-        if (z.is_keep_in() || !box || !m_zones_index.append_objects_in(*box, affected))
+    for (const zone* tier : tiers) {
+        const auto box = envelope(*tier, m_context);
+        if (tier->is_keep_in() || !box || !m_zones_index.append_objects_in(*box, affected))
             return false;
-        for (const auto& recorder : m_zones_index.get_recorders(z)) {
+        for (const auto& recorder : m_zones_index.get_recorders(*tier)) {
             if (const auto object = objects.try_get(recorder))
                 affected.push_back(&*object);
         }

@@ -54,8 +54,9 @@ public:
     polygon_state polygon_in_zone(const context::point& p, const context::zone& zone) const;
 
 private:
-    bool find_affected_by_carried(const context::zone& carried,
-                                  std::vector<const context::trackable_object*>& affected) const;
+    bool find_affected(const context::zone& zone, std::vector<const context::trackable_object*>& affected) const;
+    template <typename F>
+    void for_each_affected(const context::zone& zone, F f);
 
     using zones_range = std::vector<std::reference_wrapper<const context::zone>>;
     using record = context::trackable_object_in_zone;
