@@ -173,6 +173,10 @@ void zones_index::on_save(const context::trackable_object_in_zone& record,
         related.insert(*zone);
     else
         related.erase(*zone);
+    // Keep-in zones are always evaluated and every object counts for them,
+    // so only the other zones are worth these lists.
+    if (zone->is_keep_in())
+        return;
     auto& recorded = m_recorded_zones[object_key];
     auto& recorders = m_recorders[&*zone];
     const auto& object_uid = record.get_trackable_object_uid();

@@ -83,8 +83,9 @@ public:
     void append_zones_by_position(const context::trackable_object& object,
                                   std::vector<const context::zone*>& out) const;
 
-    // The zones in which the object may have a membership record: every zone
-    // whose last save of the object's record had a flag set. Never misses a
+    // The zones that are not keep-in in which the object may have a
+    // membership record: every such zone whose last save of the object's
+    // record had a flag set. Never misses a
     // record saved with its zone; may still list one dropped since. The
     // position path asks it before the record map, whose lookups dominate
     // the cost of evaluating the many zones an object has no record in.
@@ -93,8 +94,8 @@ public:
     using recorded_zones = std::vector<const context::zone*>;
     const recorded_zones& get_recorded_zones(const context::trackable_object& object);
 
-    // Uids of the objects whose last save of their record in `zone` had a
-    // flag set: the objects that may hold a record there.
+    // Uids of the objects whose last save of their record in `zone` (not a
+    // keep-in zone) had a flag set: the objects that may hold a record there.
     const std::vector<std::string>& get_recorders(const context::zone& zone) const;
     // Appends the objects whose current position lies in `box` (edges
     // included); false when the box is too large to be worth it.
