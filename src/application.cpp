@@ -7,6 +7,7 @@
 #include "events_generator.h"
 #include "events_sender_impl.h"
 #include "redis/redis_context.h"
+#include "redis_watchdog.h"
 #include "zones_index.h"
 
 #include <time.h>
@@ -21,6 +22,9 @@ namespace {
 
 // Redis keeps the service's data in this database.
 constexpr unsigned int redis_database = 10;
+
+// How often the Redis store is checked between the service's own commands.
+constexpr std::chrono::seconds redis_check_period{1};
 
 // Sleeps the whole second even when a signal interrupts the sleep.
 void sleep_one_second() {
@@ -81,6 +85,8 @@ void application::build(libs::core::events_loop& loop, const config& config) {
     m_events_generator = std::make_unique<events_generator>(context, *m_context_save_restore, *m_events_sender,
                                                             *m_zones_index, m_logger, config.ignored_zone_types);
     update_every_object();
+    m_redis_watchdog =
+        std::make_unique<redis_watchdog>(loop, *m_context_save_restore, m_logger, redis_check_period);
 }
 
 std::unique_ptr<redis::context> application::create_redis_context(const config& config) const {

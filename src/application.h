@@ -21,8 +21,9 @@ class context;
 }
 class context_updater;
 class context_debug;
-class context_save_restore;
+class context_save_restore_impl;
 class events_generator;
+class redis_watchdog;
 class zones_index;
 class events_sender;
 
@@ -64,9 +65,10 @@ private:
     std::unique_ptr<redis::context> m_redis_context;
     std::unique_ptr<context_updater> m_context_updater;
     std::unique_ptr<context_debug> m_context_debug;
-    std::unique_ptr<context_save_restore> m_context_save_restore;
+    std::unique_ptr<context_save_restore_impl> m_context_save_restore;
     std::unique_ptr<events_generator> m_events_generator;
     std::unique_ptr<zones_index> m_zones_index;
+    std::unique_ptr<redis_watchdog> m_redis_watchdog;
     std::unique_ptr<events_sender> m_events_sender;
     std::unique_ptr<libs::core::zmq::async_socket> m_proxy_input;
 };

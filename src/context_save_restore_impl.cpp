@@ -110,6 +110,11 @@ void context_save_restore_impl::check_event(const context::trackable_object_in_z
     resync_after_reconnect();
 }
 
+void context_save_restore_impl::check_store() {
+    m_redis_context.execute_command("PING");
+    resync_after_reconnect();
+}
+
 context_save_restore::connection context_save_restore_impl::do_on_save(const slot_type& slot) {
     return m_on_save.connect(slot);
 }

@@ -34,6 +34,12 @@ public:
     void save(const context::trackable_object_in_zone& record, boost::optional<const context::zone&> zone) override;
     connection do_on_save(const slot_type& slot) override;
 
+    // Pings Redis, which re-establishes a broken connection; when the
+    // connection was replaced since the last rewrite, rewrites every record
+    // memory holds (Redis may have come back empty). Throws when Redis
+    // cannot be reached. Does nothing to the records before restore().
+    void check_store();
+
     void remove(const std::string& id);
     void remove(const context::trackable_object_in_zone& record);
     // Reads the older layout into the context and the new layout, and

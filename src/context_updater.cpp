@@ -216,7 +216,13 @@ void context_updater::create_zone(notified_zone& z) {
     context::zone zone(uid, z.get_radius(), z.get_project_uid(), std::move(sublocation), carrier, get_points(z),
                        z.get_active(), shape_of(z.get_shape()), z.get_zone_type_name(), z.get_default_allowed(),
                        to_set(z.get_zone_exceptions()), to_set(z.get_zone_exceptions_groups()));
-    if (carrier)
+    // A zone already stored stays as it is (the add keeps it), with its own
+    // carrier and tiers: joining the notified carrier's tiers would list it
+    // where it is not carried.
+    const bool stored = m_context.get_zones().is_exists(uid);
+    if (!stored)
+        claim_uid(m_zone_uids, uid, "zone");
+    if (carrier && !stored)
         join_multi_tiered_zone(*carrier, uid, ts);
     m_context.take_zones().add(std::move(zone), ts);
 }
@@ -245,13 +251,15 @@ void context_updater::on_zone_updated(notified_zone& z) {
         return;
     }
     try {
-        const auto carrier = z.get_trackable_object_uid();
-        if (carrier != previous_carrier)
-            change_carrier(uid, previous_carrier, carrier, ts);
         apply_zone_update(*zone, z, std::move(exceptions), std::move(exceptions_groups), std::move(zone_points));
     } catch (...) {
         m_logger.log_exception();
     }
+    // The tiers follow the carrier the zone ended up with, also when a
+    // malformed field stopped the update half-way.
+    const auto carrier = to_owned(zone->get_trackable_object_uid());
+    if (carrier != previous_carrier)
+        change_carrier(uid, previous_carrier, carrier, ts);
 }
 
 // The notification's own sublocation is not applied: a zone keeps the one it
@@ -299,6 +307,7 @@ bool context_updater::zone_was_changed(notified_zone& z, const context::zone& ex
 void context_updater::delete_zone(const std::string& uid, timestamp ts) {
     if (const auto carrier = stored_carrier(uid))
         leave_multi_tiered_zone(*carrier, uid, ts);
+    release_uid(m_zone_uids, uid);
     m_context.take_zones().remove(uid, ts);
 }
 
@@ -368,6 +377,8 @@ void context_updater::create_trackable_object(notified_trackable_object& t) {
     const auto sublocation = t.get_sublocation_uid();
     context::trackable_object object(uid, parse_uid(uid), t.get_project_uid(), t.get_responsive().value_or(false),
                                      t.get_mac_address().has_value(), get_position(t), sublocation, get_groups(t));
+    if (!m_context.get_trackable_objects().is_exists(uid))
+        claim_uid(m_object_uids, uid, "trackable object");
     m_context.take_trackable_objects().add(std::move(object), ts);
     if (sublocation)
         propagate_sublocation(uid, *sublocation, ts);
@@ -408,6 +419,7 @@ void context_updater::apply_trackable_object_update(context::trackable_object& o
 // The zones the object carries, and their multi-tiered zone, stay: they are
 // the server's to delete.
 void context_updater::on_trackable_object_deleted(const std::string& uid, timestamp ts) {
+    release_uid(m_object_uids, uid);
     m_context.take_trackable_objects().remove(uid, ts);
 }
 
@@ -561,6 +573,8 @@ void context_updater::update_zone_from_server(server_zone& s) {
                            std::move(sublocation), carrier, geometry ? points_of(*geometry) : boost::none,
                            s.get_active(), shape_of(s.get_shape()), s.get_zone_type_name(), s.get_default_allowed(),
                            to_set(s.get_zone_exceptions()), to_set(s.get_zone_exceptions_groups()));
+        if (!m_context.get_zones().is_exists(uid))
+            claim_uid(m_zone_uids, uid, "zone");
         change_carrier(uid, stored_carrier(uid), carrier, ts);
         m_context.take_zones().update_or_add(std::move(zone), ts);
     } catch (...) {
@@ -581,6 +595,8 @@ void context_updater::update_trackable_object_from_server(server_trackable_objec
         const auto groups = s.get_groups();
         const auto node = s.get_node();
         const bool responsive = node ? node->get_responsive() : false;
+        if (!m_context.get_trackable_objects().is_exists(uid))
+            claim_uid(m_object_uids, uid, "trackable object");
         m_context.take_trackable_objects().update_or_add(
             context::trackable_object(uid, parse_uid(uid), s.get_project_uid(), responsive, node.has_value(),
                                       position, sublocation, groups ? to_set(*groups) : std::set<std::string>()),
@@ -614,8 +630,27 @@ void context_updater::remove_deleted_trackable_objects(const uids& on_server) {
     }
     for (const std::string& uid : gone) {
         m_logger.debug("Context synchronization: removing trackable object %1% (not on server)") % uid;
+        release_uid(m_object_uids, uid);
         m_context.take_trackable_objects().remove(uid, now);
     }
+}
+
+// --- uids --------------------------------------------------------------------------------
+
+// Uid texts that differ only past the 22 characters parse_uid reads, in the
+// low bits of the last one, from a character it stops at on, or in the
+// alphabet ('+' or '-', '/' or '_'), decode alike. Real uids never do.
+void context_updater::claim_uid(claimed_uids& claimed, const std::string& uid, const char* kind) {
+    const auto entry = claimed.try_emplace(parse_uid(uid), uid).first;
+    if (entry->second != uid)
+        KEL_THROW(std::string(kind) + " " + uid + " refused: its uid decodes like the uid of " + kind + " " +
+                  entry->second);
+}
+
+void context_updater::release_uid(claimed_uids& claimed, const std::string& uid) {
+    const auto entry = claimed.find(parse_uid(uid));
+    if (entry != claimed.end() && entry->second == uid)
+        claimed.erase(entry);
 }
 
 // --- conversions -----------------------------------------------------------------------

@@ -2,6 +2,7 @@
 
 #include "context/writable_context.h"
 #include "context_save_restore.h"
+#include "globals.h"
 
 #include "core/events_loop.h"
 #include "core/http/client.h"
@@ -18,6 +19,7 @@
 #include <chrono>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace kel {
@@ -36,7 +38,12 @@ namespace kel {
 //   exists only while it has a member;
 // - a carried zone lies in its carrier's sublocation: a position moves the
 //   carrier's sublocation onto its zones before the carrier's own observers
-//   run.
+//   run;
+// - no two zones, and no two trackable objects, have uids that decode to
+//   the same bytes (parse_uid): the records of trackable objects in zones
+//   are keyed by those bytes, so two such zones (or objects) would share
+//   their records. A new one whose uid decodes like a stored one's is
+//   refused and logged.
 //
 // Input from outside never stops the service: whatever a message handler
 // throws is logged, and the next message is handled as usual. Positions of
@@ -144,6 +151,14 @@ private:
     void remove_deleted_zones(const uids& on_server);
     void remove_deleted_trackable_objects(const uids& on_server);
 
+    // Uid bytes and the text that holds them, per kind of object.
+    using claimed_uids = std::unordered_map<kel::uid, std::string, uid_hash>;
+    // Before a new zone or trackable object is stored: records its uid, or
+    // throws when another stored one's uid decodes to the same bytes.
+    static void claim_uid(claimed_uids& claimed, const std::string& uid, const char* kind);
+    // When one is removed.
+    static void release_uid(claimed_uids& claimed, const std::string& uid);
+
     static points get_points(const notified_zone& z);
     static boost::optional<context::point> get_position(const notified_trackable_object& t);
     static std::set<std::string> get_groups(const notified_trackable_object& t);
@@ -163,6 +178,8 @@ private:
     trackable_objects_request::ptr m_trackable_objects_request_handle;
     libs::core::events_loop& m_events_loop;
     std::chrono::nanoseconds m_sync_period;
+    claimed_uids m_zone_uids;
+    claimed_uids m_object_uids;
 };
 
 }  // namespace kel

@@ -11,6 +11,10 @@ namespace kel::redis {
 namespace {
 
 const timeval connect_timeout{1, 500000};
+// A Redis that does not answer a command in this time (stopped, frozen,
+// unreachable behind a dead peer) is treated as a lost connection: without
+// it a blocking read would wait forever, and the whole service with it.
+const timeval command_timeout{2, 0};
 
 std::string lost_connection_text(const redisContext& connection) {
     return connection.err != 0 ? std::string(connection.errstr) : std::string("unknown I/O error");
@@ -33,6 +37,8 @@ context::context_ptr context::connect(const std::string& host, int port, unsigne
     if (!connection)
         KEL_THROW("Connection error: can't allocate redis context");
     if (connection->err != 0)
+        KEL_THROW("Connection error: " + std::string(connection->errstr));
+    if (redisSetTimeout(connection.get(), command_timeout) != REDIS_OK)
         KEL_THROW("Connection error: " + std::string(connection->errstr));
     if (!password.empty()) {
         // The password travels as an argument, so that an error names only

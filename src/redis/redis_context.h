@@ -18,6 +18,8 @@ namespace kel::redis {
 // command blocks the caller until Redis answers; an error reply becomes a
 // kel::libs::core::exception "Command: <command>, error: <Redis text>".
 //
+// A command that gets no answer within 2 s (a frozen Redis) fails like one
+// whose connection broke, so that no command blocks the service for good.
 // A broken connection is healed by the next command: it connects again (same
 // host, port, password and database) and sends that command once more. A
 // command whose reply was lost with the connection may thus reach Redis

@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
+#include <chrono>
 #include <functional>
 #include <string>
 
@@ -195,6 +198,25 @@ TEST_F(redis_client, without_redis_a_command_fails_cleanly_and_a_later_one_recov
     m_server->restart();
     m_client->execute_command("SET %s %s", "key", "back");
     EXPECT_EQ(cli({"GET", "key"}), "back");
+    EXPECT_EQ(m_client->get_reconnects(), 1u);
+}
+
+// A stopped (frozen) server keeps the connection open and answers nothing:
+// a command used to wait for it forever, and the whole service with it.
+TEST_F(redis_client, a_frozen_server_fails_a_command_in_bounded_time_and_a_later_one_recovers) {
+    use_password_protected_server();
+    m_client = connect(10, password);
+    m_client->execute_command("SET %s %s", "key", "before");
+    m_server->send_signal(SIGSTOP);
+    const auto start = std::chrono::steady_clock::now();
+    const auto error = error_of([&] { m_client->execute_command("GET %s", "key"); });
+    const auto waited = std::chrono::steady_clock::now() - start;
+    m_server->send_signal(SIGCONT);
+    EXPECT_LT(waited, std::chrono::seconds(10));
+    EXPECT_EQ(error.rfind("Command: GET %s, error: connection lost (", 0), 0u) << error;
+    EXPECT_EQ(error.find(password), std::string::npos) << error;
+
+    EXPECT_EQ(m_client->execute_command("GET %s", "key").to_string(), "before");
     EXPECT_EQ(m_client->get_reconnects(), 1u);
 }
 

@@ -73,12 +73,21 @@ void redis_server::stop() {
     m_process.reset();
 }
 
+void redis_server::kill() {
+    if (!m_process)
+        return;
+    m_process->send_signal(SIGKILL);
+    m_process->wait_exit(std::chrono::seconds(10));
+    m_process.reset();
+}
+
+void redis_server::send_signal(int signal) const {
+    if (m_process)
+        m_process->send_signal(signal);
+}
+
 void redis_server::restart() {
-    if (m_process) {
-        m_process->send_signal(SIGKILL);
-        m_process->wait_exit(std::chrono::seconds(10));
-        m_process.reset();
-    }
+    kill();
     start();
     if (!wait_until([this] { return answers_ping(); }))
         throw std::runtime_error("redis-server did not restart");

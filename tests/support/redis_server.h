@@ -27,6 +27,12 @@ public:
     std::vector<std::string> cli_lines(const std::vector<std::string>& arguments, int db = 10) const;
     // Kills the server and starts it again, empty, on the same port.
     void restart();
+    // Kills the server (SIGKILL, no clean shutdown); restart() brings it
+    // back on the same port.
+    void kill();
+    // Sends a signal to the server, e.g. SIGSTOP to freeze it: it keeps its
+    // connections but answers nothing until SIGCONT.
+    void send_signal(int signal) const;
     void stop();
 
 private:

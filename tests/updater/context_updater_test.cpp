@@ -208,6 +208,91 @@ TEST_F(context_updater_test, a_malformed_carried_zone_is_logged_and_joins_no_tie
     EXPECT_EQ(count_logs(new_logs(), "\"active\" is not a bool!"), 1);
 }
 
+// Found by fuzzing: the zone joined the new carrier's tiers before its
+// fields were applied; a malformed field then left the zone carried by its
+// old carrier but listed only in the new one's tiers.
+TEST_F(context_updater_test, a_carrier_change_stopped_by_a_malformed_field_keeps_the_tiers_in_step) {
+    start_site();
+    auto broken = zone_json(buffer("buf1", 500, "tag1"));
+    broken.removeMember("project_uid");
+    notify("ZONE", "updated", broken);
+    settle();
+    EXPECT_EQ(count_logs(new_logs(), "\"project_uid\" is not a string!"), 1);
+    EXPECT_EQ(text_of(zone("buf1")->get_trackable_object_uid()), "car1");
+    EXPECT_EQ(tiers("car1"), (uid_set{"buf1", "buf2"}));
+    EXPECT_EQ(tiers("tag1"), uid_set{});
+
+    // Stopped after the carrier was applied: the zone moved, and so did it
+    // in the tiers.
+    broken = zone_json(buffer("buf2", 700, "tag1"));
+    broken.removeMember("active");
+    notify("ZONE", "updated", broken);
+    settle();
+    EXPECT_EQ(count_logs(new_logs(), "\"active\" is not a bool!"), 1);
+    EXPECT_EQ(text_of(zone("buf2")->get_trackable_object_uid()), "tag1");
+    EXPECT_EQ(tiers("car1"), uid_set{"buf1"});
+    EXPECT_EQ(tiers("tag1"), uid_set{"buf2"});
+}
+
+// Found by fuzzing: "zon1!" decodes like "zon1" (decoding stops at "!"), so
+// both zones keyed the same records; the events generator then used a
+// record that evaluating the other zone had erased. Such a zone is refused.
+TEST_F(context_updater_test, a_zone_whose_uid_decodes_like_a_stored_ones_is_refused) {
+    zone_spec alike{"zon1!", "sl02"};
+    serve({zone_spec{"zon1"}, alike}, site_objects());
+    start();
+    EXPECT_TRUE(zone("zon1"));
+    EXPECT_FALSE(zone("zon1!"));
+    EXPECT_TRUE(logged("zone zon1! refused: its uid decodes like the uid of zone zon1"));
+
+    notify("ZONE", "created", zone_json(zone_spec{"zon1_"}));
+    notify("ZONE", "updated", zone_json(zone_spec{"zon1="}));
+    notify("ZONE", "created", zone_json(zone_spec{"zon2"}));
+    settle();
+    EXPECT_FALSE(zone("zon1_"));
+    EXPECT_FALSE(zone("zon1="));
+    EXPECT_TRUE(zone("zon2"));
+    const auto logs = new_logs();
+    EXPECT_EQ(count_logs(logs, "zone zon1_ refused"), 1);
+    EXPECT_EQ(count_logs(logs, "zone zon1= refused"), 1);
+    // The stored zone itself is updated as usual.
+    zone_spec moved{"zon1"};
+    moved.type = "keep_in";
+    notify("ZONE", "updated", zone_json(moved));
+    settle();
+    EXPECT_TRUE(zone("zon1")->is_keep_in());
+}
+
+// "tag1x" decodes like "tag1" (the sixth bits of "x" make no whole byte):
+// both would key the same records, and the events of one would be taken for
+// the other's. The second is refused until the first is deleted.
+TEST_F(context_updater_test, a_trackable_object_whose_uid_decodes_like_a_stored_ones_is_refused) {
+    start_site();
+    notify("TRACKABLE_OBJECT", "created", object_json({"tag1x"}));
+    settle();
+    EXPECT_FALSE(object("tag1x"));
+    EXPECT_EQ(count_logs(new_logs(), "trackable object tag1x refused: its uid decodes like the uid of trackable "
+                                     "object tag1"),
+              1);
+    notify("TRACKABLE_OBJECT", "deleted", object_json({"tag1"}));
+    notify("TRACKABLE_OBJECT", "created", object_json({"tag1x"}));
+    settle();
+    EXPECT_FALSE(object("tag1"));
+    EXPECT_TRUE(object("tag1x"));
+    EXPECT_EQ(new_logs(), strings{});
+}
+
+// A "created" notification for a zone that exists leaves the stored zone as
+// it is; it must not list it in the tiers of the carrier it names.
+TEST_F(context_updater_test, creating_an_existing_zone_with_another_carrier_changes_no_tiers) {
+    start_site();
+    notify("ZONE", "created", zone_json(buffer("buf1", 300, "tag1")));
+    settle();
+    EXPECT_EQ(text_of(zone("buf1")->get_trackable_object_uid()), "car1");
+    EXPECT_EQ(tiers("car1"), (uid_set{"buf1", "buf2"}));
+    EXPECT_FALSE(m_context.get_multi_tiered_zones().is_exists("tag1"));
+}
+
 TEST_F(context_updater_test, notifications_that_cannot_be_read_are_logged_and_later_ones_applied) {
     start_site();
     notify("ZONE", "deleted", Json::Value(Json::objectValue));

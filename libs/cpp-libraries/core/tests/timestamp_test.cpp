@@ -62,6 +62,26 @@ TEST(timestamp_parse, is_bounded_by_the_view_not_the_terminator) {
               1700000000000);
 }
 
+// Found by fuzzing: a position's "ts" with a year of ten digits made the
+// count of milliseconds overflow (undefined behaviour). Numbers no
+// broken-down time or count can take are refused instead.
+TEST(timestamp_parse, refuses_fields_whose_time_overflows_the_count) {
+    EXPECT_FALSE(timestamp::try_parse("2420224023-10-14P21:1:2="));
+    EXPECT_FALSE(timestamp::try_parse("-2147483648-01-01T00:00:00Z"));
+    EXPECT_FALSE(timestamp::try_parse("2023--2147483648-01T00:00:00Z"));
+    EXPECT_FALSE(timestamp::try_parse("2023-11-14T22:13:1e30"));
+    EXPECT_FALSE(timestamp::try_parse("2023-11-14T22:13:-1e30"));
+    EXPECT_EQ(invalid_message("2420224023-10-14T21:01:02Z"), "timestamp: \"2420224023-10-14T21:01:02Z\" is invalid!");
+}
+
+TEST(timestamp_parse, keeps_far_but_representable_years) {
+    EXPECT_EQ(parsed("9999-12-31T23:59:59.000Z"), 253402300799000);
+    EXPECT_EQ(parsed("1969-12-31T23:59:59.000Z"), -1000);
+    // A negative seconds field still carries its fraction as an unsigned
+    // 32-bit count of milliseconds.
+    EXPECT_EQ(parsed("1970-01-01T00:00:-0.5"), 4294966796);
+}
+
 TEST(timestamp_parse, string_constructor_throws_with_the_text) {
     EXPECT_EQ(invalid_message("2023-11-14T22:13"), "timestamp: \"2023-11-14T22:13\" is invalid!");
     EXPECT_EQ(invalid_message(""), "timestamp: \"\" is invalid!");
@@ -72,6 +92,17 @@ TEST(timestamp_text, iso_forms) {
     EXPECT_EQ(t.to_iso_8601(false, 'T', false), "2023-11-14T22:13:20");
     EXPECT_EQ(t.to_iso_8601(true, 'T', true), "2023-11-14T22:13:20.123Z");
     EXPECT_EQ(t.to_iso_8601(true, ' ', false), "2023-11-14 22:13:20.123");
+}
+
+// Years of many digits (or before year 0) did not fit the 25 characters the
+// date was written into, where strftime leaves the buffer undefined, and the
+// delimiter replaced a digit of the month.
+TEST(timestamp_text, far_years_are_written_whole) {
+    const timestamp far(milliseconds(9000000000000000000));
+    EXPECT_EQ(far.to_iso_8601(false, 'T', true), "285200616-07-24T16:00:00Z");
+    const timestamp before(milliseconds(-9000000000000000000));
+    EXPECT_EQ(before.to_iso_8601(false, 'T', false), "-285196677-06-10T08:00:00");
+    EXPECT_FALSE(before.serialize().empty());
 }
 
 TEST(timestamp_text, serialize_pads_only_the_bracketed_milliseconds) {

@@ -3,11 +3,22 @@
 #include "core/exception.h"
 
 #include <array>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
+#include <limits>
 
 namespace kel::libs::core {
+
+namespace {
+
+// The widest count of seconds whose milliseconds, with any 32-bit number of
+// milliseconds added, still fit the signed 64-bit count of a timestamp.
+constexpr std::int64_t max_seconds =
+    (std::numeric_limits<std::int64_t>::max() - std::numeric_limits<std::uint32_t>::max()) / 1000;
+
+}  // namespace
 
 timestamp::timestamp(std::time_t seconds, unsigned int ms)
     : m_time_point(std::chrono::milliseconds(static_cast<std::int64_t>(seconds) * 1000 + ms)) {}
@@ -34,7 +45,13 @@ boost::optional<timestamp> timestamp::try_parse(const boost::string_view& text) 
     if (std::sscanf(buffer.data(), "%d-%d-%d%c%d:%d:%f", &year, &month, &day, &delimiter, &hour, &minute,
                     &seconds) != 7)
         return boost::none;
-    if (!std::isfinite(seconds))
+    // Text from outside may hold any numbers: fields that the broken-down
+    // time cannot take, or a time whose milliseconds overflow the count, are
+    // refused rather than computed with overflows. Every date the system
+    // deals in is far inside these bounds.
+    if (!std::isfinite(seconds) || std::fabs(seconds) >= 2147483648.0f)
+        return boost::none;
+    if (year < std::numeric_limits<int>::min() + 1900 || month == std::numeric_limits<int>::min())
         return boost::none;
 
     std::tm tm{};
@@ -46,8 +63,14 @@ boost::optional<timestamp> timestamp::try_parse(const boost::string_view& text) 
     tm.tm_sec = static_cast<int>(seconds);
     tm.tm_isdst = -1;
     const float fraction = (seconds - static_cast<float>(tm.tm_sec)) * 1000.0f;
-    const auto ms = static_cast<unsigned int>(std::lround(fraction));
+    // Taken as an unsigned 32-bit count, as it always was: the fraction of
+    // a negative seconds field wraps.
+    const auto ms = static_cast<std::uint32_t>(std::lround(fraction));
+    errno = 0;
     const std::time_t epoch_seconds = timegm(&tm);
+    if ((epoch_seconds == static_cast<std::time_t>(-1) && errno == EOVERFLOW) || epoch_seconds > max_seconds ||
+        epoch_seconds < -max_seconds)
+        return boost::none;
     return timestamp(epoch_seconds, ms);
 }
 
@@ -61,11 +84,18 @@ std::string timestamp::to_iso_8601(bool with_milliseconds, char delimiter, bool 
     const std::time_t seconds = get_ts();
     std::tm tm{};
     gmtime_r(&seconds, &tm);
-    std::array<char, 25> buffer{};
-    std::strftime(buffer.data(), buffer.size(), "%Y-%m-%d %H:%M:%S", &tm);
-    std::string text(buffer.data());
-    if (text.size() > 10)
-        text[10] = delimiter;
+    // Room for any year a count of milliseconds can reach; strftime leaves
+    // the buffer undefined when the text does not fit, so that case gives
+    // an empty date rather than whatever the buffer held.
+    std::array<char, 64> buffer{};
+    std::string text;
+    if (std::strftime(buffer.data(), buffer.size(), "%Y-%m-%d %H:%M:%S", &tm) != 0)
+        text = buffer.data();
+    // The blank between date and time: at index 10 for four-digit years,
+    // further for longer ones.
+    const auto blank = text.find(' ');
+    if (blank != std::string::npos)
+        text[blank] = delimiter;
     if (with_milliseconds) {
         std::array<char, 8> ms{};
         std::snprintf(ms.data(), ms.size(), ".%03u", get_ms());
