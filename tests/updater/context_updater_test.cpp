@@ -13,16 +13,16 @@ using kel::context::shape;
 using kel::libs::core::timestamp;
 using kel::test::answer;
 using kel::test::object_json;
-using kel::test::object_spec;
+using kel::test::object_recipe;
 using kel::test::text_of;
 using kel::test::zone_json;
-using kel::test::zone_spec;
+using kel::test::zone_recipe;
 using strings = std::vector<std::string>;
 using uid_set = std::set<std::string>;
 
 // A circle carried by car1, which says it lies in a sublocation of its own.
-zone_spec buffer(const std::string& uid, int radius, const std::string& carrier = "car1") {
-    zone_spec zone(uid, "sl09");
+zone_recipe buffer(const std::string& uid, int radius, const std::string& carrier = "car1") {
+    zone_recipe zone(uid, "sl09");
     zone.carrier = carrier;
     zone.radius = radius;
     zone.points.clear();
@@ -34,9 +34,9 @@ zone_spec buffer(const std::string& uid, int radius, const std::string& carrier 
 // tag1 in sl01, member of grp1.
 class context_updater_test : public kel::test::updater_fixture {
 protected:
-    std::vector<zone_spec> site_zones() const { return {zone_spec{"zon1"}, buffer("buf1", 300), buffer("buf2", 600)}; }
-    std::vector<object_spec> site_objects() const {
-        return {object_spec{"tag1", "sl01", 1, 2, {"grp1"}}, object_spec{"car1", "sl02"}};
+    std::vector<zone_recipe> site_zones() const { return {zone_recipe{"zon1"}, buffer("buf1", 300), buffer("buf2", 600)}; }
+    std::vector<object_recipe> site_objects() const {
+        return {object_recipe{"tag1", "sl01", 1, 2, {"grp1"}}, object_recipe{"car1", "sl02"}};
     }
 
     void start_site(std::chrono::nanoseconds sync_period = 1h) {
@@ -116,14 +116,14 @@ TEST_F(context_updater_test, malformed_positions_are_logged_and_the_next_one_is_
 
 TEST_F(context_updater_test, zone_notifications_create_update_and_delete_zones) {
     start_site();
-    zone_spec lab{"zon3", "sl05"};
+    zone_recipe lab{"zon3", "sl05"};
     notify("zone", "Created", zone_json(lab));
     lab.type = "keep_in";
     lab.exceptions = {"tag1"};
     lab.points = {{0, 0}, {5, 0}, {5, 5}, {0, 5}};
     lab.sublocation = "sl06";
     notify("ZONE", "updated", zone_json(lab));
-    notify("ZONE", "deleted", zone_json(zone_spec{"zon1"}));
+    notify("ZONE", "deleted", zone_json(zone_recipe{"zon1"}));
     settle();
     ASSERT_TRUE(zone("zon3"));
     EXPECT_TRUE(zone("zon3")->is_keep_in());
@@ -138,7 +138,7 @@ TEST_F(context_updater_test, only_the_exact_text_polygon_makes_a_polygon) {
     start_site();
     const strings texts{"polygon", "Polygon", "circle", ""};
     for (std::size_t i = 0; i < texts.size(); ++i) {
-        zone_spec zone{"shp" + std::to_string(i)};
+        zone_recipe zone{"shp" + std::to_string(i)};
         zone.shape = texts[i];
         notify("ZONE", "created", zone_json(zone));
     }
@@ -150,7 +150,7 @@ TEST_F(context_updater_test, only_the_exact_text_polygon_makes_a_polygon) {
 
 TEST_F(context_updater_test, an_update_changing_only_what_the_context_ignores_notifies_nobody) {
     start_site();
-    zone_spec renamed{"zon1", "sl07"};
+    zone_recipe renamed{"zon1", "sl07"};
     renamed.name = "Renamed";
     notify("ZONE", "updated", zone_json(renamed));
     settle();
@@ -159,7 +159,7 @@ TEST_F(context_updater_test, an_update_changing_only_what_the_context_ignores_no
 
 TEST_F(context_updater_test, an_update_of_an_unknown_zone_is_logged_and_creates_it) {
     start_site();
-    notify("ZONE", "updated", zone_json(zone_spec{"zon9"}));
+    notify("ZONE", "updated", zone_json(zone_recipe{"zon9"}));
     settle();
     EXPECT_TRUE(zone("zon9"));
     const auto logs = new_logs();
@@ -238,16 +238,16 @@ TEST_F(context_updater_test, a_carrier_change_stopped_by_a_malformed_field_keeps
 // both zones keyed the same records; the events generator then used a
 // record that evaluating the other zone had erased. Such a zone is refused.
 TEST_F(context_updater_test, a_zone_whose_uid_decodes_like_a_stored_ones_is_refused) {
-    zone_spec alike{"zon1!", "sl02"};
-    serve({zone_spec{"zon1"}, alike}, site_objects());
+    zone_recipe alike{"zon1!", "sl02"};
+    serve({zone_recipe{"zon1"}, alike}, site_objects());
     start();
     EXPECT_TRUE(zone("zon1"));
     EXPECT_FALSE(zone("zon1!"));
     EXPECT_TRUE(logged("zone zon1! refused: its uid decodes like the uid of zone zon1"));
 
-    notify("ZONE", "created", zone_json(zone_spec{"zon1_"}));
-    notify("ZONE", "updated", zone_json(zone_spec{"zon1="}));
-    notify("ZONE", "created", zone_json(zone_spec{"zon2"}));
+    notify("ZONE", "created", zone_json(zone_recipe{"zon1_"}));
+    notify("ZONE", "updated", zone_json(zone_recipe{"zon1="}));
+    notify("ZONE", "created", zone_json(zone_recipe{"zon2"}));
     settle();
     EXPECT_FALSE(zone("zon1_"));
     EXPECT_FALSE(zone("zon1="));
@@ -256,7 +256,7 @@ TEST_F(context_updater_test, a_zone_whose_uid_decodes_like_a_stored_ones_is_refu
     EXPECT_EQ(count_logs(logs, "zone zon1_ refused"), 1);
     EXPECT_EQ(count_logs(logs, "zone zon1= refused"), 1);
     // The stored zone itself is updated as usual.
-    zone_spec moved{"zon1"};
+    zone_recipe moved{"zon1"};
     moved.type = "keep_in";
     notify("ZONE", "updated", zone_json(moved));
     settle();
@@ -362,11 +362,11 @@ TEST_F(context_updater_test, groups_and_associations_change_memberships_and_the_
 // --- trackable objects in zones at start ------------------------------------------------
 
 TEST_F(context_updater_test, start_takes_the_enter_events_the_server_reports_as_generated) {
-    zone_spec room{"zon1"};
+    zone_recipe room{"zon1"};
     room.trackables = {"tag1", "tag2"};
-    zone_spec nowhere{"zon2", ""};
+    zone_recipe nowhere{"zon2", ""};
     nowhere.trackables = {"tag1"};
-    zone_spec carried = buffer("buf1", 300);
+    zone_recipe carried = buffer("buf1", 300);
     carried.sublocation.clear();
     carried.trackables = {"tag1"};
     serve({room, nowhere, carried}, site_objects());
@@ -379,7 +379,7 @@ TEST_F(context_updater_test, start_takes_the_enter_events_the_server_reports_as_
 
 TEST_F(context_updater_test, start_drops_the_records_of_objects_that_are_gone_with_the_leave_they_owe) {
     use_redis();
-    zone_spec room{"zon1"};
+    zone_recipe room{"zon1"};
     room.trackables = {"tag1", "gone"};
     serve({room}, site_objects());
     start();
@@ -395,13 +395,13 @@ TEST_F(context_updater_test, start_drops_the_records_of_objects_that_are_gone_wi
 // --- re-synchronization ----------------------------------------------------------------------
 
 TEST_F(context_updater_test, resynchronization_applies_what_changed_and_removes_what_is_gone) {
-    zone_spec room{"zon1"};
+    zone_recipe room{"zon1"};
     room.trackables = {"tag2"};
-    zone_spec changed = room;
+    zone_recipe changed = room;
     changed.type = "keep_in";
     changed.trackables = {"tag1"};
-    const object_spec tag2{"tag2"};
-    serve_changing({room, zone_spec{"zon2"}}, {site_objects()[0], tag2}, {changed}, {site_objects()[0]});
+    const object_recipe tag2{"tag2"};
+    serve_changing({room, zone_recipe{"zon2"}}, {site_objects()[0], tag2}, {changed}, {site_objects()[0]});
     // As the events generator leaves it for an object inside without an
     // enter event yet.
     add_record("tag1", "zon1");
@@ -420,9 +420,9 @@ TEST_F(context_updater_test, resynchronization_applies_what_changed_and_removes_
 
 TEST_F(context_updater_test, resynchronization_drops_newly_listed_records_of_objects_that_are_gone) {
     use_redis();
-    zone_spec listed{"zon1"};
+    zone_recipe listed{"zon1"};
     listed.trackables = {"gone", "tag1"};
-    serve_changing({zone_spec{"zon1"}}, site_objects(), {listed}, site_objects());
+    serve_changing({zone_recipe{"zon1"}}, site_objects(), {listed}, site_objects());
     add_record("gone", "zon1");
     add_record("tag1", "zon1");
     start(50ms);

@@ -55,35 +55,35 @@ std::string text_of(const boost::optional<context::point>& point) {
            std::to_string(point->get_z());
 }
 
-Json::Value zone_json(const zone_spec& spec) {
+Json::Value zone_json(const zone_recipe& recipe) {
     Json::Value zone;
-    zone["uid"] = spec.uid;
-    zone["name"] = spec.name;
+    zone["uid"] = recipe.uid;
+    zone["name"] = recipe.name;
     zone["project_uid"] = "prj1";
-    zone["shape"] = spec.shape;
-    zone["zone_type_name"] = spec.type;
-    zone["active"] = spec.active;
+    zone["shape"] = recipe.shape;
+    zone["zone_type_name"] = recipe.type;
+    zone["active"] = recipe.active;
     zone["default_allowed"] = false;
     zone["priority"] = 1;
     zone["zone_alarm_level"] = 2;
-    zone["zone_exceptions"] = strings(spec.exceptions);
+    zone["zone_exceptions"] = strings(recipe.exceptions);
     zone["zone_exceptions_groups"] = Json::Value(Json::arrayValue);
     zone["updated_at"] = "2023-11-14T22:13:20.123Z";
-    if (!spec.sublocation.empty())
-        zone["sublocation_uid"] = spec.sublocation;
-    if (!spec.carrier.empty())
-        zone["trackable_object_uid"] = spec.carrier;
+    if (!recipe.sublocation.empty())
+        zone["sublocation_uid"] = recipe.sublocation;
+    if (!recipe.carrier.empty())
+        zone["trackable_object_uid"] = recipe.carrier;
     Json::Value& geometry = zone["zone_geometry"] = Json::Value(Json::objectValue);
-    if (spec.radius != 0)
-        geometry["radius"] = spec.radius;
-    for (const auto& p : spec.points) {
+    if (recipe.radius != 0)
+        geometry["radius"] = recipe.radius;
+    for (const auto& p : recipe.points) {
         Json::Value point;
         point["x"] = p.first;
         point["y"] = p.second;
         geometry["positions"].append(point);
     }
     Json::Value& trackables = zone["trackables_in_zone"] = Json::Value(Json::arrayValue);
-    for (const auto& uid : spec.trackables) {
+    for (const auto& uid : recipe.trackables) {
         Json::Value entry;
         entry["uid"] = uid;
         trackables.append(entry);
@@ -91,37 +91,37 @@ Json::Value zone_json(const zone_spec& spec) {
     return zone;
 }
 
-Json::Value object_json(const object_spec& spec) {
+Json::Value object_json(const object_recipe& recipe) {
     Json::Value object;
-    object["uid"] = spec.uid;
-    object["name"] = spec.uid;
+    object["uid"] = recipe.uid;
+    object["name"] = recipe.uid;
     object["project_uid"] = "prj1";
     object["updated_at"] = "2023-11-14T22:13:20.123Z";
-    object["groups"] = strings(spec.groups);
+    object["groups"] = strings(recipe.groups);
     object["node"]["mac_address"] = "00:11:22:33:44:55";
     object["node"]["responsive"] = true;
-    if (!spec.sublocation.empty()) {
-        object["position"]["x"] = spec.x;
-        object["position"]["y"] = spec.y;
+    if (!recipe.sublocation.empty()) {
+        object["position"]["x"] = recipe.x;
+        object["position"]["y"] = recipe.y;
         object["position"]["z"] = 0;
-        object["position"]["sl_id"] = spec.sublocation;
+        object["position"]["sl_id"] = recipe.sublocation;
     }
     return object;
 }
 
-std::string zones_answer(const std::vector<zone_spec>& zones) {
+std::string zones_answer(const std::vector<zone_recipe>& zones) {
     Json::Value answer;
     answer["zones"] = Json::Value(Json::arrayValue);
-    for (const auto& spec : zones)
-        answer["zones"].append(zone_json(spec));
+    for (const auto& recipe : zones)
+        answer["zones"].append(zone_json(recipe));
     return libs::core::json::to_string(answer);
 }
 
-std::string objects_answer(const std::vector<object_spec>& objects) {
+std::string objects_answer(const std::vector<object_recipe>& objects) {
     Json::Value answer;
     answer["trackableObjects"] = Json::Value(Json::arrayValue);
-    for (const auto& spec : objects)
-        answer["trackableObjects"].append(object_json(spec));
+    for (const auto& recipe : objects)
+        answer["trackableObjects"].append(object_json(recipe));
     return libs::core::json::to_string(answer);
 }
 
@@ -177,7 +177,7 @@ updater_fixture::updater_fixture()
 
 updater_fixture::~updater_fixture() = default;
 
-void updater_fixture::serve(const std::vector<zone_spec>& zones, const std::vector<object_spec>& objects) {
+void updater_fixture::serve(const std::vector<zone_recipe>& zones, const std::vector<object_recipe>& objects) {
     m_server.serve("/api/private/zones/", zones_answer(zones));
     m_server.serve("/api/private/track_obj/", objects_answer(objects));
     m_server.serve("/api/private/sublocations/", R"({"sublocations":[]})");
@@ -186,9 +186,9 @@ void updater_fixture::serve(const std::vector<zone_spec>& zones, const std::vect
 
 // The initial load asks for the zones twice (the load and the walk of the
 // objects inside them) and for the trackable objects once.
-void updater_fixture::serve_changing(const std::vector<zone_spec>& zones, const std::vector<object_spec>& objects,
-                                     const std::vector<zone_spec>& later_zones,
-                                     const std::vector<object_spec>& later_objects) {
+void updater_fixture::serve_changing(const std::vector<zone_recipe>& zones, const std::vector<object_recipe>& objects,
+                                     const std::vector<zone_recipe>& later_zones,
+                                     const std::vector<object_recipe>& later_objects) {
     serve(zones, objects);
     m_server.serve_after("/api/private/zones/", 2, answer(200, zones_answer(zones)),
                          answer(200, zones_answer(later_zones)));

@@ -27,8 +27,8 @@ namespace kel::test {
 
 // A zone as the server lists it or a notification carries it. Empty texts
 // and a zero radius leave their keys out.
-struct zone_spec {
-    explicit zone_spec(std::string zone_uid, std::string zone_sublocation = "sl01")
+struct zone_recipe {
+    explicit zone_recipe(std::string zone_uid, std::string zone_sublocation = "sl01")
         : uid(std::move(zone_uid)), sublocation(std::move(zone_sublocation)) {}
 
     std::string uid;
@@ -46,9 +46,9 @@ struct zone_spec {
 };
 
 // A trackable object as the server lists it or a notification carries it.
-struct object_spec {
+struct object_recipe {
     // An empty sublocation: no position at all.
-    object_spec(std::string object_uid, std::string object_sublocation = "sl01", int object_x = 1, int object_y = 2,
+    object_recipe(std::string object_uid, std::string object_sublocation = "sl01", int object_x = 1, int object_y = 2,
                 std::vector<std::string> object_groups = {})
         : uid(std::move(object_uid)),
           sublocation(std::move(object_sublocation)),
@@ -70,10 +70,10 @@ std::string text_of(boost::optional<const std::string&> text);
 // "x,y,z", or "-" when there is no point.
 std::string text_of(const boost::optional<context::point>& point);
 
-Json::Value zone_json(const zone_spec& spec);
-Json::Value object_json(const object_spec& spec);
-std::string zones_answer(const std::vector<zone_spec>& zones);
-std::string objects_answer(const std::vector<object_spec>& objects);
+Json::Value zone_json(const zone_recipe& recipe);
+Json::Value object_json(const object_recipe& recipe);
+std::string zones_answer(const std::vector<zone_recipe>& zones);
+std::string objects_answer(const std::vector<object_recipe>& objects);
 
 // Records every change the zones and trackable objects repositories report,
 // as "zone <uid> updated <sublocation>" or "object <uid> deleted".
@@ -135,11 +135,11 @@ protected:
     ~updater_fixture() override;
 
     // What the server lists from now on.
-    void serve(const std::vector<zone_spec>& zones, const std::vector<object_spec>& objects);
+    void serve(const std::vector<zone_recipe>& zones, const std::vector<object_recipe>& objects);
     // What the server lists for the initial load, and from the first
     // re-synchronization on; before start().
-    void serve_changing(const std::vector<zone_spec>& zones, const std::vector<object_spec>& objects,
-                        const std::vector<zone_spec>& later_zones, const std::vector<object_spec>& later_objects);
+    void serve_changing(const std::vector<zone_recipe>& zones, const std::vector<object_recipe>& objects,
+                        const std::vector<zone_recipe>& later_zones, const std::vector<object_recipe>& later_objects);
     // Persist in a real Redis, with a recording events sender; before start().
     void use_redis();
     // Builds and initializes the updater, then waits until its subscriptions
