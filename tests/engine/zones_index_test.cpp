@@ -109,14 +109,14 @@ TEST_F(zones_index_test, never_misses_a_zone_that_contains_the_position) {
         std::uniform_int_distribution<int> offset(-extent, extent);
         for (int v = 0; v < n; ++v)
             points.emplace_back(cx + offset(random), cy + offset(random), 0);
-        char uid[8];
+        char uid[16];
         std::snprintf(uid, sizeof(uid), "z%03d", i);
         polygon(uid, points);
     }
     object("car1");
     move("car1", 0, 0);
     for (int i = 0; i < 20; ++i) {
-        char uid[8];
+        char uid[16];
         std::snprintf(uid, sizeof(uid), "c%03d", i);
         circle(uid, "car1", size(random));
     }
