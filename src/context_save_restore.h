@@ -5,7 +5,9 @@
 
 #include <boost/optional.hpp>
 #include <boost/signals2/connection.hpp>
+#include <boost/signals2/dummy_mutex.hpp>
 #include <boost/signals2/signal.hpp>
+#include <boost/signals2/signal_type.hpp>
 
 #include <memory>
 
@@ -18,9 +20,12 @@ namespace kel {
 class context_save_restore {
 public:
     using ptr = std::unique_ptr<context_save_restore>;
-    // Emitted at every save, before the store is touched.
-    using save_signal = boost::signals2::signal<void(const context::trackable_object_in_zone&,
-                                                     boost::optional<const context::zone&>)>;
+    // Emitted at every save, before the store is touched. Everything runs on
+    // the events loop thread, so the signal needs no lock of its own; it is
+    // raised for every record the engine changes.
+    using save_signal = boost::signals2::signal_type<
+        void(const context::trackable_object_in_zone&, boost::optional<const context::zone&>),
+        boost::signals2::keywords::mutex_type<boost::signals2::dummy_mutex>>::type;
     using slot_type = save_signal::slot_type;
     using connection = boost::signals2::connection;
 

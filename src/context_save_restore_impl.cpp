@@ -122,12 +122,16 @@ context_save_restore::connection context_save_restore_impl::do_on_save(const slo
 void context_save_restore_impl::store(const context::trackable_object_in_zone& record,
                                       boost::optional<const context::zone&> zone) {
     m_on_save(record, zone);
-    const auto id = make_id(record);
-    if (!has_state(record)) {
-        remove(id);
+    // Redis already holds exactly this, unless the connection was replaced
+    // since: then the rewrite that follows writes everything anyway.
+    if (record.is_saved_as_is() && m_synced_reconnects == m_redis_context.get_reconnects())
         return;
-    }
-    write(record, id);
+    const auto id = make_id(record);
+    if (has_state(record))
+        write(record, id);
+    else
+        remove(id);
+    record.mark_saved();
 }
 
 void context_save_restore_impl::write(const context::trackable_object_in_zone& record, const std::string& id) {
@@ -296,7 +300,8 @@ void context_save_restore_impl::resync_after_reconnect() {
 // Makes Redis hold exactly the records memory holds with state.
 void context_save_restore_impl::rewrite_all() {
     std::unordered_set<std::string> kept;
-    for (const auto& entry : m_context.get_trackable_objects_in_zones()) {
+    const auto& records = m_context.get_trackable_objects_in_zones();
+    for (const auto& entry : records) {
         const auto& record = entry.second;
         if (!has_state(record))
             continue;
@@ -312,6 +317,8 @@ void context_save_restore_impl::rewrite_all() {
         return true;
     });
     m_redis_context.execute_command("SET quorvane:version %s", "1");
+    for (const auto& entry : records)
+        entry.second.mark_saved();
 }
 
 }  // namespace kel

@@ -469,7 +469,11 @@ void events_generator::generate_leave(events_queue& queue, record& r, const trac
     m_logger.debug("GENERATE LEAVE");
 }
 
+// A save of a record exactly as its last save left it would write what the
+// store holds and tell the index what it knows: only changed records go out.
 void events_generator::save(const record& r, const zone& z) {
+    if (r.is_saved_as_is())
+        return;
     m_context_save_restore.save(r, z);
 }
 

@@ -7,7 +7,9 @@
 
 #include <boost/optional.hpp>
 #include <boost/signals2/connection.hpp>
+#include <boost/signals2/dummy_mutex.hpp>
 #include <boost/signals2/signal.hpp>
+#include <boost/signals2/signal_type.hpp>
 
 #include <memory>
 
@@ -33,9 +35,11 @@ public:
 };
 
 // Raised when an event is decided, whether or not it will be transmitted.
-using event_signal = boost::signals2::signal<void(const context::trackable_object_in_zone&,
-                                                  boost::optional<const context::trackable_object&>,
-                                                  libs::core::timestamp)>;
+// Raised and connected on the events loop thread only, hence no lock.
+using event_signal =
+    boost::signals2::signal_type<void(const context::trackable_object_in_zone&,
+                                      boost::optional<const context::trackable_object&>, libs::core::timestamp),
+                                 boost::signals2::keywords::mutex_type<boost::signals2::dummy_mutex>>::type;
 
 // Hands out events queues and tells subscribers of every event at the moment
 // it is decided. The sender must outlive its queues and every connection to

@@ -70,13 +70,7 @@ zones_index::zones_index(context_save_restore& save_restore, events_sender& send
 zones_index::~zones_index() = default;
 
 void zones_index::on_zone_update(const context::zone& zone) {
-    // A zone that stops being keep-in stays in the set until it is deleted;
-    // it is then merely evaluated more often than needed.
-    if (zone.is_keep_in() && m_keep_in_zones.insert(zone).second) {
-        const auto key = key_of(zone);
-        m_keep_in_by_uid.insert(std::upper_bound(m_keep_in_by_uid.begin(), m_keep_in_by_uid.end(), key, by_uid),
-                                key);
-    }
+    file_keep_in(zone);
     const auto box = envelope(zone, m_context);
     if (!box)
         return;
@@ -90,6 +84,33 @@ void zones_index::on_zone_update(const context::zone& zone) {
         m_indexed_zones.emplace(&zone, *box);
     }
     m_index.insert(value(*box, &zone));
+}
+
+void zones_index::file_keep_in(const context::zone& zone) {
+    const bool filed = m_keep_in_zones.count(zone) != 0;
+    if (zone.is_keep_in() && !filed) {
+        m_keep_in_zones.insert(zone);
+        const auto key = key_of(zone);
+        m_keep_in_by_uid.insert(std::upper_bound(m_keep_in_by_uid.begin(), m_keep_in_by_uid.end(), key, by_uid),
+                                key);
+    } else if (!zone.is_keep_in() && filed) {
+        m_keep_in_zones.erase(zone);
+        m_keep_in_by_uid.erase(std::find_if(m_keep_in_by_uid.begin(), m_keep_in_by_uid.end(),
+                                            [&](const keyed_zone& k) { return k.z == &zone; }));
+        file_records_of(zone);
+    }
+}
+
+// The records of a keep-in zone were never listed as recorded (every object
+// is evaluated there); once it is an ordinary zone, the position path finds
+// them only through these lists, or an owed LEAVE would never come.
+void zones_index::file_records_of(const context::zone& zone) {
+    const auto& z = zone.get_uid_bytes();
+    for (const auto& entry : m_context.get_trackable_objects_in_zones()) {
+        const auto& key = entry.first;
+        if (key[2] == z[0] && key[3] == z[1] && entry.second.get_zone_uid() == zone.get_uid())
+            on_save(entry.second, zone);
+    }
 }
 
 void zones_index::on_zone_delete(const context::zone& zone) {

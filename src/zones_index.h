@@ -111,6 +111,9 @@ private:
     using value = std::pair<index_box, const context::zone*>;
     using rtree = boost::geometry::index::rtree<value, boost::geometry::index::quadratic<16, 4>>;
 
+    // Keeps the keep-in lists in step with the zone's type.
+    void file_keep_in(const context::zone& zone);
+    void file_records_of(const context::zone& zone);
     template <typename F>
     void for_each_carried_zone(const context::trackable_object& object, F f);
 

@@ -4,6 +4,7 @@
 
 #include <core/only_movable.h>
 
+#include <cstdint>
 #include <iosfwd>
 #include <string>
 
@@ -52,7 +53,21 @@ public:
     // Resets the four flags and nothing else.
     void clear();
 
+    // Bookkeeping of the persistence, not part of the record's value: the
+    // flags as of the last save that reached the store and every listener of
+    // the save signal. A save of the record as it is now would then change
+    // nothing anywhere. A new or restored record counts as never saved.
+    bool is_saved_as_is() const { return m_saved_flags == flags(); }
+    void mark_saved() const { m_saved_flags = flags(); }
+    void forget_saved() const { m_saved_flags = never_saved; }
+
 private:
+    static constexpr std::uint8_t never_saved = 0x80;
+    std::uint8_t flags() const {
+        return static_cast<std::uint8_t>(m_in_zone | m_event_is_generated << 1 | m_leave_is_generated << 2 |
+                                         m_in_debouncing_state << 3);
+    }
+
     trackable_object_in_zone_uid m_uid;
     std::string m_trackable_object_uid;
     std::string m_zone_uid;
@@ -63,6 +78,7 @@ private:
     bool m_event_is_generated = false;
     bool m_leave_is_generated = false;
     bool m_in_debouncing_state = false;
+    mutable std::uint8_t m_saved_flags = never_saved;
 };
 
 // Log form: "trackable_object_in_zone{ tr: <object uid>, zone: <zone uid>}".

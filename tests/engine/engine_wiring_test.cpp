@@ -67,6 +67,13 @@ protected:
                             "in_debouncing_state"});
     }
 
+    // Commands Redis has processed so far, this connection's INFO included.
+    long commands_processed() {
+        const auto info = m_redis.cli({"INFO", "stats"});
+        const std::string field = "total_commands_processed:";
+        return std::stol(info.substr(info.find(field) + field.size()));
+    }
+
     test::redis_server m_redis;
     libs::core::logger m_logger{"quorvane", "test"};
     boost::asio::io_context m_io;
@@ -96,6 +103,26 @@ TEST_F(engine_wiring, a_batch_sends_its_enter_before_its_leave_and_redis_follows
     EXPECT_EQ(stored_flags("tagA-cir2"), "true\ntrue\nfalse\n");
     EXPECT_EQ(m_redis.cli({"SISMEMBER", "quorvane:trackable_objects_in_zones:set", "tagA-cir1"}), "0\n");
     EXPECT_EQ(m_redis.cli({"SISMEMBER", "quorvane:trackable_objects_in_zones:set", "tagA-cir2"}), "1\n");
+}
+
+// A keep-in zone of another sublocation is decided anew at every position of
+// every object of its project; once its record is settled, Redis holds what
+// every later save would write, and nothing is sent.
+TEST_F(engine_wiring, a_settled_keep_in_record_elsewhere_costs_redis_nothing) {
+    m_context.take_zones().add(context::zone("kpin", boost::none, "prj1", std::string("sl02"), boost::none,
+                                             std::vector<context::point>{{0, 0, 0}, {100, 0, 0}, {100, 100, 0}},
+                                             true, context::shape::POLYGON, "keep_in", false, {}, {}),
+                               now());
+    move("tagA", 50000, 0);
+    EXPECT_EQ(next_event(), "leave tagA kpin");
+    EXPECT_EQ(m_redis.cli({"HGET", "quorvane:trackable_objects_in_zones:tagA-kpin", "leave_generated"}), "true\n");
+    // What asking costs by itself (redis-cli's own commands included).
+    const long first = commands_processed();
+    const long before = commands_processed();
+    const long asking = before - first;
+    for (int i = 1; i <= 20; ++i)
+        move("tagA", 50000 + 100 * i, 0);
+    EXPECT_EQ(commands_processed() - before, asking);
 }
 
 }  // namespace

@@ -159,6 +159,20 @@ TEST_F(events_generator_test, keep_in_zone_of_another_sublocation_or_project) {
     EXPECT_EQ(events(), strings{});
 }
 
+TEST_F(events_generator_test, keep_in_zone_turned_ordinary_still_sends_the_leave_it_owes) {
+    zone_options keep;
+    keep.type = "keep_in";
+    rectangle("kpin", 0, 0, 10000, 10000, keep);
+    object("tagA");
+    move("tagA", 5000, 5000);
+    move("tagA", 5100, 5000);
+    EXPECT_EQ(events(), strings{"enter tagA kpin"});
+    EXPECT_EQ(stored("tagA", "kpin"), "IE--") << "settled inside before the change";
+    change_zone("kpin", [](kel::context::zone& z) { z.set_type_name("room"); });
+    move("tagA", 50000, 50000);
+    EXPECT_EQ(events(), strings{"leave tagA kpin"});
+}
+
 TEST_F(events_generator_test, object_without_sublocation_loses_its_records) {
     rectangle("room", 0, 0, 10000, 10000);
     object("tagA", "");

@@ -71,14 +71,17 @@ TEST_F(zones_index_test, object_without_position_is_located_by_its_last_position
     EXPECT_EQ(found("tagA"), uids{"room"});
 }
 
-TEST_F(zones_index_test, keep_in_zones_are_listed_until_deleted) {
+TEST_F(zones_index_test, keep_in_zones_are_listed_while_they_are_keep_in) {
     zone_options keep;
     keep.type = "keep_in";
     rectangle("kpin", 0, 0, 10, 10, keep);
+    rectangle("kpn2", 0, 0, 10, 10, keep);
     rectangle("room", 0, 0, 10, 10);
-    EXPECT_EQ(m_index.get_keep_in_zones().size(), 1u);
+    EXPECT_EQ(m_index.get_keep_in_zones().size(), 2u);
     delete_zone("kpin");
+    change_zone("kpn2", [](kel::context::zone& z) { z.set_type_name("room"); });
     EXPECT_TRUE(m_index.get_keep_in_zones().empty());
+    EXPECT_TRUE(m_index.get_keep_in_zones_by_uid().empty());
 }
 
 TEST_F(zones_index_test, moved_zone_is_found_only_at_its_new_place) {

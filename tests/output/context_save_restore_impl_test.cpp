@@ -186,6 +186,56 @@ TEST_F(persistence, a_stateless_record_is_deleted_after_the_save_signal_saw_it) 
     EXPECT_TRUE(stored_ids().empty());
 }
 
+// A record saved again as it was last saved writes nothing: Redis holds it.
+// Tampering behind the persistence's back shows whether a write went out.
+TEST_F(persistence, an_unchanged_save_writes_nothing_and_still_raises_the_signal) {
+    add_zone(m_x);
+    auto& record = put_record(m_a, m_x, inside);
+    save(record);
+    const auto id = m_a + "-" + m_x;
+    cli({"HSET", records_key + id, "in_zone", "tampered"});
+    int signals = 0;
+    const auto connection = m_persistence->do_on_save(
+        [&](const trackable_object_in_zone&, boost::optional<const kel::context::zone&>) { ++signals; });
+    save(record);
+    EXPECT_EQ(signals, 1);
+    EXPECT_EQ(stored(id).at(6).second, "tampered");
+    record.set_in_debouncing_state(true);
+    save(record);
+    EXPECT_EQ(stored(id).at(6).second, "true");
+}
+
+// A skipped save sends nothing, so it cannot notice a lost connection; the
+// watchdog's check does, and the rewrite that follows covers the record.
+TEST_F(persistence, a_reconnect_rewrites_records_whose_saves_were_skipped) {
+    add_zone(m_x);
+    m_persistence->restore();
+    auto& record = put_record(m_a, m_x, inside);
+    save(record);
+    const auto id = m_a + "-" + m_x;
+    cli({"HSET", records_key + id, "in_zone", "tampered"});
+    cli({"CLIENT", "KILL", "TYPE", "normal"});
+    save(record);
+    m_persistence->check_store();
+    EXPECT_EQ(stored(id).at(6).second, "true");
+}
+
+TEST_F(persistence, a_failed_save_is_not_taken_for_written) {
+    add_zone(m_x);
+    auto& record = put_record(m_a, m_x, inside);
+    save(record);
+    const auto id = m_a + "-" + m_x;
+    // A key of the wrong type makes Redis answer the write with an error;
+    // the connection stays.
+    cli({"DEL", records_key + id});
+    cli({"SET", records_key + id, "not a hash"});
+    record.set_in_debouncing_state(true);
+    EXPECT_THROW(save(record), kel::libs::core::exception);
+    cli({"DEL", records_key + id});
+    save(record);
+    EXPECT_EQ(stored(id).at(9).second, "true");
+}
+
 // --- restore ----------------------------------------------------------------------
 
 TEST_F(persistence, restarts_restore_each_flag_as_saved) {
