@@ -78,10 +78,14 @@ void events_generator::after_creating(const zone& z, timestamp ts) {
 }
 
 void events_generator::after_creating(const trackable_object& o, timestamp ts) {
+    // A new object may be the carrier of zones: who is allowed in them may
+    // have changed for everyone.
+    ++m_keep_in_epoch;
     after_updating(o, ts);
 }
 
 void events_generator::after_updating(const zone& z, timestamp ts) {
+    epoch_guard guard(m_keep_in_epoch);
     m_zones_index.on_zone_update(z);
     auto queue = m_events_sender.create_queue();
     for_each_affected(z, [&](const trackable_object& object) { update_events(*queue, object, z, ts); });
@@ -103,6 +107,7 @@ void events_generator::for_each_affected(const zone& z, F f) {
 }
 
 void events_generator::after_updating(const trackable_object& o, timestamp ts) {
+    epoch_guard guard(m_keep_in_epoch);
     m_zones_index.on_trackable_update(o);
     auto queue = m_events_sender.create_queue();
     update_events(*queue, o, ts);
@@ -150,6 +155,7 @@ bool events_generator::find_affected(const zone& z, std::vector<const trackable_
 }
 
 void events_generator::before_deleting(const zone& z, timestamp ts) {
+    epoch_guard guard(m_keep_in_epoch);
     m_zones_index.on_zone_delete(z);
     auto queue = m_events_sender.create_queue();
     for (const trackable_object& object : m_context.get_trackable_objects().get_range())
@@ -157,6 +163,10 @@ void events_generator::before_deleting(const zone& z, timestamp ts) {
 }
 
 void events_generator::before_deleting(const trackable_object& o, timestamp ts) {
+    // The zones it carried stay, without their carrier.
+    ++m_keep_in_epoch;
+    m_keep_in_inputs.erase(o.get_uid_bytes());
+    epoch_guard guard(m_keep_in_epoch);
     m_zones_index.on_trackable_delete(o);
     auto queue = m_events_sender.create_queue();
     for (const zone& z : m_context.get_zones().get_range())
@@ -164,10 +174,27 @@ void events_generator::before_deleting(const trackable_object& o, timestamp ts) 
 }
 
 void events_generator::update_events(events_queue& queue, const trackable_object& object, timestamp ts) {
-    // The union of the three candidate sets, each zone once, in uid order:
-    // the events of one batch are then decided in the same order on every
-    // run, which an order by address would not give. The keep-in zones come
-    // sorted already; the few others are sorted and merged in.
+    auto& inputs = m_keep_in_inputs[object.get_uid_bytes()];
+    const bool same_inputs = inputs.valid && keep_in_settled(inputs, object);
+    const bool settled = same_inputs && inputs.epoch == m_keep_in_epoch;
+    // A carrier's inputs decide who is allowed in the zones it carries.
+    if (inputs.valid && !same_inputs && m_context.get_multi_tiered_zones().try_get(object.get_uid()))
+        ++m_keep_in_epoch;
+    // Should the evaluation fail half-way, the next one is whole.
+    inputs.valid = false;
+    zones_range range;
+    range.swap(m_range);
+    collect_candidates(object, !settled, range);
+    update_events(queue, object, range, ts);
+    remember_keep_in_inputs(inputs, object);
+    m_range.swap(range);
+}
+
+// The union of the candidate sets, each zone once, in uid order: the events
+// of one batch are then decided in the same order on every run, which an
+// order by address would not give. The keep-in zones come sorted already;
+// the few others are sorted and merged in.
+void events_generator::collect_candidates(const trackable_object& object, bool with_keep_in, zones_range& range) {
     auto& few = m_keyed_candidates;
     few.clear();
     for (const zone& z : m_zones_index.get_related_zones(object))
@@ -177,18 +204,48 @@ void events_generator::update_events(events_queue& queue, const trackable_object
     for (const zone* z : m_candidates)
         few.push_back(zones_index::key_of(*z));
     std::sort(few.begin(), few.end(), zones_index::by_uid);
-    const auto& keep_in = m_zones_index.get_keep_in_zones_by_uid();
     auto& merged = m_merged_candidates;
     merged.clear();
-    std::merge(few.begin(), few.end(), keep_in.begin(), keep_in.end(), std::back_inserter(merged),
-               zones_index::by_uid);
-    zones_range range;
-    range.reserve(merged.size());
+    if (with_keep_in) {
+        const auto& keep_in = m_zones_index.get_keep_in_zones_by_uid();
+        std::merge(few.begin(), few.end(), keep_in.begin(), keep_in.end(), std::back_inserter(merged),
+                   zones_index::by_uid);
+    } else {
+        merged.swap(few);
+    }
+    range.clear();
     for (std::size_t i = 0; i < merged.size(); ++i) {
         if (i == 0 || merged[i].z != merged[i - 1].z)
             range.push_back(std::cref(*merged[i].z));
     }
-    update_events(queue, object, range, ts);
+}
+
+// Whether the object's inputs to its keep-in pairs, other than its
+// position, are what they were at its last evaluation.
+bool events_generator::keep_in_settled(const keep_in_inputs& inputs, const trackable_object& object) const {
+    const auto sublocation = object.get_sublocation_uid();
+    return inputs.responsive == object.get_responsive() && inputs.associated == object.get_associated() &&
+           inputs.has_position == object.get_position().has_value() &&
+           inputs.sublocation.has_value() == sublocation.has_value() &&
+           (!sublocation || same_text(*inputs.sublocation, *sublocation)) &&
+           same_text(inputs.project, object.get_project_uid()) && inputs.groups == object.get_groups();
+}
+
+void events_generator::remember_keep_in_inputs(keep_in_inputs& inputs, const trackable_object& object) const {
+    inputs.responsive = object.get_responsive();
+    inputs.associated = object.get_associated();
+    inputs.has_position = object.get_position().has_value();
+    const auto sublocation = object.get_sublocation_uid();
+    if (!sublocation)
+        inputs.sublocation = boost::none;
+    else if (!inputs.sublocation || !same_text(*inputs.sublocation, *sublocation))
+        inputs.sublocation = *sublocation;
+    if (!same_text(inputs.project, object.get_project_uid()))
+        inputs.project = object.get_project_uid();
+    if (inputs.groups != object.get_groups())
+        inputs.groups = object.get_groups();
+    inputs.epoch = m_keep_in_epoch;
+    inputs.valid = true;
 }
 
 void events_generator::update_events(events_queue& queue, const trackable_object& object, const zone& z,

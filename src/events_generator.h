@@ -10,9 +10,11 @@
 #include <context_utils/objects_repository.h>
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace kel {
@@ -61,6 +63,38 @@ private:
     using zones_range = std::vector<std::reference_wrapper<const context::zone>>;
     using record = context::trackable_object_in_zone;
 
+    // What an object's keep-in pairs depend on besides its position, as of
+    // its last evaluation, and the epoch then.
+    struct keep_in_inputs {
+        bool valid = false;
+        std::uint64_t epoch = 0;
+        std::string project;
+        boost::optional<std::string> sublocation;
+        std::set<std::string> groups;
+        bool responsive = false;
+        bool associated = false;
+        bool has_position = false;
+    };
+    // Bumps the keep-in epoch when an exception leaves an observer call:
+    // some pairs may then be left undecided.
+    class epoch_guard {
+    public:
+        explicit epoch_guard(std::uint64_t& epoch) : m_epoch(epoch), m_exceptions(std::uncaught_exceptions()) {}
+        ~epoch_guard() {
+            if (std::uncaught_exceptions() > m_exceptions)
+                ++m_epoch;
+        }
+        epoch_guard(const epoch_guard&) = delete;
+        epoch_guard& operator=(const epoch_guard&) = delete;
+
+    private:
+        std::uint64_t& m_epoch;
+        int m_exceptions;
+    };
+    bool keep_in_settled(const keep_in_inputs& inputs, const context::trackable_object& object) const;
+    void remember_keep_in_inputs(keep_in_inputs& inputs, const context::trackable_object& object) const;
+    void collect_candidates(const context::trackable_object& object, bool with_keep_in, zones_range& range);
+
     void update_events(events_queue& queue, const context::trackable_object& object, libs::core::timestamp ts);
     void update_events(events_queue& queue, const context::trackable_object& object, const context::zone& zone,
                        libs::core::timestamp ts);
@@ -108,10 +142,23 @@ private:
     std::vector<const context::zone*> m_candidates;
     std::vector<zones_index::keyed_zone> m_keyed_candidates;
     std::vector<zones_index::keyed_zone> m_merged_candidates;
+    zones_range m_range;
     std::vector<record*> m_pass_records;
     std::vector<char> m_pass_looked_up;
     // The zones of the object under evaluation that may hold its records.
     const std::vector<const context::zone*>* m_recorded = nullptr;
+    // Keep-in zones are evaluated for every object of their project at every
+    // position, yet one evaluation leaves each pair in a state that a later
+    // position outside the zone's box cannot change, as long as the object's
+    // other inputs stay and nothing else touched the pair. Changes of the
+    // zone itself, its tiers or its carrier re-evaluate every object there
+    // and then. So a position whose object's inputs match these (at the
+    // current epoch) evaluates only the keep-in zones whose box holds the
+    // position or in which it has a record in play. The epoch moves when an
+    // object appears or goes, when one carrying zones changes its inputs,
+    // and when an observer call fails half-way.
+    std::unordered_map<uid, keep_in_inputs, uid_hash> m_keep_in_inputs;
+    std::uint64_t m_keep_in_epoch = 1;
 };
 
 }  // namespace kel

@@ -40,6 +40,8 @@ void recording_save_restore::save(const context::trackable_object_in_zone& r,
                                   boost::optional<const context::zone&> zone) {
     m_on_save(r, zone);
     ++m_saves;
+    // Like the real persistence, which can then skip a repeated save.
+    r.mark_saved();
     const auto id = key(r.get_trackable_object_uid(), r.get_zone_uid());
     if (!r.is_in_zone() && !r.is_event_generated() && !r.is_leave_generated() && !r.is_in_debouncing_state()) {
         m_stored.erase(id);

@@ -30,8 +30,8 @@ public:
 };
 
 // A persistence that keeps the last saved flags of every record in memory
-// ("IEL D" letters for in_zone, event, leave, debouncing) and raises the
-// save signal like the real one.
+// ("IEL D" letters for in_zone, event, leave, debouncing), raises the save
+// signal and marks each record saved, like the real one.
 class recording_save_restore : public context_save_restore {
 public:
     void restore() override {}
