@@ -310,7 +310,10 @@ events_generator::record* events_generator::update_membership(events_queue& queu
     looked_up = true;
     if (!z.is_keep_in()) {
         if (!same_sublocation(zone_sublocation, object_sublocation)) {
-            clear_event(queue, object, z, ts);
+            // The index finds zones of every sublocation around the position;
+            // most never saw this object.
+            if (may_hold_record(z))
+                clear_event(queue, object, z, ts);
             return nullptr;
         }
     } else {
@@ -419,13 +422,17 @@ void events_generator::forget_settled_records(const trackable_object& object, co
     }
 }
 
+// A record of a zone that is not keep-in is saved with its zone when it gets
+// a flag and dropped when it has none left, so a zone the index never saw
+// for this object holds none; only the others are worth a lookup in the
+// (much larger) record map. Keep-in records stay all-false too.
+bool events_generator::may_hold_record(const zone& z) const {
+    return z.is_keep_in() || std::find(m_recorded->begin(), m_recorded->end(), &z) != m_recorded->end();
+}
+
 events_generator::record* events_generator::find_record(const context::trackable_object_in_zone_uid& uid,
                                                         const zone& z) {
-    // A record of a zone that is not keep-in is saved with its zone when it
-    // gets a flag and dropped when it has none left, so a zone the index
-    // never saw for this object holds none; only the others are looked up in
-    // the (much larger) record map. Keep-in records stay all-false too.
-    if (!z.is_keep_in() && std::find(m_recorded->begin(), m_recorded->end(), &z) == m_recorded->end())
+    if (!may_hold_record(z))
         return nullptr;
     auto found = records().find(uid);
     return found == records().end() ? nullptr : &found->second;

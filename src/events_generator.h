@@ -111,6 +111,8 @@ private:
 
     void forget_settled_records(const context::trackable_object& object, const zones_range& zones,
                                 const std::vector<record*>& pass_records);
+    // Whether the object under evaluation may hold a record in `zone`.
+    bool may_hold_record(const context::zone& zone) const;
     record* find_record(const context::trackable_object_in_zone_uid& uid, const context::zone& zone);
     void clear_event(events_queue& queue, const context::trackable_object& object, const context::zone& zone,
                      libs::core::timestamp ts);

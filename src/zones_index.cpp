@@ -4,6 +4,7 @@
 #include "events_sender.h"
 
 #include <boost/geometry/index/predicates.hpp>
+#include <boost/iterator/function_output_iterator.hpp>
 
 #include <algorithm>
 #include <iterator>
@@ -174,11 +175,13 @@ void zones_index::append_zones_by_position(const context::trackable_object& obje
         return;
     const int x = position->get_x();
     const int y = position->get_y();
+    // The callback form of the query walks the tree without the iterator
+    // form's heap-allocated stack: this runs for every position.
     const index_point p(x, y);
-    for (auto it = m_index.qbegin(bgi::intersects(p)); it != m_index.qend(); ++it) {
-        if (strictly_contains(it->first, x, y))
-            out.push_back(it->second);
-    }
+    m_index.query(bgi::intersects(p), boost::make_function_output_iterator([&](const value& v) {
+                      if (strictly_contains(v.first, x, y))
+                          out.push_back(v.second);
+                  }));
 }
 
 void zones_index::on_save(const context::trackable_object_in_zone& record,
