@@ -42,6 +42,15 @@ public:
     virtual void save(const context::trackable_object_in_zone& record,
                       boost::optional<const context::zone&> zone) = 0;
     virtual connection do_on_save(const slot_type& slot) = 0;
+
+    // Saves between begin_batch() and end_batch() may reach the store
+    // together, in order, instead of one round trip each. end_batch() waits
+    // for all of them and throws the first failure; cancel_batch() waits
+    // too but throws nothing, for a caller already leaving by an exception.
+    // Batches do not nest. Without a batch, a save is done when it returns.
+    virtual void begin_batch() {}
+    virtual void end_batch() {}
+    virtual void cancel_batch() noexcept {}
 };
 
 }  // namespace kel

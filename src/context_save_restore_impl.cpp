@@ -102,7 +102,57 @@ context_save_restore_impl::context_save_restore_impl(redis::context& redis_conte
 void context_save_restore_impl::save(const context::trackable_object_in_zone& record,
                                      boost::optional<const context::zone&> zone) {
     store(record, zone);
+    if (!m_batching)
+        resync_after_reconnect();
+}
+
+void context_save_restore_impl::begin_batch() {
+    KEL_CHECK(!m_batching);
+    m_batching = true;
+}
+
+void context_save_restore_impl::end_batch() {
+    m_batching = false;
+    try {
+        m_redis_context.flush_appended();
+    } catch (...) {
+        batch_failed();
+        throw;
+    }
+    m_batched.clear();
     resync_after_reconnect();
+}
+
+void context_save_restore_impl::cancel_batch() noexcept {
+    m_batching = false;
+    try {
+        m_redis_context.flush_appended();
+        m_batched.clear();
+    } catch (...) {
+        batch_failed();
+    }
+}
+
+// Some commands of the batch may have taken effect and others not, and
+// records it removed from Redis may be gone from memory already: its records
+// count as never saved, and the next operation makes Redis hold exactly
+// what memory holds.
+void context_save_restore_impl::batch_failed() noexcept {
+    const auto& records = m_context.get_trackable_objects_in_zones();
+    for (const auto& key : m_batched) {
+        const auto found = records.find(key);
+        if (found != records.end())
+            found->second.forget_saved();
+    }
+    m_batched.clear();
+    m_rewrite_due = true;
+}
+
+void context_save_restore_impl::command_argv(const std::vector<const char*>& args) {
+    if (m_batching)
+        m_redis_context.append_command_argv(args);
+    else
+        m_redis_context.execute_command_argv(args);
 }
 
 void context_save_restore_impl::check_event(const context::trackable_object_in_zone& record) {
@@ -124,7 +174,7 @@ void context_save_restore_impl::store(const context::trackable_object_in_zone& r
     m_on_save(record, zone);
     // Redis already holds exactly this, unless the connection was replaced
     // since: then the rewrite that follows writes everything anyway.
-    if (record.is_saved_as_is() && m_synced_reconnects == m_redis_context.get_reconnects())
+    if (record.is_saved_as_is() && !m_rewrite_due && m_synced_reconnects == m_redis_context.get_reconnects())
         return;
     const auto id = make_id(record);
     if (has_state(record))
@@ -132,10 +182,12 @@ void context_save_restore_impl::store(const context::trackable_object_in_zone& r
     else
         remove(id);
     record.mark_saved();
+    if (m_batching)
+        m_batched.push_back(record.get_uid());
 }
 
 void context_save_restore_impl::write(const context::trackable_object_in_zone& record, const std::string& id) {
-    m_redis_context.execute_command(
+    command(
         "HMSET quorvane:trackable_objects_in_zones:%s uid %s trackable_object_uid %s zone_uid %s project_uid %s "
         "sublocation_uid %s zone_type_name %s in_zone %s event_generated %s leave_generated %s "
         "in_debouncing_state %s",
@@ -143,12 +195,12 @@ void context_save_restore_impl::write(const context::trackable_object_in_zone& r
         record.get_project_uid().c_str(), record.get_sublocation_uid().c_str(), record.get_zone_type_name().c_str(),
         to_text(record.is_in_zone()), to_text(record.is_event_generated()), to_text(record.is_leave_generated()),
         to_text(record.is_in_debouncing_state()));
-    m_redis_context.execute_command_argv({"SADD", records_set_key.c_str(), id.c_str()});
+    command_argv({"SADD", records_set_key.c_str(), id.c_str()});
 }
 
 void context_save_restore_impl::remove(const std::string& id) {
-    m_redis_context.execute_command("DEL quorvane:trackable_objects_in_zones:%s", id.c_str());
-    m_redis_context.execute_command_argv({"SREM", records_set_key.c_str(), id.c_str()});
+    command("DEL quorvane:trackable_objects_in_zones:%s", id.c_str());
+    command_argv({"SREM", records_set_key.c_str(), id.c_str()});
 }
 
 void context_save_restore_impl::remove(const context::trackable_object_in_zone& record) {
@@ -290,10 +342,11 @@ void context_save_restore_impl::resync_after_reconnect() {
     if (!m_restored)
         return;
     // A reconnect during the rewrite means another pass.
-    while (m_synced_reconnects != m_redis_context.get_reconnects()) {
+    while (m_rewrite_due || m_synced_reconnects != m_redis_context.get_reconnects()) {
         const auto reconnects = m_redis_context.get_reconnects();
         rewrite_all();
         m_synced_reconnects = reconnects;
+        m_rewrite_due = false;
     }
 }
 

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace kel {
 
@@ -33,6 +34,9 @@ public:
     void check_event(const context::trackable_object_in_zone& record) override;
     void save(const context::trackable_object_in_zone& record, boost::optional<const context::zone&> zone) override;
     connection do_on_save(const slot_type& slot) override;
+    void begin_batch() override;
+    void end_batch() override;
+    void cancel_batch() noexcept override;
 
     // Pings Redis, which re-establishes a broken connection; when the
     // connection was replaced since the last rewrite, rewrites every record
@@ -68,6 +72,17 @@ private:
                                                       const std::string& zone_type_name);
     void resync_after_reconnect();
     void rewrite_all();
+    // What a failed batch wrote is unknown.
+    void batch_failed() noexcept;
+    // Sends a command at once, or appends it to the batch.
+    template <typename... Args>
+    void command(const std::string& format, Args... args) {
+        if (m_batching)
+            m_redis_context.append_command(format, args...);
+        else
+            m_redis_context.execute_command(format, args...);
+    }
+    void command_argv(const std::vector<const char*>& args);
 
     redis::context& m_redis_context;
     events_sender& m_events_sender;
@@ -78,6 +93,12 @@ private:
     // stored one into memory, or records not yet read back would be deleted.
     bool m_restored = false;
     std::uint64_t m_synced_reconnects;
+    // Set by a failed batch: the next operation rewrites every record.
+    bool m_rewrite_due = false;
+    bool m_batching = false;
+    // The records saved in the open batch, marked saved before Redis
+    // answered.
+    std::vector<context::trackable_object_in_zone_uid> m_batched;
 };
 
 }  // namespace kel

@@ -43,6 +43,30 @@ bool same_sublocation(const boost::optional<const std::string&>& a, const boost:
     return a && b && same_text(*a, *b);
 }
 
+// The saves of one observer call go to the store together. Declared after
+// the call's events queue, so that the saves are waited for before the
+// events go out, also when an exception leaves the call.
+class save_batch {
+public:
+    explicit save_batch(context_save_restore& save_restore) : m_save_restore(save_restore) {
+        m_save_restore.begin_batch();
+    }
+    ~save_batch() {
+        if (!m_ended)
+            m_save_restore.cancel_batch();
+    }
+    save_batch(const save_batch&) = delete;
+    save_batch& operator=(const save_batch&) = delete;
+    void end() {
+        m_ended = true;
+        m_save_restore.end_batch();
+    }
+
+private:
+    context_save_restore& m_save_restore;
+    bool m_ended = false;
+};
+
 bool intersects(const std::set<std::string>& a, const std::set<std::string>& b) {
     auto i = a.begin();
     auto j = b.begin();
@@ -88,7 +112,9 @@ void events_generator::after_updating(const zone& z, timestamp ts) {
     epoch_guard guard(m_keep_in_epoch);
     m_zones_index.on_zone_update(z);
     auto queue = m_events_sender.create_queue();
+    save_batch batch(m_context_save_restore);
     for_each_affected(z, [&](const trackable_object& object) { update_events(*queue, object, z, ts); });
+    batch.end();
 }
 
 // Calls `f`, in repository order, for every object that a change of `z` (or
@@ -110,15 +136,21 @@ void events_generator::after_updating(const trackable_object& o, timestamp ts) {
     epoch_guard guard(m_keep_in_epoch);
     m_zones_index.on_trackable_update(o);
     auto queue = m_events_sender.create_queue();
+    save_batch batch(m_context_save_restore);
     update_events(*queue, o, ts);
+    update_carried_zones(*queue, o, ts);
+    batch.end();
+}
+
+// The zones the object carries moved with it: any object may have entered
+// or left them, but only the ones named below can have. They are evaluated
+// in repository order, as a visit of every object would.
+void events_generator::update_carried_zones(events_queue& queue, const trackable_object& o, timestamp ts) {
     const auto group = m_context.get_multi_tiered_zones().try_get(o.get_uid());
     if (!group || !group->has_zones())
         return;
-    // The zones this object carries moved with it: any object may have
-    // entered or left them, but only the ones named below can have. They are
-    // evaluated in repository order, as a visit of every object would.
     const zone& carried = m_context.get_zones().get(*group->zones().begin());
-    for_each_affected(carried, [&](const trackable_object& object) { update_events(*queue, object, carried, ts); });
+    for_each_affected(carried, [&](const trackable_object& object) { update_events(queue, object, carried, ts); });
 }
 
 // A zone can only take in or let out an object whose position lies in its
@@ -158,8 +190,10 @@ void events_generator::before_deleting(const zone& z, timestamp ts) {
     epoch_guard guard(m_keep_in_epoch);
     m_zones_index.on_zone_delete(z);
     auto queue = m_events_sender.create_queue();
+    save_batch batch(m_context_save_restore);
     for (const trackable_object& object : m_context.get_trackable_objects().get_range())
         clear_event(*queue, object, z, ts);
+    batch.end();
 }
 
 void events_generator::before_deleting(const trackable_object& o, timestamp ts) {
@@ -169,8 +203,10 @@ void events_generator::before_deleting(const trackable_object& o, timestamp ts) 
     epoch_guard guard(m_keep_in_epoch);
     m_zones_index.on_trackable_delete(o);
     auto queue = m_events_sender.create_queue();
+    save_batch batch(m_context_save_restore);
     for (const zone& z : m_context.get_zones().get_range())
         clear_event(*queue, o, z, ts);
+    batch.end();
 }
 
 void events_generator::update_events(events_queue& queue, const trackable_object& object, timestamp ts) {

@@ -95,6 +95,8 @@ private:
     void remember_keep_in_inputs(keep_in_inputs& inputs, const context::trackable_object& object) const;
     void collect_candidates(const context::trackable_object& object, bool with_keep_in, zones_range& range);
 
+    void update_carried_zones(events_queue& queue, const context::trackable_object& object,
+                              libs::core::timestamp ts);
     void update_events(events_queue& queue, const context::trackable_object& object, libs::core::timestamp ts);
     void update_events(events_queue& queue, const context::trackable_object& object, const context::zone& zone,
                        libs::core::timestamp ts);

@@ -67,6 +67,7 @@ reply context::execute_once(redisContext& connection, const std::string& label, 
 }
 
 reply context::execute(const std::string& label, const sender& send) {
+    KEL_CHECK(m_appended.empty());
     void* raw = send(*m_context_ptr);
     if (raw == nullptr) {
         reconnect(label);
@@ -98,6 +99,36 @@ reply context::execute_argv(const std::string& label, const std::vector<const ch
         return redisCommandArgv(&c, static_cast<int>(args.size()), const_cast<const char**>(args.data()),
                                 lengths.data());
     });
+}
+
+void context::append_command_argv(const std::vector<const char*>& args) {
+    KEL_CHECK(!args.empty());
+    std::vector<std::size_t> lengths;
+    lengths.reserve(args.size());
+    for (const char* arg : args)
+        lengths.push_back(std::strlen(arg));
+    redisAppendCommandArgv(m_context_ptr.get(), static_cast<int>(args.size()), const_cast<const char**>(args.data()),
+                           lengths.data());
+    m_appended.emplace_back(args.front());
+}
+
+void context::flush_appended() {
+    std::vector<std::string> labels;
+    labels.swap(m_appended);
+    std::string first_error;
+    for (const std::string& label : labels) {
+        void* raw = nullptr;
+        if (redisGetReply(m_context_ptr.get(), &raw) != REDIS_OK || raw == nullptr) {
+            const std::string lost = lost_connection_text(*m_context_ptr);
+            reconnect(label);
+            KEL_THROW("Command: " + label + ", error: no reply, connection lost: " + lost);
+        }
+        const reply result(static_cast<redisReply*>(raw));
+        if (result.get_type() == reply_type::ERROR && first_error.empty())
+            first_error = "Command: " + label + ", error: " + result.to_string();
+    }
+    if (!first_error.empty())
+        KEL_THROW(first_error);
 }
 
 reply context::execute_command_argv(const std::vector<const char*>& args) {

@@ -55,6 +55,22 @@ public:
     // One Redis argument per NUL-terminated string; errors name args[0].
     reply execute_command_argv(const std::vector<const char*>& args);
 
+    // Pipelining: appended commands are only buffered, in order, and go to
+    // Redis together at flush_appended(), which reads every reply. Nothing
+    // else may be executed while commands are appended.
+    template <typename... Args>
+    void append_command(const std::string& format, Args... args) {
+        redisAppendCommand(m_context_ptr.get(), format.c_str(), args...);
+        m_appended.push_back(format);
+    }
+    void append_command_argv(const std::vector<const char*>& args);
+    // Sends what was appended and reads each reply. Every command has been
+    // answered when it throws the first error reply, named as execute's
+    // are. When the connection breaks, the commands not yet answered are
+    // lost, not sent again: it connects again (counted by get_reconnects())
+    // and throws "...no reply, connection lost...".
+    void flush_appended();
+
     reply flush_db();
     reply get_set_members(const std::string& key);
     reply get_from_table(const std::string& key, const std::string& field);
@@ -94,6 +110,8 @@ private:
     unsigned int m_db;
     std::string m_password;
     std::uint64_t m_reconnects = 0;
+    // Labels of the appended commands not yet flushed.
+    std::vector<std::string> m_appended;
 };
 
 }  // namespace kel::redis

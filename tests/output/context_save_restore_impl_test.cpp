@@ -236,6 +236,52 @@ TEST_F(persistence, a_failed_save_is_not_taken_for_written) {
     EXPECT_EQ(stored(id).at(9).second, "true");
 }
 
+// --- batches --------------------------------------------------------------------
+
+TEST_F(persistence, a_batch_reaches_redis_when_it_ends) {
+    add_zone(m_x);
+    save(m_a, m_x, inside);
+    m_persistence->begin_batch();
+    save(m_a, m_x, stateless);
+    save(m_b, m_x, inside);
+    EXPECT_EQ(stored_ids(), std::set<std::string>{m_a + "-" + m_x}) << "nothing sent yet";
+    m_persistence->end_batch();
+    EXPECT_EQ(stored_ids(), std::set<std::string>{m_b + "-" + m_x});
+    EXPECT_EQ(stored(m_b + "-" + m_x).size(), 10u);
+}
+
+// The batch removed a record that memory dropped at once; which of its
+// commands took effect is unknown, so the next operation makes Redis hold
+// exactly what memory holds.
+TEST_F(persistence, after_a_failed_batch_redis_is_made_to_hold_what_memory_holds) {
+    add_zone(m_x);
+    m_persistence->restore();
+    save(m_a, m_x, inside);
+    const auto wrong = m_b + "-" + m_x;
+    cli({"SET", records_key + wrong, "not a hash"});
+    m_persistence->begin_batch();
+    save(m_b, m_x, inside);
+    EXPECT_THROW(m_persistence->end_batch(), kel::libs::core::exception);
+    cli({"DEL", records_key + wrong});
+    cli({"SADD", records_key + "set", "stale-id"});
+
+    m_persistence->check_store();
+    EXPECT_EQ(stored_ids(), (std::set<std::string>{m_a + "-" + m_x, wrong}));
+    EXPECT_EQ(stored(wrong).size(), 10u);
+}
+
+TEST_F(persistence, a_cancelled_batch_still_waits_for_its_saves_and_throws_nothing) {
+    add_zone(m_x);
+    m_persistence->begin_batch();
+    save(m_a, m_x, inside);
+    m_persistence->cancel_batch();
+    EXPECT_EQ(stored_ids(), std::set<std::string>{m_a + "-" + m_x});
+    cli({"SET", records_key + m_b + "-" + m_x, "not a hash"});
+    m_persistence->begin_batch();
+    save(m_b, m_x, inside);
+    m_persistence->cancel_batch();
+}
+
 // --- restore ----------------------------------------------------------------------
 
 TEST_F(persistence, restarts_restore_each_flag_as_saved) {

@@ -62,6 +62,40 @@ protected:
     std::unique_ptr<kel::redis::context> m_client;
 };
 
+// --- pipelining -------------------------------------------------------------
+
+TEST_F(redis_client, appended_commands_reach_redis_only_when_flushed_and_in_order) {
+    client().append_command("SET %s %s", "key", "first");
+    client().append_command_argv({"APPEND", "key", " second"});
+    EXPECT_EQ(cli({"EXISTS", "key"}), "0");
+    client().flush_appended();
+    EXPECT_EQ(cli({"GET", "key"}), "first second");
+    client().flush_appended();
+}
+
+TEST_F(redis_client, a_failed_appended_command_is_reported_after_every_reply_was_read) {
+    cli({"SET", "text", "a string"});
+    client().append_command("SET %s %s", "before", "1");
+    client().append_command_argv({"HSET", "text", "field", "value"});
+    client().append_command("SET %s %s", "after", "1");
+    const auto error = error_of([&] { client().flush_appended(); });
+    EXPECT_EQ(error.rfind("Command: HSET, error: WRONGTYPE", 0), 0u) << error;
+    EXPECT_EQ(cli({"MGET", "before", "after"}), "1\n1");
+    EXPECT_EQ(client().execute_command("GET %s", "after").to_string(), "1") << "the replies stay in step";
+}
+
+TEST_F(redis_client, appended_commands_lost_with_the_connection_are_reported_and_not_sent_again) {
+    client().execute_command("PING");
+    cli({"CLIENT", "KILL", "TYPE", "normal"});
+    client().append_command("SET %s %s", "key", "lost");
+    const auto error = error_of([&] { client().flush_appended(); });
+    EXPECT_EQ(error.rfind("Command: SET %s %s, error: no reply, connection lost", 0), 0u) << error;
+    EXPECT_EQ(client().get_reconnects(), 1u);
+    EXPECT_EQ(cli({"EXISTS", "key"}), "0");
+    client().execute_command("SET %s %s", "key", "later");
+    EXPECT_EQ(cli({"GET", "key"}), "later");
+}
+
 // --- connection ---------------------------------------------------------------
 
 TEST_F(redis_client, commands_reach_the_selected_database) {
