@@ -79,18 +79,21 @@ void context_debug::write_zone(const context::zone& zone, libs::core::timestamp 
     const auto& sublocation_uid = or_absent(zone.get_sublocation_uid());
     const auto& trackable_object_uid = or_absent(zone.get_trackable_object_uid());
     const auto serialized_ts = ts.serialize();
-    m_redis_context.execute_command(
+    // Each change's two commands go to Redis in one round trip.
+    m_redis_context.append_command(
         "HMSET quorvane:zones:%s uid %s radius %s sublocation_uid %s trackable_object_uid %s active %s shape %s "
         "type_name %s default_allowed %s ts %s",
         uid.c_str(), uid.c_str(), radius.c_str(), sublocation_uid.c_str(), trackable_object_uid.c_str(),
         to_text(zone.get_active()), to_text(zone.get_shape()), zone.get_type_name().c_str(),
         to_text(zone.get_default_allowed()), serialized_ts.c_str());
-    m_redis_context.execute_command_argv({"SADD", zones_set_key.c_str(), uid.c_str()});
+    m_redis_context.append_command_argv({"SADD", zones_set_key.c_str(), uid.c_str()});
+    m_redis_context.flush_appended();
 }
 
 void context_debug::delete_zone(const context::zone& zone) {
-    m_redis_context.execute_command(zone_delete_format, zone.get_uid().c_str());
-    m_redis_context.execute_command_argv({"SREM", zones_set_key.c_str(), zone.get_uid().c_str()});
+    m_redis_context.append_command(zone_delete_format, zone.get_uid().c_str());
+    m_redis_context.append_command_argv({"SREM", zones_set_key.c_str(), zone.get_uid().c_str()});
+    m_redis_context.flush_appended();
 }
 
 void context_debug::write_trackable_object(const context::trackable_object& object, libs::core::timestamp ts) {
@@ -102,11 +105,12 @@ void context_debug::write_trackable_object(const context::trackable_object& obje
 
     const auto& uid = object.get_uid();
     const auto serialized_ts = ts.serialize();
-    m_redis_context.execute_command(
+    m_redis_context.append_command(
         "HMSET quorvane:trackable_objects:%s uid %s project_uid %s responsive %s associated %s ts %s", uid.c_str(),
         uid.c_str(), object.get_project_uid().c_str(), to_text(object.get_responsive()),
         to_text(object.get_associated()), serialized_ts.c_str());
-    m_redis_context.execute_command_argv({"SADD", trackable_objects_set_key.c_str(), uid.c_str()});
+    m_redis_context.append_command_argv({"SADD", trackable_objects_set_key.c_str(), uid.c_str()});
+    m_redis_context.flush_appended();
     // Cached only once written, so that a failed write is tried again at
     // the next report.
     m_trackable_objects_cache.insert_or_assign(object.get_uid_bytes(), cached);
@@ -114,8 +118,9 @@ void context_debug::write_trackable_object(const context::trackable_object& obje
 
 void context_debug::delete_trackable_object(const context::trackable_object& object) {
     const auto& uid = object.get_uid();
-    m_redis_context.execute_command(trackable_object_delete_format, uid.c_str());
-    m_redis_context.execute_command_argv({"SREM", trackable_objects_set_key.c_str(), uid.c_str()});
+    m_redis_context.append_command(trackable_object_delete_format, uid.c_str());
+    m_redis_context.append_command_argv({"SREM", trackable_objects_set_key.c_str(), uid.c_str()});
+    m_redis_context.flush_appended();
     m_trackable_objects_cache.erase(object.get_uid_bytes());
 }
 

@@ -107,28 +107,53 @@ void context::append_command_argv(const std::vector<const char*>& args) {
     lengths.reserve(args.size());
     for (const char* arg : args)
         lengths.push_back(std::strlen(arg));
-    redisAppendCommandArgv(m_context_ptr.get(), static_cast<int>(args.size()), const_cast<const char**>(args.data()),
-                           lengths.data());
-    m_appended.emplace_back(args.front());
+    char* formatted = nullptr;
+    const int length = redisFormatCommandArgv(&formatted, static_cast<int>(args.size()),
+                                              const_cast<const char**>(args.data()), lengths.data());
+    append_formatted(args.front(), formatted, length);
+}
+
+void context::append_formatted(const std::string& label, char* formatted, int length) {
+    if (length < 0)
+        KEL_THROW("Command: " + label + ", error: cannot format the command");
+    std::string command(formatted, static_cast<std::size_t>(length));
+    redisFreeCommand(formatted);
+    redisAppendFormattedCommand(m_context_ptr.get(), command.data(), command.size());
+    m_appended.push_back({label, std::move(command)});
 }
 
 void context::flush_appended() {
-    std::vector<std::string> labels;
-    labels.swap(m_appended);
+    // Whatever happens below, the appended commands are done with.
+    std::vector<appended_command> commands;
+    commands.swap(m_appended);
     std::string first_error;
-    for (const std::string& label : labels) {
-        void* raw = nullptr;
-        if (redisGetReply(m_context_ptr.get(), &raw) != REDIS_OK || raw == nullptr) {
-            const std::string lost = lost_connection_text(*m_context_ptr);
-            reconnect(label);
-            KEL_THROW("Command: " + label + ", error: no reply, connection lost: " + lost);
-        }
-        const reply result(static_cast<redisReply*>(raw));
-        if (result.get_type() == reply_type::ERROR && first_error.empty())
-            first_error = "Command: " + label + ", error: " + result.to_string();
+    const std::size_t lost = read_replies(commands, 0, first_error);
+    if (lost < commands.size()) {
+        // The unanswered commands go once more on a new connection.
+        reconnect(commands[lost].label);
+        for (std::size_t i = lost; i < commands.size(); ++i)
+            redisAppendFormattedCommand(m_context_ptr.get(), commands[i].formatted.data(),
+                                        commands[i].formatted.size());
+        const std::size_t lost_again = read_replies(commands, lost, first_error);
+        if (lost_again < commands.size())
+            KEL_THROW("Command: " + commands[lost_again].label + ", error: no reply, connection lost: " +
+                      lost_connection_text(*m_context_ptr));
     }
     if (!first_error.empty())
         KEL_THROW(first_error);
+}
+
+std::size_t context::read_replies(const std::vector<appended_command>& commands, std::size_t from,
+                                  std::string& first_error) {
+    for (std::size_t i = from; i < commands.size(); ++i) {
+        void* raw = nullptr;
+        if (redisGetReply(m_context_ptr.get(), &raw) != REDIS_OK || raw == nullptr)
+            return i;
+        const reply result(static_cast<redisReply*>(raw));
+        if (result.get_type() == reply_type::ERROR && first_error.empty())
+            first_error = "Command: " + commands[i].label + ", error: " + result.to_string();
+    }
+    return commands.size();
 }
 
 reply context::execute_command_argv(const std::vector<const char*>& args) {

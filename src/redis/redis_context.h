@@ -60,15 +60,15 @@ public:
     // else may be executed while commands are appended.
     template <typename... Args>
     void append_command(const std::string& format, Args... args) {
-        redisAppendCommand(m_context_ptr.get(), format.c_str(), args...);
-        m_appended.push_back(format);
+        char* formatted = nullptr;
+        const int length = redisFormatCommand(&formatted, format.c_str(), args...);
+        append_formatted(format, formatted, length);
     }
     void append_command_argv(const std::vector<const char*>& args);
-    // Sends what was appended and reads each reply. Every command has been
+    // Sends what was appended and reads each reply; every command has been
     // answered when it throws the first error reply, named as execute's
-    // are. When the connection breaks, the commands not yet answered are
-    // lost, not sent again: it connects again (counted by get_reconnects())
-    // and throws "...no reply, connection lost...".
+    // are. When the connection breaks, it connects again and sends once
+    // more the commands not yet answered, as execute does.
     void flush_appended();
 
     reply flush_db();
@@ -110,8 +110,20 @@ private:
     unsigned int m_db;
     std::string m_password;
     std::uint64_t m_reconnects = 0;
-    // Labels of the appended commands not yet flushed.
-    std::vector<std::string> m_appended;
+    struct appended_command {
+        std::string label;
+        std::string formatted;
+    };
+    // Takes `formatted` (hiredis's, freed here); a negative length means
+    // the format failed.
+    void append_formatted(const std::string& label, char* formatted, int length);
+    // Reads the replies of commands[from...]; returns the index of the
+    // first one that got no reply (the connection broke), or the size.
+    std::size_t read_replies(const std::vector<appended_command>& commands, std::size_t from,
+                             std::string& first_error);
+
+    // The appended commands not yet flushed.
+    std::vector<appended_command> m_appended;
 };
 
 }  // namespace kel::redis

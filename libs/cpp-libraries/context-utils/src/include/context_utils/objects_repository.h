@@ -14,7 +14,9 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <type_traits>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -185,21 +187,21 @@ public:
     objects_repository& operator=(const objects_repository&) = delete;
 
     boost::optional<const T&> try_get(boost::string_view uid) const {
-        const auto entry = m_objects.find(uid);
-        if (entry == m_objects.end())
+        const object_holder* holder = find_holder(uid);
+        if (!holder)
             return boost::none;
-        return entry->second.get_object();
+        return holder->get_object();
     }
 
     // Throws kel::libs::core::exception when the uid is absent.
     const T& get(boost::string_view uid) const {
-        const auto entry = m_objects.find(uid);
-        if (entry == m_objects.end())
+        const object_holder* holder = find_holder(uid);
+        if (!holder)
             KEL_THROW("Cannot get object with uid: " + uid.to_string());
-        return entry->second.get_object();
+        return holder->get_object();
     }
 
-    bool is_exists(boost::string_view uid) const { return m_objects.find(uid) != m_objects.end(); }
+    bool is_exists(boost::string_view uid) const { return find_holder(uid) != nullptr; }
 
     // Bidirectional range of const T& in ascending uid order. Valid until
     // the repository changes its set of objects.
@@ -228,7 +230,10 @@ public:
     // discarded, and after_creating is still reported for the stored one.
     const T& add(storage_type object, timestamp ts) {
         std::string uid(object_in(object).get_uid());
-        const T& stored = m_objects.try_emplace(std::move(uid), std::move(object)).first->second.get_object();
+        const auto added = m_objects.try_emplace(std::move(uid), std::move(object));
+        if (added.second)
+            m_by_uid.emplace(added.first->first, added.first);
+        const T& stored = added.first->second.get_object();
         notify(&observer::after_creating, stored, ts);
         return stored;
     }
@@ -236,7 +241,7 @@ public:
     // Replaces the stored object of the same uid and reports after_updating,
     // even when nothing differs; an absent uid is added instead.
     void update_or_add(storage_type object, timestamp ts) {
-        const auto entry = m_objects.find(object_in(object).get_uid());
+        const auto entry = find(object_in(object).get_uid());
         if (entry == m_objects.end()) {
             add(std::move(object), ts);
             return;
@@ -247,7 +252,7 @@ public:
 
     // Empty handle when the uid is absent; see writable_object.
     writable_object try_get(boost::string_view uid, timestamp ts) {
-        const auto entry = m_objects.find(uid);
+        const auto entry = find(uid);
         if (entry == m_objects.end())
             return writable_object();
         ++entry->second.m_dispatching_events;
@@ -258,7 +263,7 @@ public:
     // on it are alive, the removal waits for the last of them and then uses
     // the timestamp of the latest request. An absent uid is no error.
     void remove(const std::string& uid, timestamp ts) {
-        const auto entry = m_objects.find(uid);
+        const auto entry = find(uid);
         if (entry == m_objects.end())
             return;
         if (entry->second.m_dispatching_events != 0) {
@@ -276,7 +281,20 @@ private:
     // The object stays stored when an observer throws.
     void erase(entry_iterator entry, timestamp ts) {
         notify(&observer::before_deleting, entry->second.get_object(), ts);
+        m_by_uid.erase(entry->first);
         m_objects.erase(entry);
+    }
+
+    // The uid order of the map is what iteration needs; a lookup by uid
+    // goes through the hash index instead of a dozen text comparisons.
+    entry_iterator find(boost::string_view uid) {
+        const auto found = m_by_uid.find(uid);
+        return found == m_by_uid.end() ? m_objects.end() : found->second;
+    }
+    // Null when the uid is absent.
+    const object_holder* find_holder(boost::string_view uid) const {
+        const auto found = m_by_uid.find(uid);
+        return found == m_by_uid.end() ? nullptr : &found->second->second;
     }
 
     void end_writing(entry_iterator entry, timestamp ts, bool unwinding) {
@@ -311,7 +329,15 @@ private:
             (m_observers[i].get().*event)(object, ts);
     }
 
+    struct uid_hash {
+        std::size_t operator()(boost::string_view uid) const {
+            return std::hash<std::string_view>()(std::string_view(uid.data(), uid.size()));
+        }
+    };
+
     objects_map m_objects;
+    // Views of the keys of m_objects, whose nodes never move.
+    std::unordered_map<boost::string_view, entry_iterator, uid_hash> m_by_uid;
     mutable observers_list m_observers;
 };
 
