@@ -222,7 +222,12 @@ void events_generator::update_events(events_queue& queue, const trackable_object
     range.swap(m_range);
     collect_candidates(object, !settled, range);
     update_events(queue, object, range, ts);
-    remember_keep_in_inputs(inputs, object);
+    if (same_inputs) {
+        inputs.epoch = m_keep_in_epoch;
+        inputs.valid = true;
+    } else {
+        remember_keep_in_inputs(inputs, object);
+    }
     m_range.swap(range);
 }
 
@@ -272,14 +277,9 @@ void events_generator::remember_keep_in_inputs(keep_in_inputs& inputs, const tra
     inputs.associated = object.get_associated();
     inputs.has_position = object.get_position().has_value();
     const auto sublocation = object.get_sublocation_uid();
-    if (!sublocation)
-        inputs.sublocation = boost::none;
-    else if (!inputs.sublocation || !same_text(*inputs.sublocation, *sublocation))
-        inputs.sublocation = *sublocation;
-    if (!same_text(inputs.project, object.get_project_uid()))
-        inputs.project = object.get_project_uid();
-    if (inputs.groups != object.get_groups())
-        inputs.groups = object.get_groups();
+    inputs.sublocation = sublocation ? boost::optional<std::string>(*sublocation) : boost::none;
+    inputs.project = object.get_project_uid();
+    inputs.groups = object.get_groups();
     inputs.epoch = m_keep_in_epoch;
     inputs.valid = true;
 }

@@ -13,6 +13,7 @@
 // stream waits for it, and nothing is ever queued or dropped. All times
 // come from the seed: events carry the time of what caused them.
 #include "e2e/service_fixture.h"
+#include "support/seeded.h"
 
 #include "core/json.h"
 #include "core/timestamp.h"
@@ -37,19 +38,7 @@ const char* const sentinel_tag = "snt0";
 const char* const sentinel_room = "sntZ";
 const std::string records_pattern = "quorvane:trackable_objects_in_zones:*";
 
-// Deterministic on every platform, unlike the standard distributions.
-class seeded {
-public:
-    explicit seeded(std::uint64_t seed) : m_state(seed) {}
-    int below(int n) {
-        m_state = m_state * 6364136223846793005ULL + 1442695040888963407ULL;
-        return static_cast<int>((m_state >> 33) % static_cast<std::uint64_t>(n));
-    }
-    int between(int lo, int hi) { return lo + below(hi - lo + 1); }
-
-private:
-    std::uint64_t m_state;
-};
+using kel::test::seeded;
 
 struct spot {
     int x = 0;

@@ -6,6 +6,7 @@
 #include "engine_fixture.h"
 
 #include "support/temp_dir.h"
+#include "support/seeded.h"
 
 #include <gtest/gtest.h>
 
@@ -33,19 +34,7 @@ struct scenario {
     bool keep_in_circle = false;
 };
 
-// Deterministic on every platform, unlike the standard distributions.
-class seeded {
-public:
-    explicit seeded(std::uint64_t seed) : m_state(seed) {}
-    int below(int n) {
-        m_state = m_state * 6364136223846793005ULL + 1442695040888963407ULL;
-        return static_cast<int>((m_state >> 33) % static_cast<std::uint64_t>(n));
-    }
-    int between(int lo, int hi) { return lo + below(hi - lo + 1); }
-
-private:
-    std::uint64_t m_state;
-};
+using kel::test::seeded;
 
 class golden_stream : public ::testing::Test, public kel::test::engine_fixture {
 protected:
