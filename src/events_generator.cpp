@@ -241,7 +241,7 @@ void events_generator::collect_candidates(const trackable_object& object, bool w
     for (const zone& z : m_zones_index.get_related_zones(object))
         few.push_back(zones_index::key_of(z));
     m_candidates.clear();
-    m_zones_index.append_zones_by_position(object, m_candidates);
+    m_zones_index.append_candidates_by_position(object, m_zones_index.get_recorded_zones(object), m_candidates);
     for (const zone* z : m_candidates)
         few.push_back(zones_index::key_of(*z));
     std::sort(few.begin(), few.end(), zones_index::by_uid);

@@ -157,8 +157,10 @@ private:
     // other inputs stay and nothing else touched the pair. Changes of the
     // zone itself, its tiers or its carrier re-evaluate every object there
     // and then. So a position whose object's inputs match these (at the
-    // current epoch) evaluates only the keep-in zones whose box holds the
-    // position or in which it has a record in play. The epoch moves when an
+    // current epoch) evaluates only the keep-in zones of its sublocation
+    // whose box holds the position, and those in which it has a record in
+    // play. (In a keep-in zone of another sublocation the outcome does not
+    // depend on the position at all.) The epoch moves when an
     // object appears or goes, when one carrying zones changes its inputs,
     // and when an observer call fails half-way.
     std::unordered_map<uid, keep_in_inputs, uid_hash> m_keep_in_inputs;

@@ -64,8 +64,11 @@ bool in_polygon(position p, const std::vector<context::point>& vertices) {
     if (vertices.size() < 3)
         return false;
     int winding = 0;
-    for (std::size_t i = 0; i < vertices.size(); ++i)
-        winding += crossing(p, vertices[i], vertices[(i + 1) % vertices.size()]);
+    const context::point* previous = &vertices.back();
+    for (const context::point& v : vertices) {
+        winding += crossing(p, *previous, v);
+        previous = &v;
+    }
     return winding != 0;
 }
 

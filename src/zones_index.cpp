@@ -33,6 +33,12 @@ bool has_state(const context::trackable_object_in_zone& record) {
     return in_play(record) || record.is_leave_generated();
 }
 
+// Equal sublocation texts give equal keys; 1 stands for no sublocation,
+// and a text's key is never 0 or 1.
+std::uint64_t sublocation_key(const boost::optional<const std::string&>& sublocation) {
+    return sublocation ? std::hash<std::string>{}(*sublocation) | 2 : 1;
+}
+
 void erase_zone(zones_index::recorded_zones& zones, const context::zone& zone) {
     const auto found = std::find(zones.begin(), zones.end(), &zone);
     if (found != zones.end())
@@ -75,16 +81,27 @@ void zones_index::on_zone_update(const context::zone& zone) {
     const auto box = envelope(zone, m_context);
     if (!box)
         return;
-    auto indexed = m_indexed_zones.find(&zone);
-    if (indexed != m_indexed_zones.end()) {
-        if (same_box(indexed->second, *box))
+    const auto filter = filter_of(zone);
+    auto found = m_indexed_zones.find(&zone);
+    if (found != m_indexed_zones.end()) {
+        if (same_box(found->second.box, *box) && found->second.filter == filter)
             return;
-        m_index.remove(value(indexed->second, &zone));
-        indexed->second = *box;
-    } else {
-        m_indexed_zones.emplace(&zone, *box);
+        unindex(found);
     }
-    m_index.insert(value(*box, &zone));
+    m_indexed_zones.emplace(&zone, indexed{*box, filter});
+    m_trees[filter].insert(value(*box, &zone));
+}
+
+void zones_index::unindex(std::unordered_map<const context::zone*, indexed>::iterator found) {
+    const auto tree = m_trees.find(found->second.filter);
+    tree->second.remove(value(found->second.box, found->first));
+    if (tree->second.empty())
+        m_trees.erase(tree);
+    m_indexed_zones.erase(found);
+}
+
+std::uint64_t zones_index::filter_of(const context::zone& zone) {
+    return sublocation_key(zone.get_sublocation_uid());
 }
 
 void zones_index::file_keep_in(const context::zone& zone) {
@@ -115,11 +132,9 @@ void zones_index::file_records_of(const context::zone& zone) {
 }
 
 void zones_index::on_zone_delete(const context::zone& zone) {
-    auto indexed = m_indexed_zones.find(&zone);
-    if (indexed != m_indexed_zones.end()) {
-        m_index.remove(value(indexed->second, &zone));
-        m_indexed_zones.erase(indexed);
-    }
+    const auto found = m_indexed_zones.find(&zone);
+    if (found != m_indexed_zones.end())
+        unindex(found);
     if (m_keep_in_zones.erase(zone))
         m_keep_in_by_uid.erase(std::find_if(m_keep_in_by_uid.begin(), m_keep_in_by_uid.end(),
                                             [&](const keyed_zone& k) { return k.z == &zone; }));
@@ -173,15 +188,40 @@ void zones_index::append_zones_by_position(const context::trackable_object& obje
     const auto& position = object.get_position() ? object.get_position() : object.get_last_position();
     if (!position)
         return;
+    for (const auto& tree : m_trees)
+        query(tree.second, position->get_x(), position->get_y(), [&](const context::zone* z) { out.push_back(z); });
+}
+
+void zones_index::append_candidates_by_position(const context::trackable_object& object,
+                                                const recorded_zones& recorded,
+                                                std::vector<const context::zone*>& out) const {
+    const auto& position = object.get_position() ? object.get_position() : object.get_last_position();
+    if (!position)
+        return;
     const int x = position->get_x();
     const int y = position->get_y();
+    const auto key = sublocation_key(object.get_sublocation_uid());
+    // Zones of no sublocation match no object.
+    const auto own = key == 1 ? m_trees.end() : m_trees.find(key);
+    if (own != m_trees.end())
+        query(own->second, x, y, [&](const context::zone* z) { out.push_back(z); });
+    for (const context::zone* z : recorded) {
+        const auto found = m_indexed_zones.find(z);
+        if (found != m_indexed_zones.end() && (found->second.filter != key || key == 1) &&
+            strictly_contains(found->second.box, x, y))
+            out.push_back(z);
+    }
+}
+
+// Calls `f` for every zone of `tree` whose box strictly contains (x, y).
+template <typename F>
+void zones_index::query(const rtree& tree, int x, int y, F f) const {
     // The callback form of the query walks the tree without the iterator
     // form's heap-allocated stack: this runs for every position.
-    const index_point p(x, y);
-    m_index.query(bgi::intersects(p), boost::make_function_output_iterator([&](const value& v) {
-                      if (strictly_contains(v.first, x, y))
-                          out.push_back(v.second);
-                  }));
+    tree.query(bgi::intersects(index_point(x, y)), boost::make_function_output_iterator([&](const value& v) {
+                   if (strictly_contains(v.first, x, y))
+                       f(v.second);
+               }));
 }
 
 void zones_index::on_save(const context::trackable_object_in_zone& record,

@@ -56,6 +56,7 @@ public:
         return {zone.get_uid_bytes()[0], zone.get_uid_bytes()[1], &zone};
     }
     using zones = std::set<std::reference_wrapper<const context::zone>, by_identity>;
+    using recorded_zones = std::vector<const context::zone*>;
 
     zones_index(context_save_restore& save_restore, events_sender& sender, const context::context& context,
                 const libs::core::logger& logger);
@@ -78,10 +79,18 @@ public:
     // Zones whose box strictly contains the object's position, or its last
     // position when it has none now.
     zones get_zones_by_position(const context::trackable_object& object) const;
-    // The same zones, appended to `out` without building a set: the position
-    // path asks this for every position.
+    // The same zones, appended to `out` without building a set.
     void append_zones_by_position(const context::trackable_object& object,
                                   std::vector<const context::zone*>& out) const;
+    // As append_zones_by_position, less the zones of another sublocation
+    // than the object's (or of none, or the object has none) that are not
+    // in `recorded`, the object's get_recorded_zones. Sites stack their
+    // sublocations (floors) over the same coordinates, so most zones around
+    // a position are of other floors: the position path has nothing to do
+    // in those, save for an ordinary zone that may still hold a record of
+    // the object.
+    void append_candidates_by_position(const context::trackable_object& object, const recorded_zones& recorded,
+                                       std::vector<const context::zone*>& out) const;
 
     // The zones that are not keep-in in which the object may have a
     // membership record: every such zone whose last save of the object's
@@ -91,7 +100,6 @@ public:
     // the cost of evaluating the many zones an object has no record in.
     // The returned list stays the object's own and is kept current by later
     // saves, so a caller may hold it across them.
-    using recorded_zones = std::vector<const context::zone*>;
     const recorded_zones& get_recorded_zones(const context::trackable_object& object);
 
     // Uids of the objects whose last save of their record in `zone` (not a
@@ -110,6 +118,17 @@ public:
 private:
     using value = std::pair<index_box, const context::zone*>;
     using rtree = boost::geometry::index::rtree<value, boost::geometry::index::quadratic<16, 4>>;
+    // Zones are filed in one tree per filter, a key of the zone's
+    // sublocation, so that a position is searched for among the zones of
+    // its own floor only.
+    struct indexed {
+        index_box box;
+        std::uint64_t filter;
+    };
+    static std::uint64_t filter_of(const context::zone& zone);
+    void unindex(std::unordered_map<const context::zone*, indexed>::iterator found);
+    template <typename F>
+    void query(const rtree& tree, int x, int y, F f) const;
 
     // Keeps the keep-in lists in step with the zone's type.
     void file_keep_in(const context::zone& zone);
@@ -117,8 +136,8 @@ private:
     template <typename F>
     void for_each_carried_zone(const context::trackable_object& object, F f);
 
-    rtree m_index;
-    std::unordered_map<const context::zone*, index_box> m_indexed_zones;
+    std::unordered_map<std::uint64_t, rtree> m_trees;
+    std::unordered_map<const context::zone*, indexed> m_indexed_zones;
     std::unordered_map<uid, zones, uid_hash> m_related_zones;
     std::unordered_map<uid, recorded_zones, uid_hash> m_recorded_zones;
     std::unordered_map<const context::zone*, std::vector<std::string>> m_recorders;

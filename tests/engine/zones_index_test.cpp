@@ -19,6 +19,25 @@ protected:
             uids.insert(z.get_uid());
         return uids;
     }
+    // Zone uids offered to the position path for `object`, which holds
+    // records in the zones `recorded`.
+    std::set<std::string> candidates(const std::string& object, const std::vector<std::string>& recorded = {}) {
+        kel::zones_index::recorded_zones held;
+        for (const auto& uid : recorded)
+            held.push_back(&m_context.get_zones().get(uid));
+        std::vector<const kel::context::zone*> out;
+        m_index.append_candidates_by_position(m_context.get_trackable_objects().get(object), held, out);
+        std::set<std::string> uids;
+        for (const kel::context::zone* z : out)
+            uids.insert(z->get_uid());
+        return uids;
+    }
+    static zone_options on(const std::string& sublocation, const std::string& type = "room") {
+        zone_options options;
+        options.sublocation = sublocation;
+        options.type = type;
+        return options;
+    }
     using uids = std::set<std::string>;
 };
 
@@ -98,6 +117,44 @@ TEST_F(zones_index_test, moved_zone_is_found_only_at_its_new_place) {
     EXPECT_EQ(found("tagA"), uids{"room"}) << "an unchanged box stays filed";
 }
 
+TEST_F(zones_index_test, candidates_are_the_zones_of_the_objects_floor_and_those_holding_its_records) {
+    rectangle("room", 0, 0, 1000, 1000, on("sl01"));
+    rectangle("kpn1", 0, 0, 1000, 1000, on("sl01", "keep_in"));
+    rectangle("upst", 0, 0, 1000, 1000, on("sl02"));
+    rectangle("kpn2", 0, 0, 1000, 1000, on("sl02", "keep_in"));
+    object("tagA", "sl01");
+    move("tagA", 500, 500);
+    EXPECT_EQ(found("tagA"), (uids{"room", "kpn1", "upst", "kpn2"}));
+    EXPECT_EQ(candidates("tagA"), (uids{"room", "kpn1"}));
+    EXPECT_EQ(candidates("tagA", {"upst"}), (uids{"room", "kpn1", "upst"}));
+    move("tagA", 5000, 5000);
+    EXPECT_EQ(candidates("tagA", {"upst"}), uids{}) << "a held zone still has to be around the position";
+}
+
+TEST_F(zones_index_test, object_or_zone_without_floor_meets_only_the_zones_holding_its_records) {
+    rectangle("room", 0, 0, 1000, 1000, on("sl01"));
+    rectangle("nowh", 0, 0, 1000, 1000);
+    change_zone("nowh", [](kel::context::zone& z) { z.set_sublocation_uid(boost::none); });
+    object("tagA", "sl01");
+    move("tagA", 500, 500);
+    EXPECT_EQ(candidates("tagA"), uids{"room"});
+    EXPECT_EQ(candidates("tagA", {"nowh"}), (uids{"room", "nowh"}));
+    set_sublocation("tagA", boost::none);
+    EXPECT_EQ(candidates("tagA"), uids{});
+    EXPECT_EQ(candidates("tagA", {"room", "nowh"}), (uids{"room", "nowh"}));
+}
+
+TEST_F(zones_index_test, zone_moved_to_another_floor_is_offered_there_only) {
+    rectangle("room", 0, 0, 1000, 1000, on("sl01"));
+    object("tagA", "sl01");
+    object("tagB", "sl02");
+    move("tagA", 500, 500);
+    move("tagB", 500, 500);
+    change_zone("room", [](kel::context::zone& z) { z.set_sublocation_uid(std::string("sl02")); });
+    EXPECT_EQ(candidates("tagA"), uids{}) << "same box, yet filed anew";
+    EXPECT_EQ(candidates("tagB"), uids{"room"});
+}
+
 // Whatever the zones and positions, the candidates offered for an object
 // must include every zone whose geometry contains it, or an event is lost.
 TEST_F(zones_index_test, never_misses_a_zone_that_contains_the_position) {
@@ -114,7 +171,7 @@ TEST_F(zones_index_test, never_misses_a_zone_that_contains_the_position) {
             points.emplace_back(cx + offset(random), cy + offset(random), 0);
         char uid[16];
         std::snprintf(uid, sizeof(uid), "z%03d", i);
-        polygon(uid, points);
+        polygon(uid, points, on(i % 3 ? "sl01" : "sl02"));
     }
     object("car1");
     move("car1", 0, 0);
@@ -129,11 +186,15 @@ TEST_F(zones_index_test, never_misses_a_zone_that_contains_the_position) {
     for (int step = 0; step < 3000; ++step) {
         move("tagA", coordinate(random), coordinate(random));
         const auto& tag = m_context.get_trackable_objects().get("tagA");
-        const auto candidates = found("tagA");
+        const auto all = found("tagA");
+        const auto own_floor = candidates("tagA");
         for (const kel::context::zone& z : m_context.get_zones().get_range()) {
             if (kel::point_in_zone(*tag.get_position(), z, m_context)) {
                 ++hits;
-                ASSERT_TRUE(candidates.count(z.get_uid())) << z.get_uid() << " missed at step " << step;
+                ASSERT_TRUE(all.count(z.get_uid())) << z.get_uid() << " missed at step " << step;
+                if (z.get_sublocation_uid() && *z.get_sublocation_uid() == "sl01") {
+                    ASSERT_TRUE(own_floor.count(z.get_uid())) << z.get_uid() << " not offered at step " << step;
+                }
             }
         }
     }
