@@ -5,6 +5,7 @@
 #include "context_save_restore.h"
 #include "events_generator.h"
 #include "events_sender.h"
+#include "counting_allocator.h"
 #include "synthetic_site.h"
 #include "zones_index.h"
 
@@ -67,7 +68,7 @@ private:
 struct engine {
     // As at the service's start: the site is loaded first, then the
     // generator subscribes and the index learns every zone.
-    engine() : site(bench::build_site(context, bench::site_shape{})) {
+    engine() : site(bench::build_site(context, shape)) {
         generator = std::make_unique<events_generator>(context, save_restore, sender, index, logger,
                                                        std::set<std::string>{});
         for (const context::zone& z : context.get_zones().get_range())
@@ -83,10 +84,14 @@ struct engine {
     void step(const std::string& uid) {
         auto handle = context.take_trackable_objects().try_get(uid, libs::core::timestamp(std::chrono::milliseconds(++clock)));
         const auto& p = *handle->get_position();
-        handle->set_position(context::point(p.get_x() + walk(random), p.get_y() + walk(random), 0));
+        // Tags stay on the site, as real ones do: a walk that drifted off
+        // it would file them in ever new grid cells.
+        handle->set_position(context::point(std::clamp(p.get_x() + walk(random), 0, shape.extent - 1),
+                                            std::clamp(p.get_y() + walk(random), 0, shape.extent - 1), 0));
     }
 
     libs::core::logger logger{"quorvane-bench", "main"};
+    bench::site_shape shape;
     context::writable_context context;
     null_sender sender;
     null_save_restore save_restore;
@@ -114,15 +119,30 @@ void run_positions(benchmark::State& state, const std::vector<std::string>& uids
     for (std::size_t k = 0; k < uids.size(); ++k)
         e.step(uids[k]);
     const auto heap_before = heap_in_use();
+    const auto allocations_before = bench::allocations();
+    // The heap at half-way: growth in the second half tells a leak from the
+    // lists and cells that fill up as the tags spread over the site.
+    const auto half = state.max_iterations / 2;
+    std::size_t heap_half = 0;
+    std::size_t records_half = 0;
+    benchmark::IterationCount n = 0;
     for (auto _ : state) {
         e.measured_step(uids[i]);
         if (++i == uids.size())
             i = 0;
+        if (++n == half) {
+            heap_half = heap_in_use();
+            records_half = e.context.get_trackable_objects_in_zones().size();
+        }
     }
     state.SetItemsProcessed(state.iterations());
+    state.counters["allocs_per_position"] =
+        static_cast<double>(bench::allocations() - allocations_before) / static_cast<double>(state.iterations());
     state.counters["heap_growth_bytes"] = static_cast<double>(heap_in_use()) - static_cast<double>(heap_before);
+    state.counters["heap_growth_2nd_half"] = static_cast<double>(heap_in_use()) - static_cast<double>(heap_half);
     const auto& records = e.context.get_trackable_objects_in_zones();
     state.counters["records"] = static_cast<double>(records.size());
+    state.counters["records_2nd_half"] = static_cast<double>(records.size()) - static_cast<double>(records_half);
     std::size_t longest_chain = 0;
     for (std::size_t b = 0; b < records.bucket_count(); ++b)
         longest_chain = std::max(longest_chain, records.bucket_size(b));
@@ -140,6 +160,8 @@ void carrier_positions(benchmark::State& state) {
 
 BENCHMARK(ordinary_positions)->MinTime(5.0)->Unit(benchmark::kMicrosecond);
 BENCHMARK(carrier_positions)->MinTime(3.0)->Unit(benchmark::kMicrosecond);
+// About a minute: whether the heap stays flat over a long run.
+BENCHMARK(ordinary_positions)->Name("long_ordinary_positions")->Iterations(20000000)->Unit(benchmark::kMicrosecond);
 // Fixed counts, for instruction counts under callgrind, which repeat
 // exactly whatever else the machine is doing:
 //   valgrind --tool=callgrind --toggle-collect='*engine::measured_step*'

@@ -86,18 +86,19 @@ void zones_index::on_zone_update(const context::zone& zone) {
     if (found != m_indexed_zones.end()) {
         if (same_box(found->second.box, *box) && found->second.filter == filter)
             return;
-        unindex(found);
+        unfile(zone, found->second);
+        found->second = {*box, filter};
+    } else {
+        m_indexed_zones.emplace(&zone, indexed{*box, filter});
     }
-    m_indexed_zones.emplace(&zone, indexed{*box, filter});
     m_trees[filter].insert(value(*box, &zone));
 }
 
-void zones_index::unindex(std::unordered_map<const context::zone*, indexed>::iterator found) {
-    const auto tree = m_trees.find(found->second.filter);
-    tree->second.remove(value(found->second.box, found->first));
+void zones_index::unfile(const context::zone& zone, const indexed& filed) {
+    const auto tree = m_trees.find(filed.filter);
+    tree->second.remove(value(filed.box, &zone));
     if (tree->second.empty())
         m_trees.erase(tree);
-    m_indexed_zones.erase(found);
 }
 
 std::uint64_t zones_index::filter_of(const context::zone& zone) {
@@ -133,8 +134,10 @@ void zones_index::file_records_of(const context::zone& zone) {
 
 void zones_index::on_zone_delete(const context::zone& zone) {
     const auto found = m_indexed_zones.find(&zone);
-    if (found != m_indexed_zones.end())
-        unindex(found);
+    if (found != m_indexed_zones.end()) {
+        unfile(zone, found->second);
+        m_indexed_zones.erase(found);
+    }
     if (m_keep_in_zones.erase(zone))
         m_keep_in_by_uid.erase(std::find_if(m_keep_in_by_uid.begin(), m_keep_in_by_uid.end(),
                                             [&](const keyed_zone& k) { return k.z == &zone; }));

@@ -126,7 +126,7 @@ private:
         std::uint64_t filter;
     };
     static std::uint64_t filter_of(const context::zone& zone);
-    void unindex(std::unordered_map<const context::zone*, indexed>::iterator found);
+    void unfile(const context::zone& zone, const indexed& filed);
     template <typename F>
     void query(const rtree& tree, int x, int y, F f) const;
 
