@@ -220,8 +220,10 @@ void events_generator::update_events(events_queue& queue, const trackable_object
     inputs.valid = false;
     zones_range range;
     range.swap(m_range);
-    collect_candidates(object, !settled, range);
-    update_events(queue, object, range, ts);
+    const auto& lists = m_zones_index.get_object_zones(object);
+    m_recorded = &lists.recorded;
+    collect_candidates(object, lists, !settled, range);
+    evaluate(queue, object, range, ts);
     if (same_inputs) {
         inputs.epoch = m_keep_in_epoch;
         inputs.valid = true;
@@ -235,13 +237,14 @@ void events_generator::update_events(events_queue& queue, const trackable_object
 // of one batch are then decided in the same order on every run, which an
 // order by address would not give. The keep-in zones come sorted already;
 // the few others are sorted and merged in.
-void events_generator::collect_candidates(const trackable_object& object, bool with_keep_in, zones_range& range) {
+void events_generator::collect_candidates(const trackable_object& object, const zones_index::object_zones& lists,
+                                          bool with_keep_in, zones_range& range) {
     auto& few = m_keyed_candidates;
     few.clear();
-    for (const zone& z : m_zones_index.get_related_zones(object))
+    for (const zone& z : lists.related)
         few.push_back(zones_index::key_of(z));
     m_candidates.clear();
-    m_zones_index.append_candidates_by_position(object, m_zones_index.get_recorded_zones(object), m_candidates);
+    m_zones_index.append_candidates_by_position(object, lists.recorded, m_candidates);
     for (const zone* z : m_candidates)
         few.push_back(zones_index::key_of(*z));
     std::sort(few.begin(), few.end(), zones_index::by_uid);
@@ -302,6 +305,12 @@ void events_generator::update_events(events_queue& queue, const trackable_object
 
 void events_generator::update_events(events_queue& queue, const trackable_object& object, const zones_range& zones,
                                      timestamp ts) {
+    m_recorded = &m_zones_index.get_recorded_zones(object);
+    evaluate(queue, object, zones, ts);
+}
+
+void events_generator::evaluate(events_queue& queue, const trackable_object& object, const zones_range& zones,
+                                timestamp ts) {
     // Pass 1 hands each pair's record to pass 2, which would otherwise look
     // it up again. Records are nodes of the map, so the pointers stay valid
     // while pass 1 goes on; only the pair's own clearing erases one.
@@ -311,7 +320,6 @@ void events_generator::update_events(events_queue& queue, const trackable_object
     looked_up.swap(m_pass_looked_up);
     pass_records.clear();
     looked_up.clear();
-    m_recorded = &m_zones_index.get_recorded_zones(object);
     for (const zone& z : zones) {
         bool known = false;
         pass_records.push_back(update_membership(queue, object, z, ts, known));

@@ -93,7 +93,8 @@ private:
     };
     bool keep_in_settled(const keep_in_inputs& inputs, const context::trackable_object& object) const;
     void remember_keep_in_inputs(keep_in_inputs& inputs, const context::trackable_object& object) const;
-    void collect_candidates(const context::trackable_object& object, bool with_keep_in, zones_range& range);
+    void collect_candidates(const context::trackable_object& object, const zones_index::object_zones& lists,
+                            bool with_keep_in, zones_range& range);
 
     void update_carried_zones(events_queue& queue, const context::trackable_object& object,
                               libs::core::timestamp ts);
@@ -102,6 +103,10 @@ private:
                        libs::core::timestamp ts);
     void update_events(events_queue& queue, const context::trackable_object& object, const zones_range& zones,
                        libs::core::timestamp ts);
+    // Both passes over `zones`; m_recorded must be the object's recorded
+    // zones.
+    void evaluate(events_queue& queue, const context::trackable_object& object, const zones_range& zones,
+                  libs::core::timestamp ts);
 
     // Returns the pair's record after pass 1, or nullptr when pass 1 left
     // none behind; `looked_up` tells whether nullptr means "known absent".

@@ -143,10 +143,10 @@ void zones_index::on_zone_delete(const context::zone& zone) {
                                             [&](const keyed_zone& k) { return k.z == &zone; }));
     // Records of objects that are not in the repository (restored ones, say)
     // are not cleared with the zone; no reference to it may survive it.
-    for (auto& related : m_related_zones)
-        related.second.erase(zone);
-    for (auto& recorded : m_recorded_zones)
-        erase_zone(recorded.second, zone);
+    for (auto& entry : m_object_zones) {
+        entry.second.related.erase(zone);
+        erase_zone(entry.second.recorded, zone);
+    }
     m_recorders.erase(&zone);
 }
 
@@ -173,8 +173,8 @@ void zones_index::on_trackable_delete(const context::trackable_object& object) {
 
 const zones_index::zones& zones_index::get_related_zones(const context::trackable_object& object) const {
     static const zones none;
-    const auto found = m_related_zones.find(object.get_uid_bytes());
-    return found == m_related_zones.end() ? none : found->second;
+    const auto found = m_object_zones.find(object.get_uid_bytes());
+    return found == m_object_zones.end() ? none : found->second.related;
 }
 
 zones_index::zones zones_index::get_zones_by_position(const context::trackable_object& object) const {
@@ -235,7 +235,8 @@ void zones_index::on_save(const context::trackable_object_in_zone& record,
     // parse_uid of its uid text, without decoding it again.
     const auto& key = record.get_uid();
     const uid object_key{key[0], key[1]};
-    auto& related = m_related_zones[object_key];
+    auto& entry = m_object_zones[object_key];
+    auto& related = entry.related;
     if (in_play(record))
         related.insert(*zone);
     else
@@ -244,7 +245,7 @@ void zones_index::on_save(const context::trackable_object_in_zone& record,
     // so only the other zones are worth these lists.
     if (zone->is_keep_in())
         return;
-    auto& recorded = m_recorded_zones[object_key];
+    auto& recorded = entry.recorded;
     auto& recorders = m_recorders[&*zone];
     const auto& object_uid = record.get_trackable_object_uid();
     const auto recorder = std::find(recorders.begin(), recorders.end(), object_uid);
@@ -269,7 +270,11 @@ const std::vector<std::string>& zones_index::get_recorders(const context::zone& 
 }
 
 const zones_index::recorded_zones& zones_index::get_recorded_zones(const context::trackable_object& object) {
-    return m_recorded_zones[object.get_uid_bytes()];
+    return m_object_zones[object.get_uid_bytes()].recorded;
+}
+
+const zones_index::object_zones& zones_index::get_object_zones(const context::trackable_object& object) {
+    return m_object_zones[object.get_uid_bytes()];
 }
 
 void zones_index::on_enter_event(const context::trackable_object_in_zone& record) {

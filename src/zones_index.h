@@ -102,6 +102,15 @@ public:
     // saves, so a caller may hold it across them.
     const recorded_zones& get_recorded_zones(const context::trackable_object& object);
 
+    // Both lists of one object, found with one lookup: the position path
+    // needs both for every position. The entry stays the object's own, as
+    // get_recorded_zones' list does.
+    struct object_zones {
+        zones related;
+        recorded_zones recorded;
+    };
+    const object_zones& get_object_zones(const context::trackable_object& object);
+
     // Uids of the objects whose last save of their record in `zone` (not a
     // keep-in zone) had a flag set: the objects that may hold a record there.
     const std::vector<std::string>& get_recorders(const context::zone& zone) const;
@@ -138,8 +147,7 @@ private:
 
     std::unordered_map<std::uint64_t, rtree> m_trees;
     std::unordered_map<const context::zone*, indexed> m_indexed_zones;
-    std::unordered_map<uid, zones, uid_hash> m_related_zones;
-    std::unordered_map<uid, recorded_zones, uid_hash> m_recorded_zones;
+    std::unordered_map<uid, object_zones, uid_hash> m_object_zones;
     std::unordered_map<const context::zone*, std::vector<std::string>> m_recorders;
     objects_grid m_objects_grid;
     zones m_keep_in_zones;
