@@ -113,23 +113,41 @@ void events_generator::after_updating(const zone& z, timestamp ts) {
     m_zones_index.on_zone_update(z);
     auto queue = m_events_sender.create_queue();
     save_batch batch(m_context_save_restore);
-    for_each_affected(z, [&](const trackable_object& object) { update_events(*queue, object, z, ts); });
+    const auto tiers = tiers_of(z);
+    for_each_affected(tiers, [&](const trackable_object& object) { update_events(*queue, object, tiers, ts); });
     batch.end();
 }
 
-// Calls `f`, in repository order, for every object that a change of `z` (or
-// of the tiers it belongs to) can affect; a visit of every object would give
-// the same decisions.
+// Calls `f`, in repository order, for every object that a change of the
+// zone whose tiers are `tiers` can affect; a visit of every object would
+// give the same decisions.
 template <typename F>
-void events_generator::for_each_affected(const zone& z, F f) {
+void events_generator::for_each_affected(const zones_range& tiers, F f) {
     std::vector<const trackable_object*> affected;
-    if (!find_affected(z, affected)) {
+    if (!find_affected(tiers, affected)) {
         for (const trackable_object& object : m_context.get_trackable_objects().get_range())
             f(object);
         return;
     }
     for (const trackable_object* object : affected)
         f(*object);
+}
+
+// The zone with the other tiers of its multi-tiered zone, in the group's
+// order (a tier missing from the repository counts as the zone itself), or
+// the zone alone when it is not carried with others. The same for every
+// object evaluated in one observer call.
+events_generator::zones_range events_generator::tiers_of(const zone& z) const {
+    const auto& owner = z.get_trackable_object_uid();
+    const auto group = owner ? m_context.get_multi_tiered_zones().try_get(*owner) : boost::none;
+    if (!group)
+        return {std::cref(z)};
+    zones_range tiers;
+    for (const auto& uid : group->zones()) {
+        const auto tier = m_context.get_zones().try_get(uid);
+        tiers.push_back(tier ? std::cref(*tier) : std::cref(z));
+    }
+    return tiers;
 }
 
 void events_generator::after_updating(const trackable_object& o, timestamp ts) {
@@ -150,7 +168,8 @@ void events_generator::update_carried_zones(events_queue& queue, const trackable
     if (!group || !group->has_zones())
         return;
     const zone& carried = m_context.get_zones().get(*group->zones().begin());
-    for_each_affected(carried, [&](const trackable_object& object) { update_events(queue, object, carried, ts); });
+    const auto tiers = tiers_of(carried);
+    for_each_affected(tiers, [&](const trackable_object& object) { update_events(queue, object, tiers, ts); });
 }
 
 // A zone can only take in or let out an object whose position lies in its
@@ -160,22 +179,13 @@ void events_generator::update_carried_zones(events_queue& queue, const trackable
 // object must be visited instead: a keep-in zone owes each object outside it
 // a LEAVE, and a zone without a box or with a huge one cannot be searched
 // cheaply.
-bool events_generator::find_affected(const zone& z, std::vector<const trackable_object*>& affected) const {
-    std::vector<const zone*> tiers{&z};
-    const auto& owner = z.get_trackable_object_uid();
-    if (const auto group = owner ? m_context.get_multi_tiered_zones().try_get(*owner) : boost::none) {
-        tiers.clear();
-        for (const auto& uid : group->zones()) {
-            const auto tier = m_context.get_zones().try_get(uid);
-            tiers.push_back(tier ? &*tier : &z);
-        }
-    }
+bool events_generator::find_affected(const zones_range& tiers, std::vector<const trackable_object*>& affected) const {
     const auto& objects = m_context.get_trackable_objects();
-    for (const zone* tier : tiers) {
-        const auto box = envelope(*tier, m_context);
-        if (tier->is_keep_in() || !box || !m_zones_index.append_objects_in(*box, affected))
+    for (const zone& tier : tiers) {
+        const auto box = envelope(tier, m_context);
+        if (tier.is_keep_in() || !box || !m_zones_index.append_objects_in(*box, affected))
             return false;
-        for (const auto& recorder : m_zones_index.get_recorders(*tier)) {
+        for (const auto& recorder : m_zones_index.get_recorders(tier)) {
             if (const auto object = objects.try_get(recorder))
                 affected.push_back(&*object);
         }
@@ -285,22 +295,6 @@ void events_generator::remember_keep_in_inputs(keep_in_inputs& inputs, const tra
     inputs.groups = object.get_groups();
     inputs.epoch = m_keep_in_epoch;
     inputs.valid = true;
-}
-
-void events_generator::update_events(events_queue& queue, const trackable_object& object, const zone& z,
-                                     timestamp ts) {
-    const auto& owner = z.get_trackable_object_uid();
-    const auto group = owner ? m_context.get_multi_tiered_zones().try_get(*owner) : boost::none;
-    if (!group) {
-        update_events(queue, object, zones_range{std::cref(z)}, ts);
-        return;
-    }
-    zones_range tiers;
-    for (const auto& uid : group->zones()) {
-        const auto tier = m_context.get_zones().try_get(uid);
-        tiers.push_back(tier ? std::cref(*tier) : std::cref(z));
-    }
-    update_events(queue, object, tiers, ts);
 }
 
 void events_generator::update_events(events_queue& queue, const trackable_object& object, const zones_range& zones,

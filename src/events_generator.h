@@ -56,12 +56,13 @@ public:
     polygon_state polygon_in_zone(const context::point& p, const context::zone& zone) const;
 
 private:
-    bool find_affected(const context::zone& zone, std::vector<const context::trackable_object*>& affected) const;
-    template <typename F>
-    void for_each_affected(const context::zone& zone, F f);
-
     using zones_range = std::vector<std::reference_wrapper<const context::zone>>;
     using record = context::trackable_object_in_zone;
+
+    zones_range tiers_of(const context::zone& zone) const;
+    bool find_affected(const zones_range& tiers, std::vector<const context::trackable_object*>& affected) const;
+    template <typename F>
+    void for_each_affected(const zones_range& tiers, F f);
 
     // What an object's keep-in pairs depend on besides its position, as of
     // its last evaluation, and the epoch then.
@@ -99,8 +100,6 @@ private:
     void update_carried_zones(events_queue& queue, const context::trackable_object& object,
                               libs::core::timestamp ts);
     void update_events(events_queue& queue, const context::trackable_object& object, libs::core::timestamp ts);
-    void update_events(events_queue& queue, const context::trackable_object& object, const context::zone& zone,
-                       libs::core::timestamp ts);
     void update_events(events_queue& queue, const context::trackable_object& object, const zones_range& zones,
                        libs::core::timestamp ts);
     // Both passes over `zones`; m_recorded must be the object's recorded
