@@ -173,6 +173,39 @@ TEST_F(events_generator_test, keep_in_zone_turned_ordinary_still_sends_the_leave
     EXPECT_EQ(events(), strings{"leave tagA kpin"});
 }
 
+TEST_F(events_generator_test, changing_floor_leaves_the_zones_of_the_old_one_for_those_of_the_new) {
+    zone_options upstairs;
+    upstairs.sublocation = "sl02";
+    rectangle("down", 0, 0, 10000, 10000);
+    rectangle("upst", 0, 0, 10000, 10000, upstairs);
+    object("tagA");
+    move("tagA", 5000, 5000);
+    EXPECT_EQ(events(), strings{"enter tagA down"});
+    set_sublocation("tagA", std::string("sl02"));
+    move("tagA", 5100, 5000);
+    EXPECT_EQ(events(), (strings{"leave tagA down", "enter tagA upst"}));
+    EXPECT_EQ(stored("tagA", "down"), "");
+}
+
+// A former keep-in zone keeps the object's "leave sent" record; the object
+// reaching that zone's area on another floor clears it, as any zone of
+// another floor holding its record is cleared.
+TEST_F(events_generator_test, record_left_in_a_zone_of_another_floor_is_cleared_there) {
+    zone_options keep;
+    keep.type = "keep_in";
+    rectangle("kpin", 0, 0, 10000, 10000, keep);
+    object("tagA");
+    move("tagA", 50000, 50000);
+    EXPECT_EQ(events(), strings{"leave tagA kpin"});
+    change_zone("kpin", [](kel::context::zone& z) { z.set_type_name("room"); });
+    EXPECT_EQ(stored("tagA", "kpin"), "--L-");
+    set_sublocation("tagA", std::string("sl02"));
+    move("tagA", 5000, 5000);
+    EXPECT_EQ(events(), strings{});
+    EXPECT_FALSE(has_record("tagA", "kpin"));
+    EXPECT_EQ(stored("tagA", "kpin"), "");
+}
+
 TEST_F(events_generator_test, object_without_sublocation_loses_its_records) {
     rectangle("room", 0, 0, 10000, 10000);
     object("tagA", "");
