@@ -34,7 +34,7 @@ bool has_state(const context::trackable_object_in_zone& record) {
 }
 
 // Equal sublocation texts give equal keys; 1 stands for no sublocation,
-// and a text's key is never 0 or 1.
+// which no text's key equals.
 std::uint64_t sublocation_key(const boost::optional<const std::string&>& sublocation) {
     return sublocation ? std::hash<std::string>{}(*sublocation) | 2 : 1;
 }
