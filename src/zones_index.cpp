@@ -81,7 +81,7 @@ void zones_index::on_zone_update(const context::zone& zone) {
     const auto box = envelope(zone, m_context);
     if (!box)
         return;
-    const auto filter = filter_of(zone);
+    const auto filter = sublocation_key(zone.get_sublocation_uid());
     auto found = m_indexed_zones.find(&zone);
     if (found != m_indexed_zones.end()) {
         if (same_box(found->second.box, *box) && found->second.filter == filter)
@@ -99,10 +99,6 @@ void zones_index::unfile(const context::zone& zone, const indexed& filed) {
     tree->second.remove(value(filed.box, &zone));
     if (tree->second.empty())
         m_trees.erase(tree);
-}
-
-std::uint64_t zones_index::filter_of(const context::zone& zone) {
-    return sublocation_key(zone.get_sublocation_uid());
 }
 
 void zones_index::file_keep_in(const context::zone& zone) {

@@ -134,7 +134,6 @@ private:
         index_box box;
         std::uint64_t filter;
     };
-    static std::uint64_t filter_of(const context::zone& zone);
     void unfile(const context::zone& zone, const indexed& filed);
     template <typename F>
     void query(const rtree& tree, int x, int y, F f) const;

@@ -54,6 +54,14 @@ struct zone_options {
     bool active = true;
 };
 
+// A zone of `type` on `sublocation`, the other options as by default.
+inline zone_options of_type(std::string type, std::string sublocation = "sl01") {
+    zone_options options;
+    options.type = std::move(type);
+    options.sublocation = std::move(sublocation);
+    return options;
+}
+
 // The events engine as the service wires it, driven through the
 // repositories. Uids are four base64 characters so that they decode to
 // distinct keys.

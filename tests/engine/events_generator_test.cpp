@@ -7,6 +7,7 @@
 namespace {
 
 using strings = std::vector<std::string>;
+using kel::test::of_type;
 using kel::test::zone_options;
 
 class events_generator_test : public ::testing::Test, public kel::test::engine_fixture {};
@@ -131,9 +132,7 @@ TEST_F(events_generator_test, deactivating_a_zone_sends_leave_to_everyone_inside
 }
 
 TEST_F(events_generator_test, keep_in_zone_reports_one_leave_for_an_object_seen_outside) {
-    zone_options keep;
-    keep.type = "keep_in";
-    rectangle("kpin", 0, 0, 10000, 10000, keep);
+    rectangle("kpin", 0, 0, 10000, 10000, of_type("keep_in"));
     object("tagA");
     move("tagA", 50000, 50000);
     move("tagA", 50100, 50000);
@@ -146,9 +145,7 @@ TEST_F(events_generator_test, keep_in_zone_reports_one_leave_for_an_object_seen_
 }
 
 TEST_F(events_generator_test, keep_in_zone_of_another_sublocation_or_project) {
-    zone_options keep;
-    keep.type = "keep_in";
-    rectangle("kpin", 0, 0, 10000, 10000, keep);
+    rectangle("kpin", 0, 0, 10000, 10000, of_type("keep_in"));
     object("tagA", "sl02");
     object("tagB", "sl01", "prj2");
     move("tagA", 5000, 5000);
@@ -160,9 +157,7 @@ TEST_F(events_generator_test, keep_in_zone_of_another_sublocation_or_project) {
 }
 
 TEST_F(events_generator_test, keep_in_zone_turned_ordinary_still_sends_the_leave_it_owes) {
-    zone_options keep;
-    keep.type = "keep_in";
-    rectangle("kpin", 0, 0, 10000, 10000, keep);
+    rectangle("kpin", 0, 0, 10000, 10000, of_type("keep_in"));
     object("tagA");
     move("tagA", 5000, 5000);
     move("tagA", 5100, 5000);
@@ -174,10 +169,8 @@ TEST_F(events_generator_test, keep_in_zone_turned_ordinary_still_sends_the_leave
 }
 
 TEST_F(events_generator_test, changing_floor_leaves_the_zones_of_the_old_one_for_those_of_the_new) {
-    zone_options upstairs;
-    upstairs.sublocation = "sl02";
     rectangle("down", 0, 0, 10000, 10000);
-    rectangle("upst", 0, 0, 10000, 10000, upstairs);
+    rectangle("upst", 0, 0, 10000, 10000, of_type("room", "sl02"));
     object("tagA");
     move("tagA", 5000, 5000);
     EXPECT_EQ(events(), strings{"enter tagA down"});
@@ -191,9 +184,7 @@ TEST_F(events_generator_test, changing_floor_leaves_the_zones_of_the_old_one_for
 // reaching that zone's area on another floor clears it, as any zone of
 // another floor holding its record is cleared.
 TEST_F(events_generator_test, record_left_in_a_zone_of_another_floor_is_cleared_there) {
-    zone_options keep;
-    keep.type = "keep_in";
-    rectangle("kpin", 0, 0, 10000, 10000, keep);
+    rectangle("kpin", 0, 0, 10000, 10000, of_type("keep_in"));
     object("tagA");
     move("tagA", 50000, 50000);
     EXPECT_EQ(events(), strings{"leave tagA kpin"});

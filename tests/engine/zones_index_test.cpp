@@ -8,7 +8,7 @@
 
 namespace {
 
-using kel::test::zone_options;
+using kel::test::of_type;
 
 class zones_index_test : public ::testing::Test, public kel::test::engine_fixture {
 protected:
@@ -31,12 +31,6 @@ protected:
         for (const kel::context::zone* z : out)
             uids.insert(z->get_uid());
         return uids;
-    }
-    static zone_options on(const std::string& sublocation, const std::string& type = "room") {
-        zone_options options;
-        options.sublocation = sublocation;
-        options.type = type;
-        return options;
     }
     using uids = std::set<std::string>;
 };
@@ -91,10 +85,8 @@ TEST_F(zones_index_test, object_without_position_is_located_by_its_last_position
 }
 
 TEST_F(zones_index_test, keep_in_zones_are_listed_while_they_are_keep_in) {
-    zone_options keep;
-    keep.type = "keep_in";
-    rectangle("kpin", 0, 0, 10, 10, keep);
-    rectangle("kpn2", 0, 0, 10, 10, keep);
+    rectangle("kpin", 0, 0, 10, 10, of_type("keep_in"));
+    rectangle("kpn2", 0, 0, 10, 10, of_type("keep_in"));
     rectangle("room", 0, 0, 10, 10);
     EXPECT_EQ(m_index.get_keep_in_zones().size(), 2u);
     delete_zone("kpin");
@@ -118,10 +110,10 @@ TEST_F(zones_index_test, moved_zone_is_found_only_at_its_new_place) {
 }
 
 TEST_F(zones_index_test, candidates_are_the_zones_of_the_objects_floor_and_those_holding_its_records) {
-    rectangle("room", 0, 0, 1000, 1000, on("sl01"));
-    rectangle("kpn1", 0, 0, 1000, 1000, on("sl01", "keep_in"));
-    rectangle("upst", 0, 0, 1000, 1000, on("sl02"));
-    rectangle("kpn2", 0, 0, 1000, 1000, on("sl02", "keep_in"));
+    rectangle("room", 0, 0, 1000, 1000, of_type("room", "sl01"));
+    rectangle("kpn1", 0, 0, 1000, 1000, of_type("keep_in", "sl01"));
+    rectangle("upst", 0, 0, 1000, 1000, of_type("room", "sl02"));
+    rectangle("kpn2", 0, 0, 1000, 1000, of_type("keep_in", "sl02"));
     object("tagA", "sl01");
     move("tagA", 500, 500);
     EXPECT_EQ(found("tagA"), (uids{"room", "kpn1", "upst", "kpn2"}));
@@ -132,7 +124,7 @@ TEST_F(zones_index_test, candidates_are_the_zones_of_the_objects_floor_and_those
 }
 
 TEST_F(zones_index_test, object_or_zone_without_floor_meets_only_the_zones_holding_its_records) {
-    rectangle("room", 0, 0, 1000, 1000, on("sl01"));
+    rectangle("room", 0, 0, 1000, 1000, of_type("room", "sl01"));
     rectangle("nowh", 0, 0, 1000, 1000);
     change_zone("nowh", [](kel::context::zone& z) { z.set_sublocation_uid(boost::none); });
     object("tagA", "sl01");
@@ -145,7 +137,7 @@ TEST_F(zones_index_test, object_or_zone_without_floor_meets_only_the_zones_holdi
 }
 
 TEST_F(zones_index_test, zone_moved_to_another_floor_is_offered_there_only) {
-    rectangle("room", 0, 0, 1000, 1000, on("sl01"));
+    rectangle("room", 0, 0, 1000, 1000, of_type("room", "sl01"));
     object("tagA", "sl01");
     object("tagB", "sl02");
     move("tagA", 500, 500);
@@ -171,7 +163,7 @@ TEST_F(zones_index_test, never_misses_a_zone_that_contains_the_position) {
             points.emplace_back(cx + offset(random), cy + offset(random), 0);
         char uid[16];
         std::snprintf(uid, sizeof(uid), "z%03d", i);
-        polygon(uid, points, on(i % 3 ? "sl01" : "sl02"));
+        polygon(uid, points, of_type("room", i % 3 ? "sl01" : "sl02"));
     }
     object("car1");
     move("car1", 0, 0);
