@@ -72,12 +72,16 @@ void application::build(libs::core::events_loop& loop, const config& config) {
     auto& context = *owned_context;
     m_context = std::move(owned_context);
     m_redis_context = create_redis_context(config);
-    m_context_debug = std::make_unique<context_debug>(context, *m_redis_context);
     m_context_save_restore = std::make_unique<context_save_restore_impl>(*m_redis_context, *m_events_sender, context,
                                                                          config.ignored_zone_types);
+    // The index files every trackable object as it is loaded and changed,
+    // ahead of the other observers: the start-up pass of each zone, and
+    // every zone change after it, find the objects a visit of every object
+    // would evaluate.
+    m_zones_index = std::make_unique<zones_index>(*m_context_save_restore, *m_events_sender, context, m_logger);
+    m_context_debug = std::make_unique<context_debug>(context, *m_redis_context);
     m_context_updater = std::make_unique<context_updater>(context, *m_http_client, *m_message_stream, m_logger, loop,
                                                           *m_context_save_restore);
-    m_zones_index = std::make_unique<zones_index>(*m_context_save_restore, *m_events_sender, context, m_logger);
     m_logger.debug("init...");
     m_context_updater->initialize();
     m_context_save_restore->restore();

@@ -231,17 +231,21 @@ void context_updater::on_zone_updated(notified_zone& z) {
     std::set<std::string> exceptions;
     std::set<std::string> exceptions_groups;
     points zone_points;
+    bool readable = true;
     try {
         exceptions = to_set(z.get_zone_exceptions());
         exceptions_groups = to_set(z.get_zone_exceptions_groups());
         zone_points = get_points(z);
     } catch (...) {
         m_logger.log_exception();
+        readable = false;
     }
     const timestamp ts(z.get_ts(), z.get_ms());
     const std::string uid = z.get_uid();
     const auto existing = m_context.get_zones().try_get(uid);
-    if (existing && !zone_was_changed(z, *existing, exceptions, exceptions_groups, zone_points))
+    // Applying what was read of a malformed update would wipe the zone's
+    // exceptions or geometry: a known zone stays exactly as it was.
+    if (existing && (!readable || !zone_was_changed(z, *existing, exceptions, exceptions_groups, zone_points)))
         return;
     const auto previous_carrier = stored_carrier(uid);
     auto zone = m_context.take_zones().try_get(uid, ts);

@@ -185,6 +185,12 @@ bool events_generator::find_affected(const zones_range& tiers, std::vector<const
         const auto box = envelope(tier, m_context);
         if (tier.is_keep_in() || !box || !m_zones_index.append_objects_in(*box, affected))
             return false;
+        // A carrier's zones follow it before its own update ends: the index
+        // may still file it under its previous position.
+        if (const auto& owner = tier.get_trackable_object_uid()) {
+            if (const auto carrier = objects.try_get(*owner))
+                affected.push_back(&*carrier);
+        }
         for (const auto& recorder : m_zones_index.get_recorders(tier)) {
             if (const auto object = objects.try_get(recorder))
                 affected.push_back(&*object);
@@ -211,12 +217,14 @@ void events_generator::before_deleting(const trackable_object& o, timestamp ts) 
     ++m_keep_in_epoch;
     m_keep_in_inputs.erase(o.get_uid_bytes());
     epoch_guard guard(m_keep_in_epoch);
-    m_zones_index.on_trackable_delete(o);
     auto queue = m_events_sender.create_queue();
     save_batch batch(m_context_save_restore);
     for (const zone& z : m_context.get_zones().get_range())
         clear_event(*queue, o, z, ts);
     batch.end();
+    // Last, so that a removal stopped by a failure above leaves the object
+    // stored and still found by the index.
+    m_zones_index.on_trackable_delete(o);
 }
 
 void events_generator::update_events(events_queue& queue, const trackable_object& object, timestamp ts) {

@@ -61,7 +61,11 @@ bool zones_index::by_uid(const keyed_zone& a, const keyed_zone& b) {
 
 zones_index::zones_index(context_save_restore& save_restore, events_sender& sender, const context::context& context,
                          const libs::core::logger& logger)
-    : m_context(context), m_logger(logger) {
+    : m_objects_subscription(context.get_trackable_objects().subscribe(m_objects_filer)),
+      m_context(context),
+      m_logger(logger) {
+    for (const context::trackable_object& object : context.get_trackable_objects().get_range())
+        m_objects_grid.update(object);
     m_on_save_connection = save_restore.do_on_save(
         [this](const context::trackable_object_in_zone& record, boost::optional<const context::zone&> zone) {
             on_save(record, zone);
@@ -158,7 +162,6 @@ void zones_index::for_each_carried_zone(const context::trackable_object& object,
 }
 
 void zones_index::on_trackable_update(const context::trackable_object& object) {
-    m_objects_grid.update(object);
     for_each_carried_zone(object, [this](const context::zone& zone) { on_zone_update(zone); });
 }
 

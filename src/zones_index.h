@@ -37,6 +37,13 @@ class events_sender;
 // Zone references point into the zones repository; the generator calls
 // on_zone_delete before a zone is removed, so none dangles. The context, the
 // persistence and the sender must outlive the index.
+//
+// The objects grid is kept by the index itself: it files the objects the
+// repository holds when the index is built, and every object created or
+// updated later, through a subscription of its own. Built before the other
+// observers of the trackable objects subscribe, it is told of a change
+// before any of them can fail, so the grid never misses an object that the
+// repository holds, whether or not the events generator heard of it.
 class zones_index {
 public:
     struct by_identity {
@@ -69,6 +76,10 @@ public:
     // Carried zones follow their carrier: its multi-tiered zone's members
     // are re-filed (or, on delete, taken out of the index).
     void on_trackable_update(const context::trackable_object& object);
+    // Also takes the object out of the grid: call it once the object's
+    // removal can no longer fail (from the last observer, at the end of its
+    // before_deleting), so that a removal that an observer stopped leaves
+    // the object filed.
     void on_trackable_delete(const context::trackable_object& object);
 
     // Empty for an object without records in play.
@@ -125,6 +136,20 @@ public:
     void on_leave_event(const context::trackable_object_in_zone& record);
 
 private:
+    class objects_filer final : public libs::context_utils::objects_repository<context::trackable_object>::observer {
+    public:
+        explicit objects_filer(objects_grid& grid) : m_grid(grid) {}
+        void after_creating(const context::trackable_object& object, libs::core::timestamp) override {
+            m_grid.update(object);
+        }
+        void after_updating(const context::trackable_object& object, libs::core::timestamp) override {
+            m_grid.update(object);
+        }
+
+    private:
+        objects_grid& m_grid;
+    };
+
     using value = std::pair<index_box, const context::zone*>;
     using rtree = boost::geometry::index::rtree<value, boost::geometry::index::quadratic<16, 4>>;
     // Zones are filed in one tree per filter, a key of the zone's
@@ -149,6 +174,8 @@ private:
     std::unordered_map<uid, object_zones, uid_hash> m_object_zones;
     std::unordered_map<const context::zone*, std::vector<std::string>> m_recorders;
     objects_grid m_objects_grid;
+    objects_filer m_objects_filer{m_objects_grid};
+    libs::context_utils::objects_repository<context::trackable_object>::subscription_handle m_objects_subscription;
     zones m_keep_in_zones;
     std::vector<keyed_zone> m_keep_in_by_uid;
     const context::context& m_context;

@@ -41,6 +41,14 @@ Json::Value base_zone(const std::string& uid) {
     return z;
 }
 
+template <typename Zones>
+auto& find_zone(Zones& zones, const std::string& uid) {
+    for (auto& z : zones)
+        if (z["uid"].asString() == uid)
+            return z;
+    throw std::runtime_error("no zone " + uid);
+}
+
 int bind_free(zmq::socket_t& socket) {
     socket.bind("tcp://127.0.0.1:*");
     const std::string endpoint = socket.get(zmq::sockopt::last_endpoint);
@@ -124,11 +132,24 @@ void service_fixture::remove_zone_on_server(const std::string& uid) {
     serve_site();
 }
 
+void service_fixture::place_tag(const std::string& uid, int x, int y) {
+    for (auto& t : m_tags) {
+        if (t["uid"].asString() != uid)
+            continue;
+        t["position"]["x"] = x;
+        t["position"]["y"] = y;
+        t["position"]["z"] = 0;
+        return;
+    }
+    throw std::runtime_error("no tag " + uid);
+}
+
 Json::Value service_fixture::zone_json(const std::string& uid) const {
-    for (const auto& z : m_zones)
-        if (z["uid"].asString() == uid)
-            return z;
-    throw std::runtime_error("no zone " + uid);
+    return find_zone(m_zones, uid);
+}
+
+Json::Value& service_fixture::served_zone(const std::string& uid) {
+    return find_zone(m_zones, uid);
 }
 
 void service_fixture::serve_site() {

@@ -27,6 +27,8 @@ public:
     // The site as the HTTP server serves it.
     void add_room(const std::string& uid, int x0, int y0, int x1, int y1, const std::string& sublocation = "sl01");
     void add_tag(const std::string& uid, const std::string& sublocation = "sl01");
+    // The position at which the server reports the tag.
+    void place_tag(const std::string& uid, int x, int y);
     // A vehicle tag carrying a circle zone of `radius`.
     void add_circle(const std::string& uid, const std::string& carrier, int radius);
     // Lists `tag` as inside `zone` in the server's answer, as a site that
@@ -58,6 +60,8 @@ public:
     std::string log() const;
 
     Json::Value zone_json(const std::string& uid) const;
+    // The zone as the server serves it, to change before serve_site().
+    Json::Value& served_zone(const std::string& uid);
 
     temp_dir m_dir;
     std::unique_ptr<redis_server> m_redis;

@@ -8,6 +8,8 @@
 
 #include <signal.h>
 
+#include <set>
+
 namespace {
 
 using namespace std::chrono_literals;
@@ -105,6 +107,86 @@ TEST_F(service_test, a_tag_the_server_already_lists_inside_gets_no_duplicate_ent
     serve_site();
     start();
     walk_in("tagA", 5000, 5000);
+    EXPECT_EQ(events_within(1500ms), std::vector<std::string>{}) << log();
+    position("tagA", 30000, 5000);
+    EXPECT_EQ(next(), "leave tagA room");
+}
+
+// At start every zone is shown every object, zone by zone, and then every
+// object its zones: the events of the start come out grouped by zone.
+TEST_F(service_test, the_start_decides_zone_by_zone) {
+    add_room("roma", 0, 0, 10000, 10000);
+    add_room("romb", 0, 0, 10000, 10000);
+    for (const char* tag : {"tg01", "tg02"}) {
+        add_tag(tag);
+        place_tag(tag, 5000, 5000);
+    }
+    serve_site();
+    start();
+    const std::vector<std::string> expected{"enter tg01 roma", "enter tg02 roma", "enter tg01 romb",
+                                            "enter tg02 romb"};
+    for (const auto& event : expected)
+        EXPECT_EQ(next(), event) << log();
+}
+
+// The zone's pass enters the tag and the tag's own pass finds its whole
+// footprint inside: settled, so a centre that crosses the edge leaves at
+// once.
+TEST_F(service_test, a_tag_loaded_inside_is_settled_by_the_start) {
+    add_room("room", 0, 0, 10000, 10000);
+    served_zone("room")["default_allowed"] = true;
+    served_zone("room")["zone_exceptions"].append("tagA");
+    add_tag("tagA");
+    place_tag("tagA", 188, 5000);
+    serve_site();
+    start();
+    EXPECT_EQ(next(), "enter tagA room");
+    position("tagA", -64, 5000);
+    EXPECT_EQ(next(), "leave tagA room") << log();
+}
+
+// Both rooms moved away while the service was down: each owed LEAVE is
+// decided in its room's pass.
+TEST_F(service_test, restored_records_of_a_changed_zone_are_decided_in_its_pass) {
+    add_room("roma", 0, 0, 10000, 10000);
+    add_room("romb", 0, 0, 10000, 10000);
+    for (const char* tag : {"tg01", "tg02"})
+        add_tag(tag);
+    serve_site();
+    start();
+    for (const char* tag : {"tg01", "tg02"})
+        walk_in(tag, 5000, 5000);
+    std::multiset<std::string> entered;
+    for (int i = 0; i < 4; ++i)
+        entered.insert(next());
+    ASSERT_EQ(entered.size(), 4u) << log();
+    ASSERT_EQ(stop(), 0);
+    m_zones = Json::Value(Json::arrayValue);
+    add_room("roma", 50000, 0, 60000, 10000);
+    add_room("romb", 50000, 0, 60000, 10000);
+    for (const char* tag : {"tg01", "tg02"})
+        place_tag(tag, 5010, 5000);
+    serve_site();
+    start();
+    const std::vector<std::string> expected{"leave tg01 roma", "leave tg02 roma", "leave tg01 romb",
+                                            "leave tg02 romb"};
+    for (const auto& event : expected)
+        EXPECT_EQ(next(), event) << log();
+}
+
+// One unreadable field must not wipe the zone: the update is refused whole.
+TEST_F(service_test, a_zone_update_with_unreadable_exceptions_leaves_the_zone_as_it_was) {
+    add_room("room", 0, 0, 10000, 10000);
+    add_tag("tagA");
+    serve_site();
+    start();
+    walk_in("tagA", 5000, 5000);
+    EXPECT_EQ(next(), "enter tagA room");
+    auto update = zone_json("room");
+    update["zone_exceptions"] = "tagA";
+    notify("zone", "Updated", update);
+    ASSERT_TRUE(wait_log("zone_exceptions")) << log();
+    walk_in("tagA", 6000, 6000);
     EXPECT_EQ(events_within(1500ms), std::vector<std::string>{}) << log();
     position("tagA", 30000, 5000);
     EXPECT_EQ(next(), "leave tagA room");

@@ -238,6 +238,28 @@ TEST_F(events_generator_test, unknown_first_tier_fails_after_the_objects_own_eve
     EXPECT_EQ(events(), strings{"enter car1 room"});
 }
 
+// An observer ahead of the generator that fails keeps a move from it; the
+// object is still where the repository says, and a zone made there must
+// find it, as a visit of every object would.
+TEST_F(events_generator_test, a_move_the_generator_never_heard_of_is_seen_by_the_next_zone_change) {
+    struct failing_observer : kel::libs::context_utils::objects_repository<kel::context::trackable_object>::observer {
+        void after_updating(const kel::context::trackable_object&, kel::libs::core::timestamp) override {
+            throw std::runtime_error("mirror down");
+        }
+    } failing;
+    object("tagA");
+    move("tagA", 100, 100);
+    m_generator.reset();
+    {
+        const auto ahead = m_context.get_trackable_objects().subscribe(failing);
+        m_generator = std::make_unique<kel::events_generator>(m_context, m_save_restore, m_sender, m_index, m_logger,
+                                                              std::set<std::string>{});
+        EXPECT_THROW(move("tagA", 5000, 5000), std::runtime_error);
+    }
+    rectangle("room", 4000, 4000, 6000, 6000);
+    EXPECT_EQ(events(), strings{"enter tagA room"});
+}
+
 TEST_F(events_generator_test, every_change_is_saved_and_related_zones_follow_the_saves) {
     rectangle("room", 0, 0, 10000, 10000);
     object("tagA");

@@ -3,6 +3,7 @@
 #include "core/logger.h"
 #include "core/message_stream.h"
 #include "core/zmq/async_socket.h"
+#include "message_stream_zmq_raw.h"
 
 #include <gtest/gtest.h>
 
@@ -199,6 +200,23 @@ TEST_F(message_stream_test, a_callback_may_destroy_the_stream) {
     ASSERT_FALSE(m_publisher.send("#kill{}"));
     run_until([&] { return m_stream == nullptr; });
     EXPECT_EQ(calls, 2) << "the delivery under way completes";
+}
+
+// A receive that fails (here three in a row, injected through the socket)
+// is logged and tried again after a pause: reception never stops, and a
+// socket that fails on every call cannot spin the loop.
+TEST_F(message_stream_test, reception_resumes_after_failed_receives_without_spinning) {
+    using kel::libs::core::message_stream_zmq_raw;
+    message_stream_zmq_raw raw(m_loop->get_io_context(), m_logger, m_publisher.last_endpoint());
+    std::vector<std::string> got;
+    auto sub = raw.subscribe("#pos", [&](boost::string_view frame) { got.push_back(frame.to_string()); });
+    settle("#pos");
+    const auto started = std::chrono::steady_clock::now();
+    raw.socket().inject_receive_errors(make_error_code(boost::system::errc::io_error), 3);
+    ASSERT_FALSE(m_publisher.send("#pos{}"));
+    run_until([&] { return !got.empty(); });
+    EXPECT_EQ(got, std::vector<std::string>{"#pos{}"});
+    EXPECT_GE(std::chrono::steady_clock::now() - started, 3 * message_stream_zmq_raw::receive_retry_delay);
 }
 
 TEST_F(message_stream_test, unusable_address_throws) {

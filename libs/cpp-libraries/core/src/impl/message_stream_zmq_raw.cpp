@@ -22,6 +22,7 @@ message_stream_zmq_raw::message_stream_zmq_raw(boost::asio::io_context& io_conte
                                                const std::string& address)
     : m_callbacks(std::make_shared<callbacks_map>()),
       m_socket(io_context, ::zmq::socket_type::sub),
+      m_retry_timer(io_context),
       m_logger(logger) {
     m_socket.connect(address);
     setup_receive();
@@ -49,6 +50,7 @@ void message_stream_zmq_raw::on_receive(const boost::system::error_code& error, 
         return;
     if (error) {
         m_logger.log_error(error, KEL_SOURCE_LOCATION());
+        retry_receive();
         return;
     }
     // Held for the delivery, so that a callback destroying the stream does
@@ -56,6 +58,16 @@ void message_stream_zmq_raw::on_receive(const boost::system::error_code& error, 
     const std::shared_ptr<callbacks_map> callbacks = m_callbacks;
     setup_receive();
     deliver(*callbacks, boost::string_view(static_cast<const char*>(message.data()), message.size()));
+}
+
+void message_stream_zmq_raw::retry_receive() {
+    m_retry_timer.expires_after(receive_retry_delay);
+    // The timer dies with the stream and cancels its wait then, so `this`
+    // is valid whenever the handler runs without operation_aborted.
+    m_retry_timer.async_wait([this](const boost::system::error_code& error) {
+        if (error != boost::asio::error::operation_aborted)
+            setup_receive();
+    });
 }
 
 void message_stream_zmq_raw::deliver(callbacks_map& callbacks, boost::string_view frame) {

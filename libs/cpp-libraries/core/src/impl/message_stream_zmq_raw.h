@@ -5,6 +5,9 @@
 #include "core/zmq/async_socket.h"
 
 #include <boost/asio/io_context.hpp>
+#include <boost/asio/steady_timer.hpp>
+
+#include <chrono>
 
 #include <map>
 #include <memory>
@@ -19,8 +22,10 @@ namespace kel::libs::core {
 //
 // One receive is outstanding at a time, and the next one is started before
 // a frame is delivered: a callback that throws leaves the events loop's run()
-// with reception still going on. The io_context and the logger must outlive
-// the stream.
+// with reception still going on. A receive that fails is logged and tried
+// again after receive_retry_delay, so that a socket failing on every call
+// neither stops reception nor spins the loop. The io_context and the logger
+// must outlive the stream.
 class message_stream_zmq_raw final : public message_stream {
 public:
     // Throws boost::system::system_error when `address` cannot be connected.
@@ -31,6 +36,11 @@ public:
     // gets; dropping a subscription leaves the socket's filter as it is.
     subscription::ptr subscribe(boost::string_view topic, callback cb) override;
 
+    static constexpr std::chrono::milliseconds receive_retry_delay{100};
+
+    // The socket under the stream: for its options, and for tests.
+    zmq::async_socket& socket() { return m_socket; }
+
 private:
     // Weak, so that a dropped subscription is never called; expired entries
     // are purged after the next delivery on their topic.
@@ -39,12 +49,14 @@ private:
 
     void setup_receive();
     void on_receive(const boost::system::error_code& error, ::zmq::message_t& message);
+    void retry_receive();
     static void deliver(callbacks_map& callbacks, boost::string_view frame);
 
     // Shared so that a delivery can keep the map alive while one of its
     // callbacks destroys the stream.
     std::shared_ptr<callbacks_map> m_callbacks;
     zmq::async_socket m_socket;
+    boost::asio::steady_timer m_retry_timer;
     const component_logger& m_logger;
 };
 

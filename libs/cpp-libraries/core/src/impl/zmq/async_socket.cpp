@@ -104,10 +104,20 @@ void async_socket::cancel() {
     m_descriptor.cancel(ignored);
 }
 
+void async_socket::inject_receive_errors(const boost::system::error_code& error, std::size_t count) {
+    m_injected_error = error;
+    m_injected_errors = count;
+}
+
 void async_socket::try_receive() {
     if (!m_handler)
         return;
     ::zmq::message_t message;
+    if (m_injected_errors > 0) {
+        --m_injected_errors;
+        complete(m_injected_error, message);
+        return;
+    }
     try {
         if (m_socket.recv(message, ::zmq::recv_flags::dontwait)) {
             complete({}, message);

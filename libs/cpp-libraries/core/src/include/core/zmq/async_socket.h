@@ -51,6 +51,10 @@ public:
     // the socket is already gone.
     void async_receive(receive_handler handler);
     void cancel();
+    // The next `count` receives complete with `error` instead of reading,
+    // as those of a socket that fails on every call would: a seam for the
+    // tests of the callers' error paths.
+    void inject_receive_errors(const boost::system::error_code& error, std::size_t count);
 
     ::zmq::socket_t& native() { return m_socket; }
 
@@ -66,6 +70,8 @@ private:
     std::mutex m_mutex;
     receive_handler m_handler;
     bool m_waiting = false;
+    boost::system::error_code m_injected_error;
+    std::size_t m_injected_errors = 0;
     // Handlers posted to the io_context hold this weakly: a socket destroyed
     // while they are queued is never touched.
     std::shared_ptr<bool> m_alive;
