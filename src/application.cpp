@@ -1,5 +1,6 @@
 #include "application.h"
 
+#include "burst_commit.h"
 #include "context/writable_context.h"
 #include "context_debug.h"
 #include "context_save_restore_impl.h"
@@ -57,7 +58,9 @@ application::application(libs::core::events_loop& loop, const config& config, li
     }
 }
 
-application::~application() = default;
+application::~application() {
+    m_message_stream->set_burst_observer(nullptr);
+}
 
 void application::build(libs::core::events_loop& loop, const config& config) {
     m_proxy_input = std::make_unique<libs::core::zmq::async_socket>(loop.get_io_context(), zmq::socket_type::push);
@@ -91,6 +94,9 @@ void application::build(libs::core::events_loop& loop, const config& config) {
     update_every_object();
     m_redis_watchdog =
         std::make_unique<redis_watchdog>(loop, *m_context_save_restore, m_logger, redis_check_period);
+    m_burst_commit = std::make_unique<burst_commit>(*m_redis_context, *m_context_save_restore, *m_context_debug,
+                                                    *m_events_sender, m_logger);
+    m_message_stream->set_burst_observer(m_burst_commit.get());
 }
 
 std::unique_ptr<redis::context> application::create_redis_context(const config& config) const {

@@ -25,7 +25,8 @@ class context_save_restore_impl;
 class events_generator;
 class redis_watchdog;
 class zones_index;
-class events_sender;
+class events_sender_impl;
+class burst_commit;
 
 // Raised when SIGINT or SIGTERM ended the start-up (while waiting for Redis
 // or for the server): a requested stop, which the process reports as such.
@@ -69,7 +70,8 @@ private:
     std::unique_ptr<events_generator> m_events_generator;
     std::unique_ptr<zones_index> m_zones_index;
     std::unique_ptr<redis_watchdog> m_redis_watchdog;
-    std::unique_ptr<events_sender> m_events_sender;
+    std::unique_ptr<burst_commit> m_burst_commit;
+    std::unique_ptr<events_sender_impl> m_events_sender;
     std::unique_ptr<libs::core::zmq::async_socket> m_proxy_input;
 };
 

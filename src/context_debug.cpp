@@ -114,6 +114,16 @@ void context_debug::write_trackable_object(const context::trackable_object& obje
     // Cached only once written, so that a failed write is tried again at
     // the next report.
     m_trackable_objects_cache.insert_or_assign(object.get_uid_bytes(), cached);
+    if (m_redis_context.in_burst())
+        m_cached_in_burst.push_back(object.get_uid_bytes());
+}
+
+void context_debug::end_burst(bool written) {
+    if (!written) {
+        for (const auto& uid : m_cached_in_burst)
+            m_trackable_objects_cache.erase(uid);
+    }
+    m_cached_in_burst.clear();
 }
 
 void context_debug::delete_trackable_object(const context::trackable_object& object) {

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <unordered_map>
+#include <vector>
 
 namespace kel {
 
@@ -38,6 +39,11 @@ public:
     void after_updating(const context::trackable_object& object, libs::core::timestamp ts) override;
     void before_deleting(const context::trackable_object& object, libs::core::timestamp ts) override;
 
+    // Within a burst of the Redis client, writes only append. Call once the
+    // burst ended, telling whether its commands reached Redis: objects whose
+    // write was in a failed burst are written again at their next report.
+    void end_burst(bool written);
+
 private:
     // What was last written of a trackable object.
     struct cache {
@@ -66,6 +72,8 @@ private:
     libs::context_utils::objects_repository<context::trackable_object>::subscription_handle
         m_trackable_objects_subscription_handle;
     std::unordered_map<kel::uid, cache, uid_hash> m_trackable_objects_cache;
+    // Objects cached in the open burst, before Redis answered.
+    std::vector<kel::uid> m_cached_in_burst;
     std::uint64_t m_seen_reconnects;
 };
 

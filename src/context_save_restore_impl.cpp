@@ -102,7 +102,7 @@ context_save_restore_impl::context_save_restore_impl(redis::context& redis_conte
 void context_save_restore_impl::save(const context::trackable_object_in_zone& record,
                                      boost::optional<const context::zone&> zone) {
     store(record, zone);
-    if (!m_batching)
+    if (!appending())
         resync_after_reconnect();
 }
 
@@ -113,6 +113,8 @@ void context_save_restore_impl::begin_batch() {
 
 void context_save_restore_impl::end_batch() {
     m_batching = false;
+    if (m_redis_context.in_burst())
+        return;
     try {
         m_redis_context.flush_appended();
     } catch (...) {
@@ -125,12 +127,23 @@ void context_save_restore_impl::end_batch() {
 
 void context_save_restore_impl::cancel_batch() noexcept {
     m_batching = false;
+    if (m_redis_context.in_burst())
+        return;
     try {
         m_redis_context.flush_appended();
         m_batched.clear();
     } catch (...) {
         batch_failed();
     }
+}
+
+void context_save_restore_impl::end_burst(bool written) {
+    if (!written) {
+        batch_failed();
+        return;
+    }
+    m_batched.clear();
+    resync_after_reconnect();
 }
 
 // Some commands of the batch may have taken effect and others not, and
@@ -149,7 +162,7 @@ void context_save_restore_impl::batch_failed() noexcept {
 }
 
 void context_save_restore_impl::command_argv(const std::vector<const char*>& args) {
-    if (m_batching)
+    if (appending())
         m_redis_context.append_command_argv(args);
     else
         m_redis_context.execute_command_argv(args);
@@ -182,7 +195,7 @@ void context_save_restore_impl::store(const context::trackable_object_in_zone& r
     else
         remove(id);
     record.mark_saved();
-    if (m_batching)
+    if (appending())
         m_batched.push_back(record.get_uid());
 }
 
@@ -339,7 +352,8 @@ void context_save_restore_impl::delete_older_zone(const std::string& zone_uid) {
 }
 
 void context_save_restore_impl::resync_after_reconnect() {
-    if (!m_restored)
+    // Within a burst, the rewrite waits for the burst's end.
+    if (!m_restored || m_redis_context.in_burst())
         return;
     // A reconnect during the rewrite means another pass.
     while (m_rewrite_due || m_synced_reconnects != m_redis_context.get_reconnects()) {

@@ -38,6 +38,14 @@ public:
     void end_batch() override;
     void cancel_batch() noexcept override;
 
+    // Within a burst of the Redis client, batches and single saves only
+    // append: the burst's end writes them all. Call end_burst() once the
+    // client's burst ended, telling whether its commands reached Redis: a
+    // failed burst's records count as never saved and the next operation
+    // rewrites what memory holds; after a written one, a rewrite due (Redis
+    // was reconnected) runs now, and may throw.
+    void end_burst(bool written);
+
     // Pings Redis, which re-establishes a broken connection; when the
     // connection was replaced since the last rewrite, rewrites every record
     // memory holds (Redis may have come back empty). Throws when Redis
@@ -75,9 +83,10 @@ private:
     // What a failed batch wrote is unknown.
     void batch_failed() noexcept;
     // Sends a command at once, or appends it to the batch.
+    bool appending() const { return m_batching || m_redis_context.in_burst(); }
     template <typename... Args>
     void command(const std::string& format, Args... args) {
-        if (m_batching)
+        if (appending())
             m_redis_context.append_command(format, args...);
         else
             m_redis_context.execute_command(format, args...);
@@ -96,8 +105,8 @@ private:
     // Set by a failed batch: the next operation rewrites every record.
     bool m_rewrite_due = false;
     bool m_batching = false;
-    // The records saved in the open batch, marked saved before Redis
-    // answered.
+    // The records saved in the open batch or burst, marked saved before
+    // Redis answered.
     std::vector<context::trackable_object_in_zone_uid> m_batched;
 };
 

@@ -31,8 +31,35 @@ events_sender_impl::events_sender_impl(push_socket& socket, const libs::core::co
       m_print_events_to_log(print_events_to_log) {}
 
 events_queue::ptr events_sender_impl::create_queue() {
-    return std::make_unique<events_queue_impl>(m_socket, m_logger, m_send_events_to_pubsub, m_print_events_to_log,
+    return std::make_unique<events_queue_impl>(*this, m_logger, m_send_events_to_pubsub, m_print_events_to_log,
                                                m_enter_signal, m_leave_signal);
+}
+
+void events_sender_impl::hold() {
+    m_holding = true;
+}
+
+void events_sender_impl::release_held() {
+    m_holding = false;
+    send_all(m_held);
+    m_held.clear();
+}
+
+void events_sender_impl::transmit(std::vector<std::string>& messages) {
+    if (!m_holding) {
+        send_all(messages);
+        return;
+    }
+    for (auto& text : messages)
+        m_held.push_back(std::move(text));
+}
+
+void events_sender_impl::send_all(const std::vector<std::string>& messages) {
+    for (const auto& text : messages) {
+        const auto error = m_socket.send(text);
+        if (error)
+            m_logger.log_error(error, KEL_SOURCE_LOCATION());
+    }
 }
 
 events_sender::connection events_sender_impl::do_on_enter_event(const slot_type& slot) {
@@ -43,10 +70,10 @@ events_sender::connection events_sender_impl::do_on_leave_event(const slot_type&
     return m_leave_signal.connect(slot);
 }
 
-events_queue_impl::events_queue_impl(push_socket& socket, const libs::core::component_logger& logger,
+events_queue_impl::events_queue_impl(events_sender_impl& sender, const libs::core::component_logger& logger,
                                      bool send_events_to_pubsub, bool print_events_to_log, event_signal& enter_signal,
                                      event_signal& leave_signal)
-    : m_socket(socket),
+    : m_sender(sender),
       m_logger(logger),
       m_send_events_to_pubsub(send_events_to_pubsub),
       m_print_events_to_log(print_events_to_log),
@@ -56,8 +83,8 @@ events_queue_impl::events_queue_impl(push_socket& socket, const libs::core::comp
 events_queue_impl::~events_queue_impl() {
     if (!m_send_events_to_pubsub)
         return;
-    transmit(m_enter_events);
-    transmit(m_leave_events);
+    m_sender.transmit(m_enter_events);
+    m_sender.transmit(m_leave_events);
 }
 
 void events_queue_impl::send_enter(const context::trackable_object_in_zone& record,
@@ -78,14 +105,6 @@ void events_queue_impl::queue_event(std::vector<std::string>& events, std::strin
     if (m_print_events_to_log)
         m_logger.info("Event %1%") % text;
     events.push_back(std::move(text));
-}
-
-void events_queue_impl::transmit(const std::vector<std::string>& events) {
-    for (const auto& text : events) {
-        const auto error = m_socket.send(text);
-        if (error)
-            m_logger.log_error(error, KEL_SOURCE_LOCATION());
-    }
 }
 
 std::string events_queue_impl::format_event(const std::string& action,

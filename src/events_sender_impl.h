@@ -27,24 +27,38 @@ public:
     connection do_on_enter_event(const slot_type& slot) override;
     connection do_on_leave_event(const slot_type& slot) override;
 
+    // From hold() to release_held(), the messages of released queues wait,
+    // in release order, and then go out together: a burst's events leave
+    // only once Redis answered for the burst's writes.
+    void hold();
+    void release_held();
+    // Sends each message, or keeps it while held; a failed send is logged
+    // and the rest still go out. Called by the queues.
+    void transmit(std::vector<std::string>& messages);
+
 private:
+    void send_all(const std::vector<std::string>& messages);
+
     push_socket& m_socket;
     const libs::core::component_logger& m_logger;
     bool m_send_events_to_pubsub;
     bool m_print_events_to_log;
     event_signal m_enter_signal;
     event_signal m_leave_signal;
+    bool m_holding = false;
+    std::vector<std::string> m_held;
 };
 
 // Collects the messages of one batch and transmits them when destroyed:
 // every ENTER before every LEAVE, each kind in the order it was decided, so
 // that an object moving from one zone into another is never seen in
-// neither. A failed send is logged and the rest still go out. It refers to
-// its sender's socket, logger and signals, so it must not outlive the sender.
+// neither. The sender transmits them. It refers to its sender's logger and
+// signals, so it must not outlive the sender.
 class events_queue_impl : public events_queue {
 public:
-    events_queue_impl(push_socket& socket, const libs::core::component_logger& logger, bool send_events_to_pubsub,
-                      bool print_events_to_log, event_signal& enter_signal, event_signal& leave_signal);
+    events_queue_impl(events_sender_impl& sender, const libs::core::component_logger& logger,
+                      bool send_events_to_pubsub, bool print_events_to_log, event_signal& enter_signal,
+                      event_signal& leave_signal);
     ~events_queue_impl() override;
     events_queue_impl(const events_queue_impl&) = delete;
     events_queue_impl& operator=(const events_queue_impl&) = delete;
@@ -60,9 +74,8 @@ private:
                              boost::optional<const context::trackable_object&> object,
                              libs::core::timestamp ts) const;
     void queue_event(std::vector<std::string>& events, std::string text);
-    void transmit(const std::vector<std::string>& events);
 
-    push_socket& m_socket;
+    events_sender_impl& m_sender;
     const libs::core::component_logger& m_logger;
     std::vector<std::string> m_enter_events;
     std::vector<std::string> m_leave_events;

@@ -20,6 +20,7 @@ public:
     ~fake_message_stream() override;
 
     subscription::ptr subscribe(boost::string_view topic, callback cb) override;
+    void set_burst_observer(burst_observer*) override {}
     // Calls every callback of `topic` in subscription order; returns how many
     // there were.
     std::size_t deliver(boost::string_view topic, boost::string_view payload) const;

@@ -67,13 +67,44 @@ reply context::execute_once(redisContext& connection, const std::string& label, 
 }
 
 reply context::execute(const std::string& label, const sender& send) {
-    KEL_CHECK(m_appended.empty());
+    send_appended_first();
+    ++m_commands;
+    ++m_round_trips;
     void* raw = send(*m_context_ptr);
     if (raw == nullptr) {
         reconnect(label);
+        ++m_commands;
+        ++m_round_trips;
         raw = send(*m_context_ptr);
     }
     return checked(label, raw, *m_context_ptr);
+}
+
+void context::send_appended_first() {
+    if (m_appended.empty())
+        return;
+    KEL_CHECK(m_in_burst);
+    try {
+        flush_now();
+    } catch (const libs::core::exception& e) {
+        if (m_burst_failure.empty())
+            m_burst_failure = e.get_string_error();
+        throw;
+    }
+}
+
+void context::begin_burst() {
+    KEL_CHECK(!m_in_burst);
+    m_in_burst = true;
+}
+
+void context::end_burst() {
+    m_in_burst = false;
+    std::string failure;
+    failure.swap(m_burst_failure);
+    flush_now();
+    if (!failure.empty())
+        KEL_THROW(failure);
 }
 
 // A hiredis context that lost its connection stays unusable; it is replaced
@@ -123,14 +154,25 @@ void context::append_formatted(const std::string& label, char* formatted, int le
 }
 
 void context::flush_appended() {
+    if (!m_in_burst)
+        flush_now();
+}
+
+void context::flush_now() {
+    if (m_appended.empty())
+        return;
     // Whatever happens below, the appended commands are done with.
     std::vector<appended_command> commands;
     commands.swap(m_appended);
+    m_commands += commands.size();
+    ++m_round_trips;
     std::string first_error;
     const std::size_t lost = read_replies(commands, 0, first_error);
     if (lost < commands.size()) {
         // The unanswered commands go once more on a new connection.
         reconnect(commands[lost].label);
+        m_commands += commands.size() - lost;
+        ++m_round_trips;
         for (std::size_t i = lost; i < commands.size(); ++i)
             redisAppendFormattedCommand(m_context_ptr.get(), commands[i].formatted.data(),
                                         commands[i].formatted.size());

@@ -71,6 +71,16 @@ public:
     // more the commands not yet answered, as execute does.
     void flush_appended();
 
+    // Group commit. Between begin_burst() and end_burst(), flush_appended()
+    // keeps what was appended: all the burst's commands go to Redis in one
+    // round trip at end_burst(), in the order appended, answered and thrown
+    // as flush_appended() does. An execute_* within a burst first sends what
+    // the burst appended so far, so that no command overtakes another; a
+    // failure there is thrown again by end_burst(). Bursts do not nest.
+    void begin_burst();
+    void end_burst();
+    bool in_burst() const { return m_in_burst; }
+
     reply flush_db();
     reply get_set_members(const std::string& key);
     reply get_from_table(const std::string& key, const std::string& field);
@@ -82,6 +92,11 @@ public:
 
     // How many times a broken connection was replaced by a working one.
     std::uint64_t get_reconnects() const { return m_reconnects; }
+    // Commands sent, and round trips (each exchange with Redis that sent
+    // one command or a pipeline of them), resends after a reconnect
+    // included.
+    std::uint64_t get_commands() const { return m_commands; }
+    std::uint64_t get_round_trips() const { return m_round_trips; }
 
 private:
     // Sends one command on the given connection; null when no reply came.
@@ -110,6 +125,15 @@ private:
     unsigned int m_db;
     std::string m_password;
     std::uint64_t m_reconnects = 0;
+    std::uint64_t m_commands = 0;
+    std::uint64_t m_round_trips = 0;
+    bool m_in_burst = false;
+    // The first failure of a send made early within the burst.
+    std::string m_burst_failure;
+    // Sends what was appended and reads every reply.
+    void flush_now();
+    // Before a single command: the burst's appended commands go first.
+    void send_appended_first();
     struct appended_command {
         std::string label;
         std::string formatted;

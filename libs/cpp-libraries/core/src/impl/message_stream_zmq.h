@@ -16,6 +16,7 @@ public:
                        const std::string& address);
 
     subscription::ptr subscribe(boost::string_view topic, callback cb) override;
+    void set_burst_observer(burst_observer* observer) override { m_stream_zmq_raw.set_burst_observer(observer); }
 
 private:
     message_stream_zmq_raw m_stream_zmq_raw;

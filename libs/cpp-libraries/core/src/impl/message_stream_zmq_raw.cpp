@@ -54,10 +54,50 @@ void message_stream_zmq_raw::on_receive(const boost::system::error_code& error, 
         return;
     }
     // Held for the delivery, so that a callback destroying the stream does
-    // not pull the map from under the loop below.
+    // not pull the map from under the loops below.
     const std::shared_ptr<callbacks_map> callbacks = m_callbacks;
     setup_receive();
-    deliver(*callbacks, boost::string_view(static_cast<const char*>(message.data()), message.size()));
+    burst_observer* const observer = m_burst_observer;
+    if (!observer) {
+        deliver(*callbacks, message);
+        return;
+    }
+    observer->burst_begins();
+    try {
+        const std::weak_ptr<bool> alive = m_alive;
+        deliver(*callbacks, message);
+        if (alive.lock())
+            drain(*callbacks, alive);
+    } catch (...) {
+        observer->burst_ends();
+        throw;
+    }
+    observer->burst_ends();
+}
+
+// The frames already waiting are taken without waking up again: their
+// writes and events then share the burst's single round trip and release.
+// The bounds keep a steady stream from holding one burst's events back.
+void message_stream_zmq_raw::drain(callbacks_map& callbacks, const std::weak_ptr<bool>& alive) {
+    const auto deadline = std::chrono::steady_clock::now() + max_burst_time;
+    ::zmq::message_t message;
+    for (std::size_t taken = 1; taken < max_burst_frames; ++taken) {
+        try {
+            if (!m_socket.try_receive_now(message))
+                return;
+        } catch (const boost::system::system_error& e) {
+            // The outstanding receive meets the same error and retries.
+            m_logger.log_error(e.code(), KEL_SOURCE_LOCATION());
+            return;
+        }
+        deliver(callbacks, message);
+        if (!alive.lock() || std::chrono::steady_clock::now() >= deadline)
+            return;
+    }
+}
+
+void message_stream_zmq_raw::deliver(callbacks_map& callbacks, const ::zmq::message_t& message) {
+    deliver(callbacks, boost::string_view(static_cast<const char*>(message.data()), message.size()));
 }
 
 void message_stream_zmq_raw::retry_receive() {

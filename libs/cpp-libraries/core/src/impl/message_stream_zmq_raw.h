@@ -20,12 +20,15 @@ namespace kel::libs::core {
 // a whole, topic included, to the callbacks of the first subscribed topic
 // (in byte order) that is a prefix of it; a frame matching none is dropped.
 //
+// Each wake-up hands over a burst: the frame that woke it and those already
+// waiting behind it, at most max_burst_frames of them or as many as arrive
+// within max_burst_time of work, between the burst observer's two calls.
 // One receive is outstanding at a time, and the next one is started before
-// a frame is delivered: a callback that throws leaves the events loop's run()
-// with reception still going on. A receive that fails is logged and tried
-// again after receive_retry_delay, so that a socket failing on every call
-// neither stops reception nor spins the loop. The io_context and the logger
-// must outlive the stream.
+// a frame is delivered: a callback that throws ends the burst and leaves the
+// events loop's run() with reception still going on. A receive that fails
+// is logged and tried again after receive_retry_delay, so that a socket
+// failing on every call neither stops reception nor spins the loop. The
+// io_context and the logger must outlive the stream.
 class message_stream_zmq_raw final : public message_stream {
 public:
     // Throws boost::system::system_error when `address` cannot be connected.
@@ -36,7 +39,11 @@ public:
     // gets; dropping a subscription leaves the socket's filter as it is.
     subscription::ptr subscribe(boost::string_view topic, callback cb) override;
 
+    void set_burst_observer(burst_observer* observer) override { m_burst_observer = observer; }
+
     static constexpr std::chrono::milliseconds receive_retry_delay{100};
+    static constexpr std::size_t max_burst_frames = 256;
+    static constexpr std::chrono::microseconds max_burst_time{1000};
 
     // The socket under the stream: for its options, and for tests.
     zmq::async_socket& socket() { return m_socket; }
@@ -50,7 +57,11 @@ private:
     void setup_receive();
     void on_receive(const boost::system::error_code& error, ::zmq::message_t& message);
     void retry_receive();
+    // Delivers the frames waiting behind the first of a burst, until a
+    // bound is reached or a callback destroyed the stream.
+    void drain(callbacks_map& callbacks, const std::weak_ptr<bool>& alive);
     static void deliver(callbacks_map& callbacks, boost::string_view frame);
+    static void deliver(callbacks_map& callbacks, const ::zmq::message_t& message);
 
     // Shared so that a delivery can keep the map alive while one of its
     // callbacks destroys the stream.
@@ -58,6 +69,9 @@ private:
     zmq::async_socket m_socket;
     boost::asio::steady_timer m_retry_timer;
     const component_logger& m_logger;
+    burst_observer* m_burst_observer = nullptr;
+    // Expires with the stream: a burst in progress stops touching it.
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };
 
 }  // namespace kel::libs::core

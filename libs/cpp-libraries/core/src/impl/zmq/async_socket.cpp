@@ -104,6 +104,18 @@ void async_socket::cancel() {
     m_descriptor.cancel(ignored);
 }
 
+bool async_socket::try_receive_now(::zmq::message_t& message) {
+    if (m_injected_errors > 0) {
+        --m_injected_errors;
+        throw boost::system::system_error(m_injected_error);
+    }
+    try {
+        return m_socket.recv(message, ::zmq::recv_flags::dontwait).has_value();
+    } catch (const ::zmq::error_t& e) {
+        throw boost::system::system_error(to_error_code(e));
+    }
+}
+
 void async_socket::inject_receive_errors(const boost::system::error_code& error, std::size_t count) {
     m_injected_error = error;
     m_injected_errors = count;

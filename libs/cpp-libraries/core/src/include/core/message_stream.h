@@ -24,11 +24,26 @@ public:
         virtual ~subscription() = default;
     };
 
+    // Told when the stream begins and ends handing over a burst: the
+    // messages already waiting when it woke up, up to a bound, delivered one
+    // by one in arrival order in between. A message that arrives alone is a
+    // burst of one. burst_ends() runs also when a callback throws, before
+    // the exception leaves the stream, and must not throw itself.
+    class burst_observer {
+    public:
+        virtual ~burst_observer() = default;
+        virtual void burst_begins() = 0;
+        virtual void burst_ends() noexcept = 0;
+    };
+
     virtual ~message_stream() = default;
 
     // Callbacks of one topic are called in the order they subscribed. A
     // subscription may outlive its stream; it then does nothing.
     virtual subscription::ptr subscribe(boost::string_view topic, callback cb) = 0;
+    // One observer at most (null for none); it must outlive the stream or
+    // be replaced before it dies.
+    virtual void set_burst_observer(burst_observer* observer) = 0;
 };
 
 }  // namespace kel::libs::core

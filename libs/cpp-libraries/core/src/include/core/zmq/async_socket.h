@@ -50,6 +50,10 @@ public:
     // is called, a pending handler is called with operation_aborted unless
     // the socket is already gone.
     void async_receive(receive_handler handler);
+    // Receives one message already waiting, without blocking: false when
+    // there is none. Meant for draining after a completed async_receive;
+    // throws boost::system::system_error on a socket error.
+    bool try_receive_now(::zmq::message_t& message);
     void cancel();
     // The next `count` receives complete with `error` instead of reading,
     // as those of a socket that fails on every call would: a seam for the

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "core/logger.h"
+#include "core/message_stream.h"
+
+namespace kel {
+
+namespace redis {
+class context;
+}
+class context_debug;
+class context_save_restore_impl;
+class events_sender_impl;
+
+// Group commit of the message stream's bursts. While a burst is handled,
+// every Redis command of the persistence and the debug mirror is appended,
+// in the order and form it has outside a burst, and every released events
+// queue is held. At the burst's end the commands go to Redis in one round
+// trip, and then the events leave, in the order their queues were released:
+// no position waits for Redis on its own, and an event on the wire is never
+// one that Redis does not know of.
+//
+// A burst whose commands fail is logged once; its records count as never
+// saved (the next operation rewrites what memory holds) and its events
+// still go out. Everything it refers to must outlive it.
+class burst_commit final : public libs::core::message_stream::burst_observer {
+public:
+    burst_commit(redis::context& redis_context, context_save_restore_impl& persistence, context_debug& mirror,
+                 events_sender_impl& sender, const libs::core::component_logger& logger);
+    burst_commit(const burst_commit&) = delete;
+    burst_commit& operator=(const burst_commit&) = delete;
+
+    void burst_begins() override;
+    void burst_ends() noexcept override;
+
+private:
+    redis::context& m_redis_context;
+    context_save_restore_impl& m_persistence;
+    context_debug& m_mirror;
+    events_sender_impl& m_sender;
+    const libs::core::component_logger& m_logger;
+};
+
+}  // namespace kel
