@@ -7,6 +7,7 @@ namespace kel {
 namespace {
 
 const std::string zones_set_key = "quorvane:zones:set";
+const std::string zone_key_prefix = "quorvane:zones:";
 const std::string trackable_objects_set_key = "quorvane:trackable_objects:set";
 const char* const zone_delete_format = "DEL quorvane:zones:%s";
 const char* const trackable_object_delete_format = "DEL quorvane:trackable_objects:%s";
@@ -79,14 +80,15 @@ void context_debug::write_zone(const context::zone& zone, libs::core::timestamp 
     const auto& sublocation_uid = or_absent(zone.get_sublocation_uid());
     const auto& trackable_object_uid = or_absent(zone.get_trackable_object_uid());
     const auto serialized_ts = ts.serialize();
-    // Each change's two commands go to Redis in one round trip.
-    m_redis_context.append_command(
-        "HMSET quorvane:zones:%s uid %s radius %s sublocation_uid %s trackable_object_uid %s active %s shape %s "
-        "type_name %s default_allowed %s ts %s",
-        uid.c_str(), uid.c_str(), radius.c_str(), sublocation_uid.c_str(), trackable_object_uid.c_str(),
-        to_text(zone.get_active()), to_text(zone.get_shape()), zone.get_type_name().c_str(),
-        to_text(zone.get_default_allowed()), serialized_ts.c_str());
-    m_redis_context.append_command_argv({"SADD", zones_set_key.c_str(), uid.c_str()});
+    // Each change's two commands go to Redis in one round trip. A carrier's
+    // every position rewrites its zones, so they are formatted from views,
+    // without a format string to parse.
+    m_redis_context.append_command_views(
+        {"HMSET", zone_key_prefix + uid, "uid", uid, "radius", radius, "sublocation_uid", sublocation_uid,
+         "trackable_object_uid", trackable_object_uid, "active", to_text(zone.get_active()), "shape",
+         to_text(zone.get_shape()), "type_name", zone.get_type_name(), "default_allowed",
+         to_text(zone.get_default_allowed()), "ts", serialized_ts});
+    m_redis_context.append_command_views({"SADD", zones_set_key, uid});
     m_redis_context.flush_appended();
 }
 

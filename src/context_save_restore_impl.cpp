@@ -15,6 +15,7 @@ namespace kel {
 namespace {
 
 const std::string records_set_key = "quorvane:trackable_objects_in_zones:set";
+const std::string records_key_prefix = "quorvane:trackable_objects_in_zones:";
 const std::string older_objects_prefix = "trackable_objects:";
 const std::string older_objects_set_key = "trackable_objects:set";
 const std::string older_zones_prefix = "zones:";
@@ -161,11 +162,11 @@ void context_save_restore_impl::batch_failed() noexcept {
     m_rewrite_due = true;
 }
 
-void context_save_restore_impl::command_argv(const std::vector<const char*>& args) {
+void context_save_restore_impl::command_views(std::initializer_list<boost::string_view> args) {
     if (appending())
-        m_redis_context.append_command_argv(args);
+        m_redis_context.append_command_views(args);
     else
-        m_redis_context.execute_command_argv(args);
+        m_redis_context.execute_command_views(args);
 }
 
 void context_save_restore_impl::check_event(const context::trackable_object_in_zone& record) {
@@ -200,20 +201,19 @@ void context_save_restore_impl::store(const context::trackable_object_in_zone& r
 }
 
 void context_save_restore_impl::write(const context::trackable_object_in_zone& record, const std::string& id) {
-    command(
-        "HMSET quorvane:trackable_objects_in_zones:%s uid %s trackable_object_uid %s zone_uid %s project_uid %s "
-        "sublocation_uid %s zone_type_name %s in_zone %s event_generated %s leave_generated %s "
-        "in_debouncing_state %s",
-        id.c_str(), id.c_str(), record.get_trackable_object_uid().c_str(), record.get_zone_uid().c_str(),
-        record.get_project_uid().c_str(), record.get_sublocation_uid().c_str(), record.get_zone_type_name().c_str(),
-        to_text(record.is_in_zone()), to_text(record.is_event_generated()), to_text(record.is_leave_generated()),
-        to_text(record.is_in_debouncing_state()));
-    command_argv({"SADD", records_set_key.c_str(), id.c_str()});
+    const std::string key = records_key_prefix + id;
+    command_views({"HMSET", key, "uid", id, "trackable_object_uid", record.get_trackable_object_uid(), "zone_uid",
+                   record.get_zone_uid(), "project_uid", record.get_project_uid(), "sublocation_uid",
+                   record.get_sublocation_uid(), "zone_type_name", record.get_zone_type_name(), "in_zone",
+                   to_text(record.is_in_zone()), "event_generated", to_text(record.is_event_generated()),
+                   "leave_generated", to_text(record.is_leave_generated()), "in_debouncing_state",
+                   to_text(record.is_in_debouncing_state())});
+    command_views({"SADD", records_set_key, id});
 }
 
 void context_save_restore_impl::remove(const std::string& id) {
-    command("DEL quorvane:trackable_objects_in_zones:%s", id.c_str());
-    command_argv({"SREM", records_set_key.c_str(), id.c_str()});
+    command_views({"DEL", records_key_prefix + id});
+    command_views({"SREM", records_set_key, id});
 }
 
 void context_save_restore_impl::remove(const context::trackable_object_in_zone& record) {

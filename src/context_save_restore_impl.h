@@ -82,16 +82,9 @@ private:
     void rewrite_all();
     // What a failed batch wrote is unknown.
     void batch_failed() noexcept;
-    // Sends a command at once, or appends it to the batch.
     bool appending() const { return m_batching || m_redis_context.in_burst(); }
-    template <typename... Args>
-    void command(const std::string& format, Args... args) {
-        if (appending())
-            m_redis_context.append_command(format, args...);
-        else
-            m_redis_context.execute_command(format, args...);
-    }
-    void command_argv(const std::vector<const char*>& args);
+    // Sends a command at once, or appends it to the batch or burst.
+    void command_views(std::initializer_list<boost::string_view> args);
 
     redis::context& m_redis_context;
     events_sender& m_events_sender;

@@ -4,6 +4,7 @@
 
 #include <sys/time.h>
 
+#include <charconv>
 #include <cstring>
 
 namespace kel::redis {
@@ -147,10 +148,51 @@ void context::append_command_argv(const std::vector<const char*>& args) {
 void context::append_formatted(const std::string& label, char* formatted, int length) {
     if (length < 0)
         KEL_THROW("Command: " + label + ", error: cannot format the command");
-    std::string command(formatted, static_cast<std::size_t>(length));
+    m_pipeline.append(formatted, static_cast<std::size_t>(length));
     redisFreeCommand(formatted);
-    redisAppendFormattedCommand(m_context_ptr.get(), command.data(), command.size());
-    m_appended.push_back({label, std::move(command)});
+    m_appended.push_back({label, m_pipeline.size()});
+}
+
+// The unified request form: "*<count>", then "$<length>" and the bytes of
+// each argument, every part ended by CRLF, as hiredis writes it.
+void context::format_command(std::string& out, std::initializer_list<boost::string_view> args) {
+    const auto number = [&out](char kind, std::size_t value) {
+        char digits[24];
+        const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+        out.push_back(kind);
+        out.append(digits, static_cast<std::size_t>(end - digits));
+        out.append("\r\n", 2);
+    };
+    number('*', args.size());
+    for (const auto& arg : args) {
+        number('$', arg.size());
+        out.append(arg.data(), arg.size());
+        out.append("\r\n", 2);
+    }
+}
+
+void context::append_command_views(std::initializer_list<boost::string_view> args) {
+    KEL_CHECK(args.size() != 0);
+    format_command(m_pipeline, args);
+    m_appended.push_back({args.begin()->to_string(), m_pipeline.size()});
+}
+
+reply context::execute_command_views(std::initializer_list<boost::string_view> args) {
+    KEL_CHECK(args.size() != 0);
+    std::string request;
+    format_command(request, args);
+    return execute(args.begin()->to_string(), [&request](redisContext& c) -> void* {
+        void* raw = nullptr;
+        if (redisAppendFormattedCommand(&c, request.data(), request.size()) != REDIS_OK ||
+            redisGetReply(&c, &raw) != REDIS_OK)
+            return nullptr;
+        return raw;
+    });
+}
+
+void context::hand_over(std::size_t from) {
+    const std::size_t start = from == 0 ? 0 : m_appended[from - 1].end;
+    redisAppendFormattedCommand(m_context_ptr.get(), m_pipeline.data() + start, m_pipeline.size() - start);
 }
 
 void context::flush_appended() {
@@ -161,41 +203,45 @@ void context::flush_appended() {
 void context::flush_now() {
     if (m_appended.empty())
         return;
-    // Whatever happens below, the appended commands are done with.
-    std::vector<appended_command> commands;
-    commands.swap(m_appended);
-    m_commands += commands.size();
+    // Whatever happens below, the appended commands are done with; the
+    // buffers keep their capacity for the next flush.
+    struct clear_on_exit {
+        context& c;
+        ~clear_on_exit() {
+            c.m_appended.clear();
+            c.m_pipeline.clear();
+        }
+    } clear{*this};
+    m_commands += m_appended.size();
     ++m_round_trips;
+    hand_over(0);
     std::string first_error;
-    const std::size_t lost = read_replies(commands, 0, first_error);
-    if (lost < commands.size()) {
+    const std::size_t lost = read_replies(0, first_error);
+    if (lost < m_appended.size()) {
         // The unanswered commands go once more on a new connection.
-        reconnect(commands[lost].label);
-        m_commands += commands.size() - lost;
+        reconnect(m_appended[lost].label);
+        m_commands += m_appended.size() - lost;
         ++m_round_trips;
-        for (std::size_t i = lost; i < commands.size(); ++i)
-            redisAppendFormattedCommand(m_context_ptr.get(), commands[i].formatted.data(),
-                                        commands[i].formatted.size());
-        const std::size_t lost_again = read_replies(commands, lost, first_error);
-        if (lost_again < commands.size())
-            KEL_THROW("Command: " + commands[lost_again].label + ", error: no reply, connection lost: " +
+        hand_over(lost);
+        const std::size_t lost_again = read_replies(lost, first_error);
+        if (lost_again < m_appended.size())
+            KEL_THROW("Command: " + m_appended[lost_again].label + ", error: no reply, connection lost: " +
                       lost_connection_text(*m_context_ptr));
     }
     if (!first_error.empty())
         KEL_THROW(first_error);
 }
 
-std::size_t context::read_replies(const std::vector<appended_command>& commands, std::size_t from,
-                                  std::string& first_error) {
-    for (std::size_t i = from; i < commands.size(); ++i) {
+std::size_t context::read_replies(std::size_t from, std::string& first_error) {
+    for (std::size_t i = from; i < m_appended.size(); ++i) {
         void* raw = nullptr;
         if (redisGetReply(m_context_ptr.get(), &raw) != REDIS_OK || raw == nullptr)
             return i;
         const reply result(static_cast<redisReply*>(raw));
         if (result.get_type() == reply_type::ERROR && first_error.empty())
-            first_error = "Command: " + commands[i].label + ", error: " + result.to_string();
+            first_error = "Command: " + m_appended[i].label + ", error: " + result.to_string();
     }
-    return commands.size();
+    return m_appended.size();
 }
 
 reply context::execute_command_argv(const std::vector<const char*>& args) {

@@ -4,6 +4,8 @@
 
 #include <hiredis/hiredis.h>
 
+#include <boost/utility/string_view.hpp>
+
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
@@ -65,6 +67,12 @@ public:
         append_formatted(format, formatted, length);
     }
     void append_command_argv(const std::vector<const char*>& args);
+    // The same from views, formatted here: the bytes Redis gets are those of
+    // the forms above for the same arguments. Errors name args[0].
+    void append_command_views(std::initializer_list<boost::string_view> args);
+    reply execute_command_views(std::initializer_list<boost::string_view> args);
+    // Appends to `out` the request hiredis would format for `args`.
+    static void format_command(std::string& out, std::initializer_list<boost::string_view> args);
     // Sends what was appended and reads each reply; every command has been
     // answered when it throws the first error reply, named as execute's
     // are. When the connection breaks, it connects again and sends once
@@ -136,18 +144,23 @@ private:
     void send_appended_first();
     struct appended_command {
         std::string label;
-        std::string formatted;
+        // Where its bytes end in m_pipeline.
+        std::size_t end;
     };
     // Takes `formatted` (hiredis's, freed here); a negative length means
     // the format failed.
     void append_formatted(const std::string& label, char* formatted, int length);
-    // Reads the replies of commands[from...]; returns the index of the
+    // Reads the replies of m_appended[from...]; returns the index of the
     // first one that got no reply (the connection broke), or the size.
-    std::size_t read_replies(const std::vector<appended_command>& commands, std::size_t from,
-                             std::string& first_error);
+    std::size_t read_replies(std::size_t from, std::string& first_error);
+    // Hands hiredis the bytes of m_appended[from...].
+    void hand_over(std::size_t from);
 
-    // The appended commands not yet flushed.
+    // The appended commands not yet flushed, and their bytes one after the
+    // other: buffers kept from flush to flush, so that appending allocates
+    // only as a burst grows beyond the largest so far.
     std::vector<appended_command> m_appended;
+    std::string m_pipeline;
 };
 
 }  // namespace kel::redis

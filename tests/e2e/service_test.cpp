@@ -35,6 +35,8 @@ TEST_F(service_test, walking_into_and_out_of_a_room_sends_enter_then_leave) {
               "#zone_event {\"action\":\"enter\",\"ms\":250,\"obj_uid\":\"tagA\",\"project_uid\":\"prj1\","
               "\"sublocation_uid\":\"sl01\",\"ts\":1796551200,\"x\":5000,\"y\":4000,\"z\":0,"
               "\"zone_type_name\":\"room\",\"zone_uid\":\"room\"}");
+    EXPECT_EQ(m_redis->cli({"HGET", "quorvane:trackable_objects_in_zones:tagA-room", "event_generated"}), "true\n")
+        << "an event leaves only once Redis holds its record";
     position("tagA", 5000, 5000);
     position("tagA", 20000, 5000, "sl01", "2026-12-06T10:00:07.001Z");
     EXPECT_EQ(next_event(),

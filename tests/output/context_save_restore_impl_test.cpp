@@ -270,6 +270,32 @@ TEST_F(persistence, after_a_failed_batch_redis_is_made_to_hold_what_memory_holds
     EXPECT_EQ(stored(wrong).size(), 10u);
 }
 
+// Within a burst of the client, batches and single saves only append; a
+// failed burst counts as a failed batch.
+TEST_F(persistence, a_burst_writes_at_its_end_and_a_failed_one_is_rewritten_by_the_next_operation) {
+    add_zone(m_x);
+    m_persistence->restore();
+    m_client->begin_burst();
+    m_persistence->begin_batch();
+    save(m_a, m_x, inside);
+    m_persistence->end_batch();
+    save(m_b, m_x, inside);
+    EXPECT_EQ(stored_ids(), std::set<std::string>{}) << "nothing sent yet";
+    m_client->end_burst();
+    m_persistence->end_burst(true);
+    EXPECT_EQ(stored_ids(), (std::set<std::string>{m_a + "-" + m_x, m_b + "-" + m_x}));
+
+    const auto wrong = m_b + "-" + m_x;
+    cli({"SET", records_key + wrong, "not a hash"});
+    m_client->begin_burst();
+    save(m_b, m_x, "1101");
+    EXPECT_THROW(m_client->end_burst(), kel::libs::core::exception);
+    m_persistence->end_burst(false);
+    cli({"DEL", records_key + wrong});
+    m_persistence->check_store();
+    EXPECT_EQ(stored(wrong).size(), 10u);
+}
+
 TEST_F(persistence, a_cancelled_batch_still_waits_for_its_saves_and_throws_nothing) {
     add_zone(m_x);
     m_persistence->begin_batch();

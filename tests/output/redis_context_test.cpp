@@ -106,6 +106,62 @@ TEST_F(redis_client, appended_commands_without_redis_fail_cleanly_and_a_later_co
     EXPECT_EQ(cli({"GET", "key"}), "later");
 }
 
+TEST_F(redis_client, a_burst_sends_its_commands_in_one_round_trip_and_a_command_within_it_goes_after_them) {
+    client().execute_command("PING");
+    const auto trips = client().get_round_trips();
+    client().begin_burst();
+    client().append_command("SET %s %s", "key", "a");
+    client().flush_appended();
+    client().append_command_views({"APPEND", "key", "b"});
+    client().flush_appended();
+    EXPECT_EQ(cli({"EXISTS", "key"}), "0") << "held until the burst ends";
+    client().append_command_views({"APPEND", "key", "c"});
+    client().end_burst();
+    EXPECT_EQ(client().get_round_trips(), trips + 1);
+    EXPECT_EQ(client().get_commands(), 4u) << "the PING and the burst's three";
+    EXPECT_EQ(cli({"GET", "key"}), "abc");
+
+    client().begin_burst();
+    client().append_command_views({"APPEND", "key", "d"});
+    EXPECT_EQ(client().execute_command("GET %s", "key").to_string(), "abcd");
+    client().end_burst();
+}
+
+TEST_F(redis_client, a_failure_within_a_burst_is_thrown_again_at_its_end) {
+    cli({"SET", "text", "a string"});
+    client().begin_burst();
+    client().append_command_views({"HSET", "text", "field", "value"});
+    EXPECT_THROW(client().execute_command("PING"), exception);
+    const auto error = error_of([&] { client().end_burst(); });
+    EXPECT_EQ(error.rfind("Command: HSET, error: WRONGTYPE", 0), 0u) << error;
+}
+
+// The request formatted from views is hiredis's to the byte.
+TEST(redis_format, views_give_the_bytes_hiredis_formats) {
+    const std::vector<std::vector<std::string>> cases{
+        {"PING"}, {"SET", "key", ""}, {"HMSET", "k e y", "100%", "a\r\nb"}, {"SET", std::string("a\0b", 3), "x"}};
+    for (const auto& args : cases) {
+        std::vector<const char*> pointers;
+        std::vector<std::size_t> lengths;
+        for (const auto& arg : args) {
+            pointers.push_back(arg.data());
+            lengths.push_back(arg.size());
+        }
+        char* expected = nullptr;
+        const int length = redisFormatCommandArgv(&expected, static_cast<int>(args.size()), pointers.data(),
+                                                  lengths.data());
+        std::string formatted;
+        if (args.size() == 1)
+            kel::redis::context::format_command(formatted, {args[0]});
+        else if (args.size() == 3)
+            kel::redis::context::format_command(formatted, {args[0], args[1], args[2]});
+        else
+            kel::redis::context::format_command(formatted, {args[0], args[1], args[2], args[3]});
+        EXPECT_EQ(formatted, std::string(expected, static_cast<std::size_t>(length)));
+        redisFreeCommand(expected);
+    }
+}
+
 // --- connection ---------------------------------------------------------------
 
 TEST_F(redis_client, commands_reach_the_selected_database) {

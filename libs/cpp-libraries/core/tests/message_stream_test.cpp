@@ -188,6 +188,38 @@ TEST_F(message_stream_test, reception_goes_on_after_a_callback_throws) {
     run_until([&] { return m_got["end"].size() == 1; });
 }
 
+// Every frame is handed over inside a burst, and a burst ends also when a
+// callback throws, before the exception leaves the stream.
+TEST_F(message_stream_test, frames_come_in_bursts_that_end_also_when_a_callback_throws) {
+    struct recorder : message_stream::burst_observer {
+        void burst_begins() override { ++begun; }
+        void burst_ends() noexcept override { ++ended; }
+        int begun = 0;
+        int ended = 0;
+    } bursts;
+    open();
+    m_stream->set_burst_observer(&bursts);
+    int outside = 0;
+    auto probe = m_stream->subscribe("pos", [&](boost::string_view) { outside += bursts.begun == bursts.ended; });
+    auto thrower = m_stream->subscribe("boom", [&](boost::string_view) {
+        EXPECT_EQ(bursts.begun, bursts.ended + 1);
+        throw std::runtime_error("boom");
+    });
+    subscribe("end");
+    settle("#end");
+    publish(std::vector<std::string>(20, "#pos{}"));
+    EXPECT_EQ(outside, 0);
+    EXPECT_EQ(bursts.begun, bursts.ended);
+    ASSERT_FALSE(m_publisher.send("#boom{}"));
+    m_loop->get_io_context().restart();
+    auto limit = m_loop->create_timer(
+        timer::time_point(std::chrono::steady_clock::now() + 10s), "limit", [&](timer::time_point) { m_loop->stop(); },
+        KEL_SOURCE_LOCATION());
+    EXPECT_THROW(m_loop->run(), std::runtime_error);
+    EXPECT_EQ(bursts.begun, bursts.ended);
+    m_stream->set_burst_observer(nullptr);
+}
+
 TEST_F(message_stream_test, a_callback_may_destroy_the_stream) {
     open();
     int calls = 0;
