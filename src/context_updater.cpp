@@ -134,7 +134,7 @@ void context_updater::on_notify_message(boost::string_view message) {
 }
 
 void context_updater::on_pos_message(boost::string_view message) {
-    m_logger.execute([&] { m_synchronizer->handle_pos(message.to_string()); });
+    m_logger.execute([&] { m_synchronizer->handle_pos(message); });
 }
 
 // --- positions -------------------------------------------------------------------

@@ -85,8 +85,15 @@ void context_synchronizer_impl::initialize() {
     m_context_initializer.initialize();
 }
 
-void context_synchronizer_impl::handle_pos(const std::string& message) {
-    m_context_updater.handle_pos(message);
+// Positions of the plain shape are read without a document; any other
+// text takes the jsoncpp path, which gives the same answer more slowly.
+void context_synchronizer_impl::handle_pos(boost::string_view message) {
+    if (parsers::pos* fields = m_pos_reader.read(message)) {
+        if (m_pos_callback)
+            m_pos_callback(*fields);
+        return;
+    }
+    m_context_updater.handle_pos(message.to_string());
 }
 
 void context_synchronizer_impl::on_zone_creating(zone_callback cb) {
@@ -145,6 +152,7 @@ bool context_synchronizer_impl::for_each_alarm_on_server(bool_alarm_callback cb)
 }
 
 void context_synchronizer_impl::on_pos(pos_callback cb) {
+    m_pos_callback = cb;
     m_context_updater.on_pos([cb = std::move(cb)](const notify& n) {
         parsers::pos_impl view(n.get_json());
         cb(view);

@@ -2,6 +2,7 @@
 
 #include "context_initializer.h"
 #include "context_updater.h"
+#include "parsers/pos_reader.h"
 
 #include "context_utils/context_synchronizer.h"
 
@@ -22,7 +23,7 @@ public:
 
     void handle_notify(const std::string& message) override;
     void initialize() override;
-    void handle_pos(const std::string& message) override;
+    void handle_pos(boost::string_view message) override;
 
     void on_zone_creating(zone_callback cb) override;
     void on_zone_updating(zone_callback cb) override;
@@ -52,6 +53,8 @@ private:
     core::events_loop& m_events_loop;
     core::component_logger::ptr m_logger;
     context_updater m_context_updater;
+    parsers::pos_reader m_pos_reader;
+    pos_callback m_pos_callback;
     context_initializer m_context_initializer;
 };
 

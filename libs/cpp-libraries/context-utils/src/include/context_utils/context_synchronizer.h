@@ -70,7 +70,7 @@ public:
     virtual void handle_notify(const std::string& message) = 0;
     // Blocking initial load; see context_initializer::initialize.
     virtual void initialize() = 0;
-    virtual void handle_pos(const std::string& message) = 0;
+    virtual void handle_pos(boost::string_view message) = 0;
 
     // Creating callbacks serve both notifications and the initial load.
     virtual void on_zone_creating(zone_callback cb) = 0;
