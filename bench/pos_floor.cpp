@@ -1,14 +1,15 @@
 // pos_floor: the floor the service is compared with. A subscriber that does
-// nothing but receive each "$pos" message and parse it with jsoncpp (one
-// reader for the whole run, as a hot path should), reading the fields the
-// service reads. It answers the load generator's probe positions, the only
+// nothing but receive each "$pos" message and read the fields the service
+// reads: with jsoncpp (one reader for the whole run, as a hot path should),
+// or with the service's own simdjson reader (--reader simdjson). It answers the load generator's probe positions, the only
 // ones it acts on, with an event of the probe's time on its PUSH socket, so
 // that the generator drives it in the same closed loop as the service.
 //
-//   pos_floor --output tcp://127.0.0.1:PUB --input tcp://127.0.0.1:PULL --probe-uid UID
+//   pos_floor --output tcp://127.0.0.1:PUB --input tcp://127.0.0.1:PULL --probe-uid UID [--reader R]
 //
 // Runs until SIGINT or SIGTERM, at most an hour; prints the messages it parsed.
 #include "core/timestamp.h"
+#include "parsers/pos_reader.h"
 
 #include <json/json.h>
 #include <zmq.hpp>
@@ -33,6 +34,7 @@ struct arguments {
     std::string output;
     std::string input;
     std::string probe_uid;
+    bool simdjson = false;
 };
 
 bool parse_arguments(int argc, char* argv[], arguments& a) {
@@ -44,6 +46,8 @@ bool parse_arguments(int argc, char* argv[], arguments& a) {
             a.input = argv[i + 1];
         else if (name == "--probe-uid")
             a.probe_uid = argv[i + 1];
+        else if (name == "--reader" && (std::string(argv[i + 1]) == "simdjson" || std::string(argv[i + 1]) == "jsoncpp"))
+            a.simdjson = std::string(argv[i + 1]) == "simdjson";
         else
             return false;
     }
@@ -51,10 +55,9 @@ bool parse_arguments(int argc, char* argv[], arguments& a) {
 }
 
 // The probe's event: only its time and object matter to the generator.
-std::string acknowledgement(const Json::Value& position) {
-    const kel::libs::core::timestamp ts(position["ts"].asString());
-    return "#zone_event {\"action\":\"enter\",\"ms\":" + std::to_string(ts.get_ms()) +
-           ",\"obj_uid\":\"" + position["tk_uid"].asString() + "\",\"ts\":" + std::to_string(ts.get_ts()) + "}";
+std::string acknowledgement(const std::string& uid, kel::libs::core::timestamp ts) {
+    return "#zone_event {\"action\":\"enter\",\"ms\":" + std::to_string(ts.get_ms()) + ",\"obj_uid\":\"" + uid +
+           "\",\"ts\":" + std::to_string(ts.get_ts()) + "}";
 }
 
 // Reads what the service reads of a position; false when it is malformed.
@@ -86,21 +89,32 @@ long run(const arguments& a) {
     sub.connect(a.output);
     push.connect(a.input);
     const std::unique_ptr<Json::CharReader> reader(Json::CharReaderBuilder().newCharReader());
+    kel::libs::context_utils::parsers::pos_reader fast_reader;
     const std::size_t topic = std::string("$pos").size();
     long parsed = 0;
     zmq::message_t m;
     while (!stop_requested) {
-        if (!receive(sub, m))
+        if (!receive(sub, m) || m.size() <= topic)
             continue;
         const char* begin = static_cast<const char*>(m.data()) + topic;
         const char* end = static_cast<const char*>(m.data()) + m.size();
+        if (a.simdjson) {
+            const auto* fields = fast_reader.read(boost::string_view(begin, static_cast<std::size_t>(end - begin)));
+            if (fields == nullptr)
+                continue;
+            ++parsed;
+            if (fields->get_trackable_uid() == a.probe_uid)
+                push.send(zmq::buffer(acknowledgement(a.probe_uid, fields->get_ts())), zmq::send_flags::none);
+            continue;
+        }
         Json::Value position;
         std::string errors;
-        if (m.size() <= topic || !reader->parse(begin, end, &position, &errors) || !read_position(position))
+        if (!reader->parse(begin, end, &position, &errors) || !read_position(position))
             continue;
         ++parsed;
         if (position["tk_uid"].asString() == a.probe_uid)
-            push.send(zmq::buffer(acknowledgement(position)), zmq::send_flags::none);
+            push.send(zmq::buffer(acknowledgement(a.probe_uid, kel::libs::core::timestamp(position["ts"].asString()))),
+                      zmq::send_flags::none);
     }
     return parsed;
 }
@@ -110,7 +124,8 @@ long run(const arguments& a) {
 int main(int argc, char* argv[]) {
     arguments a;
     if (!parse_arguments(argc, argv, a)) {
-        std::cerr << "usage: " << argv[0] << " --output ENDPOINT --input ENDPOINT --probe-uid UID\n";
+        std::cerr << "usage: " << argv[0]
+                  << " --output ENDPOINT --input ENDPOINT --probe-uid UID [--reader jsoncpp|simdjson]\n";
         return 1;
     }
     std::signal(SIGINT, on_signal);
