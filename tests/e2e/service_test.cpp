@@ -8,8 +8,6 @@
 
 #include <signal.h>
 
-#include <set>
-
 namespace {
 
 using namespace std::chrono_literals;
@@ -23,6 +21,17 @@ protected:
         position(tag, x, y);
         position(tag, x + 10, y);
     }
+    // Rooms roma and romb over the same square, from x0 on.
+    void two_rooms(int x0) {
+        add_room("roma", x0, 0, x0 + 10000, 10000);
+        add_room("romb", x0, 0, x0 + 10000, 10000);
+    }
+    // The next events, exactly these, in this order.
+    void expect_events(const std::vector<std::string>& expected) {
+        for (const auto& event : expected)
+            EXPECT_EQ(next(), event) << log();
+    }
+    const std::vector<std::string> m_tags_01_02{"tg01", "tg02"};
 };
 
 TEST_F(service_test, walking_into_and_out_of_a_room_sends_enter_then_leave) {
@@ -117,18 +126,14 @@ TEST_F(service_test, a_tag_the_server_already_lists_inside_gets_no_duplicate_ent
 // At start every zone is shown every object, zone by zone, and then every
 // object its zones: the events of the start come out grouped by zone.
 TEST_F(service_test, the_start_decides_zone_by_zone) {
-    add_room("roma", 0, 0, 10000, 10000);
-    add_room("romb", 0, 0, 10000, 10000);
-    for (const char* tag : {"tg01", "tg02"}) {
+    two_rooms(0);
+    for (const auto& tag : m_tags_01_02) {
         add_tag(tag);
         place_tag(tag, 5000, 5000);
     }
     serve_site();
     start();
-    const std::vector<std::string> expected{"enter tg01 roma", "enter tg02 roma", "enter tg01 romb",
-                                            "enter tg02 romb"};
-    for (const auto& event : expected)
-        EXPECT_EQ(next(), event) << log();
+    expect_events({"enter tg01 roma", "enter tg02 roma", "enter tg01 romb", "enter tg02 romb"});
 }
 
 // The zone's pass enters the tag and the tag's own pass finds its whole
@@ -150,30 +155,22 @@ TEST_F(service_test, a_tag_loaded_inside_is_settled_by_the_start) {
 // Both rooms moved away while the service was down: each owed LEAVE is
 // decided in its room's pass.
 TEST_F(service_test, restored_records_of_a_changed_zone_are_decided_in_its_pass) {
-    add_room("roma", 0, 0, 10000, 10000);
-    add_room("romb", 0, 0, 10000, 10000);
-    for (const char* tag : {"tg01", "tg02"})
+    two_rooms(0);
+    for (const auto& tag : m_tags_01_02)
         add_tag(tag);
     serve_site();
     start();
-    for (const char* tag : {"tg01", "tg02"})
+    for (const auto& tag : m_tags_01_02)
         walk_in(tag, 5000, 5000);
-    std::multiset<std::string> entered;
-    for (int i = 0; i < 4; ++i)
-        entered.insert(next());
-    ASSERT_EQ(entered.size(), 4u) << log();
+    expect_events({"enter tg01 roma", "enter tg01 romb", "enter tg02 roma", "enter tg02 romb"});
     ASSERT_EQ(stop(), 0);
     m_zones = Json::Value(Json::arrayValue);
-    add_room("roma", 50000, 0, 60000, 10000);
-    add_room("romb", 50000, 0, 60000, 10000);
-    for (const char* tag : {"tg01", "tg02"})
+    two_rooms(50000);
+    for (const auto& tag : m_tags_01_02)
         place_tag(tag, 5010, 5000);
     serve_site();
     start();
-    const std::vector<std::string> expected{"leave tg01 roma", "leave tg02 roma", "leave tg01 romb",
-                                            "leave tg02 romb"};
-    for (const auto& event : expected)
-        EXPECT_EQ(next(), event) << log();
+    expect_events({"leave tg01 roma", "leave tg02 roma", "leave tg01 romb", "leave tg02 romb"});
 }
 
 // One unreadable field must not wipe the zone: the update is refused whole.

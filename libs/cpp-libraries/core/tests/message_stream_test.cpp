@@ -84,6 +84,15 @@ protected:
         run_until([&] { return m_got[marker_name].size() > before; });
     }
 
+    // Runs the loop until a callback's exception leaves it (10 s at most).
+    void expect_run_to_throw() {
+        m_loop->get_io_context().restart();
+        auto limit = m_loop->create_timer(
+            timer::time_point(std::chrono::steady_clock::now() + 10s), "limit",
+            [&](timer::time_point) { m_loop->stop(); }, KEL_SOURCE_LOCATION());
+        EXPECT_THROW(m_loop->run(), std::runtime_error);
+    }
+
     void run_until(const std::function<bool()>& done, std::chrono::milliseconds limit = 10s) {
         const auto deadline = std::chrono::steady_clock::now() + limit;
         auto check = m_loop->create_periodic_timer(
@@ -180,11 +189,7 @@ TEST_F(message_stream_test, reception_goes_on_after_a_callback_throws) {
     settle("#end");
     ASSERT_FALSE(m_publisher.send("#boom{}"));
     ASSERT_FALSE(m_publisher.send("#end{}"));
-    m_loop->get_io_context().restart();
-    auto limit = m_loop->create_timer(
-        timer::time_point(std::chrono::steady_clock::now() + 10s), "limit", [&](timer::time_point) { m_loop->stop(); },
-        KEL_SOURCE_LOCATION());
-    EXPECT_THROW(m_loop->run(), std::runtime_error);
+    expect_run_to_throw();
     run_until([&] { return m_got["end"].size() == 1; });
 }
 
@@ -211,11 +216,7 @@ TEST_F(message_stream_test, frames_come_in_bursts_that_end_also_when_a_callback_
     EXPECT_EQ(outside, 0);
     EXPECT_EQ(bursts.begun, bursts.ended);
     ASSERT_FALSE(m_publisher.send("#boom{}"));
-    m_loop->get_io_context().restart();
-    auto limit = m_loop->create_timer(
-        timer::time_point(std::chrono::steady_clock::now() + 10s), "limit", [&](timer::time_point) { m_loop->stop(); },
-        KEL_SOURCE_LOCATION());
-    EXPECT_THROW(m_loop->run(), std::runtime_error);
+    expect_run_to_throw();
     EXPECT_EQ(bursts.begun, bursts.ended);
     m_stream->set_burst_observer(nullptr);
 }
