@@ -7,7 +7,6 @@
 #include "core/events_loop.h"
 #include "core/pid_file.h"
 
-#include <fstream>
 #include <memory>
 
 namespace kel {
@@ -30,7 +29,6 @@ void run_loop(libs::core::events_loop& loop, libs::core::logger& logger) {
 }  // namespace
 
 int run_service(const std::string& config_path, libs::core::logger& logger) {
-    std::ifstream file(config_path);
     std::unique_ptr<config> configuration;
     // Locked until the process has torn everything else down.
     libs::core::pid_file::ptr pid;
@@ -38,7 +36,7 @@ int run_service(const std::string& config_path, libs::core::logger& logger) {
     libs::core::events_loop::ptr loop;
     std::unique_ptr<application> service;
     try {
-        configuration = std::make_unique<config>(file);
+        configuration = std::make_unique<config>(read_config_file(config_path));
         pid = libs::core::pid_file::create(configuration->pidfile_path);
         core = libs::core::core::create(logger);
         loop = core->create_events_loop("main loop");

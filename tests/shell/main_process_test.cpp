@@ -70,6 +70,33 @@ TEST_F(main_process, start_up_failures_exit_with_one) {
     EXPECT_EQ(exit_status({"-c", m_dir.write("bad.json", R"({"proxy": {}})")}), 1);
 }
 
+// Before the configuration is applied, syslog may be read by no one (a
+// container): a failed start says why on standard error, naming the path
+// and the system's reason.
+TEST_F(main_process, start_up_failures_say_why_on_standard_error) {
+    struct failure {
+        std::string config_path;
+        std::string expected;
+    };
+    const std::string no_dir_pid = m_dir.file("no/such/dir/quorvane.pid");
+    const std::vector<failure> failures = {
+        {m_dir.file("missing.json"),
+         "Cannot read configuration file " + m_dir.file("missing.json") + ": No such file or directory"},
+        {m_dir.path(), "Cannot read configuration file " + m_dir.path() + ": Is a directory"},
+        {m_dir.write("empty.json", ""), "Cannot read configuration file " + m_dir.file("empty.json") + ": empty file"},
+        {m_dir.write("bad.json", "{"), "Cannot parse json: "},
+        {m_dir.write("nopid.json", config_text(no_dir_pid)),
+         "Error opening pid-file! " + no_dir_pid + ": No such file or directory"},
+    };
+    for (const auto& f : failures) {
+        const auto output = m_dir.file("stderr-" + std::to_string(&f - failures.data()));
+        child_process child(QUORVANE_BINARY, {"-c", f.config_path}, output);
+        EXPECT_EQ(child.wait_exit(20s), 1) << f.config_path;
+        EXPECT_NE(kel::test::read_file(output).find(f.expected), std::string::npos)
+            << "expected \"" << f.expected << "\" in: " << kel::test::read_file(output);
+    }
+}
+
 TEST_F(main_process, live_pid_refuses_to_start_and_keeps_the_file) {
     const auto config = valid_config();
     std::ofstream(pid_path()) << getpid();

@@ -2,6 +2,7 @@
 
 #include <syslog.h>
 
+#include <cstdio>
 #include <iostream>
 #include <sstream>
 
@@ -160,8 +161,7 @@ logger::logger(const std::string& name, const std::string& component)
       m_zmq_context(),
       m_debug_socket(m_zmq_context, zmq::socket_type::push) {
     m_debug_socket.set(zmq::sockopt::linger, 5000);
-    openlog(m_module_name.c_str(), 0, LOG_USER);
-    set_debug(false);
+    open_syslog(false);
     info("Starting %1%") % name;
 }
 
@@ -170,6 +170,11 @@ logger::~logger() {
 }
 
 void logger::set_debug(bool on) {
+    open_syslog(on);
+    m_configured = true;
+}
+
+void logger::open_syslog(bool on) {
     closelog();
     openlog(m_module_name.c_str(), on ? LOG_PERROR : 0, LOG_USER);
     setlogmask(LOG_UPTO(on ? LOG_DEBUG : LOG_INFO));
@@ -186,6 +191,9 @@ void logger::connect(const std::string& address) {
 
 void logger::write(int level, const std::string& syslog_line, const std::string& socket_line) const {
     syslog(level, "%s", syslog_line.c_str());
+    // In debug mode syslog copies the line itself (LOG_PERROR).
+    if (level <= LOG_ERR && !m_configured && !m_debug)
+        std::fprintf(stderr, "%s: %s\n", m_module_name.c_str(), syslog_line.c_str());
     if (!m_writing_to_socket)
         return;
     std::lock_guard<std::mutex> lock(m_socket_mutex);

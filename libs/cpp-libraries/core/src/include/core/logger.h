@@ -138,7 +138,11 @@ public:
 
     bool is_debug() const { return m_debug; }
     // In debug mode debug lines reach syslog and every line is also copied
-    // to standard error.
+    // to standard error. The first call also marks the logger configured:
+    // until then, error lines are copied to standard error in any mode, so
+    // that a start that fails before the configuration is applied (a bad
+    // file, the pid file) says why where syslog is not read, as in a
+    // container.
     void set_debug(bool on);
     bool is_writing_to_socket() const { return m_writing_to_socket; }
     void set_writing_to_socket(bool on) { m_writing_to_socket = on; }
@@ -150,8 +154,11 @@ public:
     void write(int level, const std::string& syslog_line, const std::string& socket_line) const;
 
 private:
+    void open_syslog(bool debug);
+
     std::string m_module_name;
     std::atomic<bool> m_debug{false};
+    std::atomic<bool> m_configured{false};
     std::atomic<bool> m_writing_to_socket{true};
     bool m_enable_logger = true;
     zmq::context_t m_zmq_context;
