@@ -4,6 +4,7 @@
 
 #include <sys/time.h>
 
+#include <cstdlib>
 #include <cstring>
 
 namespace kel::redis {
@@ -16,8 +17,23 @@ const timeval connect_timeout{1, 500000};
 // it a blocking read would wait forever, and the whole service with it.
 const timeval command_timeout{2, 0};
 
+// An argument longer than this is cut in error texts: a key is whole, a
+// long value is not logged whole.
+constexpr std::size_t described_argument_bytes = 100;
+
 std::string lost_connection_text(const redisContext& connection) {
     return connection.err != 0 ? std::string(connection.errstr) : std::string("unknown I/O error");
+}
+
+void append_argument(std::string& text, const char* data, std::size_t size) {
+    if (!text.empty())
+        text += ' ';
+    if (size <= described_argument_bytes) {
+        text.append(data, size);
+        return;
+    }
+    text.append(data, described_argument_bytes);
+    text += "...(" + std::to_string(size) + " bytes)";
 }
 
 }  // namespace
@@ -43,59 +59,95 @@ context::context_ptr context::connect(const std::string& host, int port, unsigne
     if (!password.empty()) {
         // The password travels as an argument, so that an error names only
         // the format.
-        const reply auth = execute_once(*connection, "AUTH %s", [&](redisContext& c) {
+        const reply auth = execute_once(*connection, [] { return std::string("AUTH"); }, [&](redisContext& c) {
             return redisCommand(&c, "AUTH %s", password.c_str());
         });
         if (auth.get_type() != reply_type::STATUS || auth.to_string() != "OK")
             KEL_THROW("AUTH failed");
     }
-    execute_once(*connection, "SELECT %u", [db](redisContext& c) { return redisCommand(&c, "SELECT %u", db); });
+    execute_once(*connection, [db] { return "SELECT " + std::to_string(db); },
+                 [db](redisContext& c) { return redisCommand(&c, "SELECT %u", db); });
     return connection;
 }
 
-reply context::checked(const std::string& label, void* raw, const redisContext& connection) {
+std::string context::describe_formatted(const std::string& format, char* formatted, int length) {
+    if (length < 0)
+        return format;
+    const std::string protocol(formatted, static_cast<std::size_t>(length));
+    redisFreeCommand(formatted);
+    return describe_protocol(protocol);
+}
+
+// "*<count>\r\n" then "$<length>\r\n<bytes>\r\n" per argument, as hiredis
+// formats every command.
+std::string context::describe_protocol(const std::string& protocol) {
+    std::string text;
+    std::size_t at = protocol.find("\r\n");
+    while (at != std::string::npos && at + 3 < protocol.size() && protocol[at + 2] == '$') {
+        const std::size_t length_end = protocol.find("\r\n", at + 3);
+        if (length_end == std::string::npos)
+            break;
+        const std::size_t size = std::strtoul(protocol.c_str() + at + 3, nullptr, 10);
+        const std::size_t data = length_end + 2;
+        if (data + size > protocol.size())
+            break;
+        append_argument(text, protocol.data() + data, size);
+        at = data + size;
+    }
+    return text;
+}
+
+std::string context::describe(const std::vector<const char*>& args) {
+    std::string text;
+    for (const char* arg : args)
+        append_argument(text, arg, std::strlen(arg));
+    return text;
+}
+
+reply context::checked(const label& name, void* raw, const redisContext& connection) {
     if (raw == nullptr)
-        KEL_THROW("Command: " + label + ", error: no reply, connection lost: " + lost_connection_text(connection));
+        KEL_THROW("Command: " + name() + ", error: no reply, connection lost: " + lost_connection_text(connection));
     reply result(static_cast<redisReply*>(raw));
     if (result.get_type() == reply_type::ERROR)
-        KEL_THROW("Command: " + label + ", error: " + result.to_string());
+        throw reply_error("Command: " + name() + ", error: " + result.to_string(), KEL_SOURCE_LOCATION());
     return result;
 }
 
-reply context::execute_once(redisContext& connection, const std::string& label, const sender& send) {
-    return checked(label, send(connection), connection);
+reply context::execute_once(redisContext& connection, const label& name, const sender& send) {
+    return checked(name, send(connection), connection);
 }
 
-reply context::execute(const std::string& label, const sender& send) {
+reply context::execute(const label& name, const sender& send) {
     KEL_CHECK(m_appended.empty());
     void* raw = send(*m_context_ptr);
     if (raw == nullptr) {
-        reconnect(label);
+        reconnect(name());
         raw = send(*m_context_ptr);
     }
-    return checked(label, raw, *m_context_ptr);
+    return checked(name, raw, *m_context_ptr);
 }
 
 // A hiredis context that lost its connection stays unusable; it is replaced
 // only by one that is connected, authenticated and on the database, so a
 // failed attempt leaves the broken one for the next command to retry.
-void context::reconnect(const std::string& label) {
+void context::reconnect(const std::string& name) {
     const std::string lost = lost_connection_text(*m_context_ptr);
     try {
         m_context_ptr = connect(m_host, m_port, m_db, m_password);
     } catch (const libs::core::exception& e) {
-        KEL_THROW("Command: " + label + ", error: connection lost (" + lost + "), reconnect failed: " +
+        KEL_THROW("Command: " + name + ", error: connection lost (" + lost + "), reconnect failed: " +
                   e.get_string_error());
     }
     ++m_reconnects;
 }
 
-reply context::execute_argv(const std::string& label, const std::vector<const char*>& args) {
+reply context::execute_command_argv(const std::vector<const char*>& args) {
+    KEL_CHECK(!args.empty());
     std::vector<std::size_t> lengths;
     lengths.reserve(args.size());
     for (const char* arg : args)
         lengths.push_back(std::strlen(arg));
-    return execute(label, [&](redisContext& c) {
+    return execute([&] { return describe(args); }, [&](redisContext& c) {
         return redisCommandArgv(&c, static_cast<int>(args.size()), const_cast<const char**>(args.data()),
                                 lengths.data());
     });
@@ -113,37 +165,36 @@ void context::append_command_argv(const std::vector<const char*>& args) {
     append_formatted(args.front(), formatted, length);
 }
 
-void context::append_formatted(const std::string& label, char* formatted, int length) {
+void context::append_formatted(const std::string& format, char* formatted, int length) {
     if (length < 0)
-        KEL_THROW("Command: " + label + ", error: cannot format the command");
+        KEL_THROW("Command: " + format + ", error: cannot format the command");
     std::string command(formatted, static_cast<std::size_t>(length));
     redisFreeCommand(formatted);
     redisAppendFormattedCommand(m_context_ptr.get(), command.data(), command.size());
-    m_appended.push_back({label, std::move(command)});
+    m_appended.push_back(std::move(command));
 }
 
 void context::flush_appended() {
     // Whatever happens below, the appended commands are done with.
-    std::vector<appended_command> commands;
+    std::vector<std::string> commands;
     commands.swap(m_appended);
     std::string first_error;
     const std::size_t lost = read_replies(commands, 0, first_error);
     if (lost < commands.size()) {
         // The unanswered commands go once more on a new connection.
-        reconnect(commands[lost].label);
+        reconnect(describe_protocol(commands[lost]));
         for (std::size_t i = lost; i < commands.size(); ++i)
-            redisAppendFormattedCommand(m_context_ptr.get(), commands[i].formatted.data(),
-                                        commands[i].formatted.size());
+            redisAppendFormattedCommand(m_context_ptr.get(), commands[i].data(), commands[i].size());
         const std::size_t lost_again = read_replies(commands, lost, first_error);
         if (lost_again < commands.size())
-            KEL_THROW("Command: " + commands[lost_again].label + ", error: no reply, connection lost: " +
+            KEL_THROW("Command: " + describe_protocol(commands[lost_again]) + ", error: no reply, connection lost: " +
                       lost_connection_text(*m_context_ptr));
     }
     if (!first_error.empty())
-        KEL_THROW(first_error);
+        throw reply_error(first_error, KEL_SOURCE_LOCATION());
 }
 
-std::size_t context::read_replies(const std::vector<appended_command>& commands, std::size_t from,
+std::size_t context::read_replies(const std::vector<std::string>& commands, std::size_t from,
                                   std::string& first_error) {
     for (std::size_t i = from; i < commands.size(); ++i) {
         void* raw = nullptr;
@@ -151,24 +202,18 @@ std::size_t context::read_replies(const std::vector<appended_command>& commands,
             return i;
         const reply result(static_cast<redisReply*>(raw));
         if (result.get_type() == reply_type::ERROR && first_error.empty())
-            first_error = "Command: " + commands[i].label + ", error: " + result.to_string();
+            first_error = "Command: " + describe_protocol(commands[i]) + ", error: " + result.to_string();
     }
     return commands.size();
-}
-
-reply context::execute_command_argv(const std::vector<const char*>& args) {
-    KEL_CHECK(!args.empty());
-    return execute_argv(args.front(), args);
 }
 
 reply context::flush_db() {
     return execute_command("FLUSHDB");
 }
 
-// Sent as an argument list so that any key is safe; errors still name the
-// command the way the formatted form did.
+// Sent as an argument list so that any key is safe.
 reply context::get_set_members(const std::string& key) {
-    return execute_argv("SMEMBERS " + key, {"SMEMBERS", key.c_str()});
+    return execute_command_argv({"SMEMBERS", key.c_str()});
 }
 
 reply context::get_from_table(const std::string& key, const std::string& field) {

@@ -2,6 +2,8 @@
 
 #include "redis/reply.h"
 
+#include "core/exception.h"
+
 #include <hiredis/hiredis.h>
 
 #include <cstdint>
@@ -14,9 +16,20 @@
 
 namespace kel::redis {
 
+// Raised when Redis answered a command with an error (WRONGTYPE, OOM, ...),
+// as opposed to a connection that broke: the command reached Redis and was
+// refused.
+class reply_error : public libs::core::exception {
+public:
+    using exception::exception;
+};
+
 // One blocking Redis connection, authenticated and on its database. Every
 // command blocks the caller until Redis answers; an error reply becomes a
-// kel::libs::core::exception "Command: <command>, error: <Redis text>".
+// reply_error "Command: <command>, error: <Redis text>", where <command> is
+// the command with its real arguments, blank-separated (each cut to a
+// hundred bytes); any other failure is a kel::libs::core::exception named
+// the same way.
 //
 // A command that gets no answer within 2 s (a frozen Redis) fails like one
 // whose connection broke, so that no command blocks the service for good.
@@ -50,9 +63,10 @@ public:
     // a "%" in it is read as a conversion and a blank splits arguments.
     template <typename... Args>
     reply execute_command(const std::string& format, Args... args) {
-        return execute(format, [&](redisContext& c) { return redisCommand(&c, format.c_str(), args...); });
+        return execute([&] { return describe(format, args...); },
+                       [&](redisContext& c) { return redisCommand(&c, format.c_str(), args...); });
     }
-    // One Redis argument per NUL-terminated string; errors name args[0].
+    // One Redis argument per NUL-terminated string.
     reply execute_command_argv(const std::vector<const char*>& args);
 
     // Pipelining: appended commands are only buffered, in order, and go to
@@ -64,6 +78,16 @@ public:
         const int length = redisFormatCommand(&formatted, format.c_str(), args...);
         append_formatted(format, formatted, length);
     }
+
+    // The text that names a command in errors: its arguments as Redis gets
+    // them, so a key shows as itself.
+    template <typename... Args>
+    static std::string describe(const std::string& format, Args... args) {
+        char* formatted = nullptr;
+        const int length = redisFormatCommand(&formatted, format.c_str(), args...);
+        return describe_formatted(format, formatted, length);
+    }
+    static std::string describe(const std::vector<const char*>& args);
     void append_command_argv(const std::vector<const char*>& args);
     // Sends what was appended and reads each reply; every command has been
     // answered when it throws the first error reply, named as execute's
@@ -86,6 +110,14 @@ public:
 private:
     // Sends one command on the given connection; null when no reply came.
     using sender = std::function<void*(redisContext&)>;
+    // Names the command in an error text; called only on a failure.
+    using label = std::function<std::string()>;
+
+    // Takes `formatted` (hiredis's, freed here); `format` names a command
+    // that could not be formatted.
+    static std::string describe_formatted(const std::string& format, char* formatted, int length);
+    // The arguments of a command in the wire protocol.
+    static std::string describe_protocol(const std::string& protocol);
 
     struct context_deleter {
         void operator()(redisContext* raw) const;
@@ -95,14 +127,12 @@ private:
     static context_ptr connect(const std::string& host, int port, unsigned int db, const std::string& password);
     // Wraps what hiredis returned for the command named `label`, throwing
     // when there is no reply or the reply is an error.
-    static reply checked(const std::string& label, void* raw, const redisContext& connection);
-    static reply execute_once(redisContext& connection, const std::string& label, const sender& send);
+    static reply checked(const label& name, void* raw, const redisContext& connection);
+    static reply execute_once(redisContext& connection, const label& name, const sender& send);
 
     // On no reply: reconnect, then send once more.
-    reply execute(const std::string& label, const sender& send);
-    // `args` is not empty; errors name `label`.
-    reply execute_argv(const std::string& label, const std::vector<const char*>& args);
-    void reconnect(const std::string& label);
+    reply execute(const label& name, const sender& send);
+    void reconnect(const std::string& name);
 
     context_ptr m_context_ptr;
     std::string m_host;
@@ -110,20 +140,15 @@ private:
     unsigned int m_db;
     std::string m_password;
     std::uint64_t m_reconnects = 0;
-    struct appended_command {
-        std::string label;
-        std::string formatted;
-    };
     // Takes `formatted` (hiredis's, freed here); a negative length means
-    // the format failed.
-    void append_formatted(const std::string& label, char* formatted, int length);
+    // the format failed, and `format` names the command.
+    void append_formatted(const std::string& format, char* formatted, int length);
     // Reads the replies of commands[from...]; returns the index of the
     // first one that got no reply (the connection broke), or the size.
-    std::size_t read_replies(const std::vector<appended_command>& commands, std::size_t from,
-                             std::string& first_error);
+    std::size_t read_replies(const std::vector<std::string>& commands, std::size_t from, std::string& first_error);
 
-    // The appended commands not yet flushed.
-    std::vector<appended_command> m_appended;
+    // The appended commands not yet flushed, in the wire protocol.
+    std::vector<std::string> m_appended;
 };
 
 }  // namespace kel::redis

@@ -204,6 +204,12 @@ void logger::write(int level, const std::string& syslog_line, const std::string&
     }
 }
 
+std::string log_excerpt(boost::string_view text, std::size_t limit) {
+    if (text.size() <= limit)
+        return std::string(text);
+    return std::string(text.substr(0, limit)) + "... (" + std::to_string(text.size()) + " bytes)";
+}
+
 // --- exception texts ---------------------------------------------------------
 
 std::string exception_to_string() {

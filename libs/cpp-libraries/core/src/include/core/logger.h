@@ -166,6 +166,11 @@ private:
     mutable zmq::socket_t m_debug_socket;
 };
 
+// `text` for a log line: whole when it has at most `limit` bytes, else its
+// first `limit` bytes followed by "... (<size> bytes)", so that a body or a
+// frame from outside is never logged whole.
+std::string log_excerpt(boost::string_view text, std::size_t limit = 300);
+
 // Text of the exception being handled (call only inside a catch block).
 std::string exception_to_string();
 std::string exception_to_string(const located_exception& e);
