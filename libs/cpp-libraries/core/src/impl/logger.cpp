@@ -1,5 +1,7 @@
 #include "core/logger.h"
 
+#include "repeat_filter.h"
+
 #include <syslog.h>
 
 #include <cstdio>
@@ -90,6 +92,8 @@ std::string component_logger::make_indent() const {
 }
 
 void component_logger::emit(int level, const std::string& body, const boost::optional<timestamp>& ts) const {
+    if (!m_logger.admit(level, m_zmq_prefix, body))
+        return;
     const std::string prefix = date_text(ts ? *ts : timestamp::current_time()) + make_indent();
     const std::string syslog_line = m_logger.is_debug() ? prefix + body : body;
     m_logger.write(level, syslog_line, m_zmq_prefix + prefix + body);
@@ -159,14 +163,45 @@ logger::logger(const std::string& name, const std::string& component)
     : component_logger(*this, name, component),
       m_module_name(name),
       m_zmq_context(),
-      m_debug_socket(m_zmq_context, zmq::socket_type::push) {
+      m_debug_socket(m_zmq_context, zmq::socket_type::push),
+      m_repeats(std::make_unique<repeat_filter>(std::chrono::seconds(1))) {
     m_debug_socket.set(zmq::sockopt::linger, 5000);
     open_syslog(false);
     info("Starting %1%") % name;
 }
 
 logger::~logger() {
+    std::vector<repeat_filter::count_line> due;
+    {
+        std::lock_guard<std::mutex> lock(m_repeats_mutex);
+        due = m_repeats->take_all();
+    }
+    for (const auto& line : due) {
+        const std::string prefix = date_text(timestamp::current_time());
+        write(line.level, m_debug ? prefix + line.text : line.text, line.source + prefix + line.text);
+    }
     closelog();
+}
+
+void logger::set_repeat_interval(std::chrono::steady_clock::duration interval) {
+    std::lock_guard<std::mutex> lock(m_repeats_mutex);
+    m_repeats->set_interval(interval);
+}
+
+bool logger::admit(int level, const std::string& source, const std::string& body) const {
+    if (level > LOG_WARNING)
+        return true;
+    std::vector<repeat_filter::count_line> due;
+    bool admitted = true;
+    {
+        std::lock_guard<std::mutex> lock(m_repeats_mutex);
+        admitted = m_repeats->admit(level, source, body, repeat_filter::clock::now(), due);
+    }
+    for (const auto& line : due) {
+        const std::string prefix = date_text(timestamp::current_time());
+        write(line.level, m_debug ? prefix + line.text : line.text, line.source + prefix + line.text);
+    }
+    return admitted;
 }
 
 void logger::set_debug(bool on) {

@@ -12,6 +12,7 @@
 #include <zmq.hpp>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -21,6 +22,7 @@
 namespace kel::libs::core {
 
 class logger;
+class repeat_filter;
 
 // Logs on behalf of one component of the process. Lines go to syslog (under
 // the process logger's identity) and, prefixed with "&module:component ", to
@@ -131,6 +133,11 @@ private:
 // The process logger: owns the syslog connection and the debug socket, and is
 // itself the component logger of the process. Create exactly one, first
 // thing in main; it must outlive every component logger made from it.
+//
+// Error and warning lines that repeat, identical, from one component are
+// collapsed (repeat_filter): the first is written, the repetitions within
+// the following second are counted into one line. A bad frame sent in a
+// loop thus costs about two lines a second, not one per frame.
 class logger : public component_logger {
 public:
     logger(const std::string& name, const std::string& component);
@@ -153,7 +160,16 @@ public:
 
     void write(int level, const std::string& syslog_line, const std::string& socket_line) const;
 
+    // How long repetitions of a line are counted before the count is
+    // written; one second unless a test shortens it.
+    void set_repeat_interval(std::chrono::steady_clock::duration interval);
+
 private:
+    friend class component_logger;
+    // Whether the line is written (see repeat_filter); writes the counts
+    // that are due.
+    bool admit(int level, const std::string& source, const std::string& body) const;
+
     void open_syslog(bool debug);
 
     std::string m_module_name;
@@ -164,6 +180,8 @@ private:
     zmq::context_t m_zmq_context;
     mutable std::mutex m_socket_mutex;
     mutable zmq::socket_t m_debug_socket;
+    mutable std::mutex m_repeats_mutex;
+    std::unique_ptr<repeat_filter> m_repeats;
 };
 
 // `text` for a log line: whole when it has at most `limit` bytes, else its
