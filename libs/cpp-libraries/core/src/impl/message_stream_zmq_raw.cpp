@@ -19,10 +19,11 @@ private:
 }  // namespace
 
 message_stream_zmq_raw::message_stream_zmq_raw(boost::asio::io_context& io_context, const component_logger& logger,
-                                               const std::string& address)
+                                               const std::string& address, std::size_t max_frame_bytes)
     : m_callbacks(std::make_shared<callbacks_map>()),
       m_socket(io_context, ::zmq::socket_type::sub),
-      m_logger(logger) {
+      m_logger(logger),
+      m_frame_limit(logger, max_frame_bytes) {
     m_socket.connect(address);
     setup_receive();
 }
@@ -55,7 +56,11 @@ void message_stream_zmq_raw::on_receive(const boost::system::error_code& error, 
     // not pull the map from under the loop below.
     const std::shared_ptr<callbacks_map> callbacks = m_callbacks;
     setup_receive();
-    deliver(*callbacks, boost::string_view(static_cast<const char*>(message.data()), message.size()));
+    const boost::string_view frame(static_cast<const char*>(message.data()), message.size());
+    if (!m_frame_limit.admits(frame))
+        return;
+    deliver(*callbacks, frame);
+    m_frame_limit.handled(frame.size());
 }
 
 void message_stream_zmq_raw::deliver(callbacks_map& callbacks, boost::string_view frame) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "frame_limit.h"
+
 #include "core/logger.h"
 #include "core/message_stream.h"
 #include "core/zmq/async_socket.h"
@@ -15,7 +17,8 @@ namespace kel::libs::core {
 
 // A message stream over one ZeroMQ SUB socket. Every frame is delivered as
 // a whole, topic included, to the callbacks of the first subscribed topic
-// (in byte order) that is a prefix of it; a frame matching none is dropped.
+// (in byte order) that is a prefix of it; a frame matching none is dropped,
+// and so is one longer than `max_frame_bytes` (logged, see frame_limit).
 //
 // One receive is outstanding at a time, and the next one is started before
 // a frame is delivered: a callback that throws leaves the events loop's run()
@@ -25,7 +28,8 @@ class message_stream_zmq_raw final : public message_stream {
 public:
     // Throws boost::system::system_error when `address` cannot be connected.
     message_stream_zmq_raw(boost::asio::io_context& io_context, const component_logger& logger,
-                           const std::string& address);
+                           const std::string& address,
+                           std::size_t max_frame_bytes = frame_limit::default_max_bytes);
 
     // A topic is subscribed on the socket once, however many callbacks it
     // gets; dropping a subscription leaves the socket's filter as it is.
@@ -46,6 +50,7 @@ private:
     std::shared_ptr<callbacks_map> m_callbacks;
     zmq::async_socket m_socket;
     const component_logger& m_logger;
+    frame_limit m_frame_limit;
 };
 
 }  // namespace kel::libs::core
