@@ -44,7 +44,9 @@ application::application(libs::core::events_loop& loop, const config& config, li
     : m_logger(logger) {
     m_http_client = loop.create_http_client(config.server_url, std::chrono::seconds(config.server_timeout));
     m_message_stream = loop.create_zmq_message_stream(config.proxy_output);
-    m_signals = loop.stop_on_signals();
+    // A request to the site blocks start-up (with "server.timeout" 0 it
+    // never times out): a signal aborts it, so that a stop is prompt.
+    m_signals = loop.stop_on_signals([client = m_http_client.get()] { client->abort_transfers(); });
     try {
         build(loop, config);
     } catch (const libs::core::exception& e) {
@@ -76,7 +78,7 @@ void application::build(libs::core::events_loop& loop, const config& config) {
     m_context = std::move(owned_context);
     m_redis_context = create_redis_context(config);
     m_context_save_restore = std::make_unique<context_save_restore_impl>(*m_redis_context, *m_events_sender, context,
-                                                                         config.ignored_zone_types);
+                                                                         config.ignored_zone_types, m_logger);
     // The index files every trackable object as it is loaded and changed,
     // ahead of the other observers: the start-up pass of each zone, and
     // every zone change after it, find the objects a visit of every object
@@ -87,7 +89,7 @@ void application::build(libs::core::events_loop& loop, const config& config) {
                                                           *m_context_save_restore);
     m_logger.debug("init...");
     m_context_updater->initialize();
-    m_context_save_restore->restore();
+    restore_state();
     m_logger.debug("init done");
     m_events_generator = std::make_unique<events_generator>(context, *m_context_save_restore, *m_events_sender,
                                                             *m_zones_index, m_logger, config.ignored_zone_types);
@@ -113,6 +115,24 @@ std::unique_ptr<redis::context> application::create_redis_context(const config& 
             throw libs::core::exception("Interrupted", KEL_SOURCE_LOCATION());
         if (redis)
             return redis;
+    }
+}
+
+// A Redis that refuses writes (full under noeviction, read-only) is waited
+// for like one that is not there yet: the state is restored once it
+// accepts them. A restore that stopped half-way is safe to run again.
+void application::restore_state() {
+    for (;;) {
+        try {
+            m_context_save_restore->restore();
+            return;
+        } catch (const redis::reply_error& e) {
+            m_logger.error("Redis refused the restore of the state, retrying every second: %1%") %
+                e.get_string_error();
+        }
+        sleep_one_second();
+        if (m_signals->signal_is_received())
+            throw libs::core::exception("Interrupted", KEL_SOURCE_LOCATION());
     }
 }
 

@@ -56,6 +56,7 @@ public:
 private:
     void build(libs::core::events_loop& loop, const config& config);
     std::unique_ptr<redis::context> create_redis_context(const config& config) const;
+    void restore_state();
     void update_every_object();
 
     libs::core::logger& m_logger;

@@ -3,6 +3,13 @@
 #include "config_parser/config.h"
 #include "core/exception.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <sstream>
 #include <stdexcept>
 
 namespace kel {
@@ -27,7 +34,48 @@ std::string endpoint(const std::string& address, int port) {
     return "tcp://" + address + ":" + std::to_string(port);
 }
 
+[[noreturn]] void refuse_file(const std::string& path, const std::string& reason) {
+    KEL_THROW("Cannot read configuration file " + path + ": " + reason);
+}
+
+std::string read_whole_file(const std::string& path) {
+    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0)
+        refuse_file(path, std::strerror(errno));
+    std::string text;
+    int error = 0;
+    struct stat status {};
+    if (fstat(descriptor, &status) != 0) {
+        error = errno;
+    } else if (S_ISDIR(status.st_mode)) {
+        error = EISDIR;
+    } else {
+        char buffer[65536];
+        for (;;) {
+            const ssize_t n = ::read(descriptor, buffer, sizeof buffer);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0)
+                error = errno;
+            if (n <= 0)
+                break;
+            text.append(buffer, static_cast<std::size_t>(n));
+        }
+    }
+    ::close(descriptor);
+    if (error != 0)
+        refuse_file(path, std::strerror(error));
+    if (text.empty())
+        refuse_file(path, "empty file");
+    return text;
+}
+
 }  // namespace
+
+config read_config_file(const std::string& path) {
+    std::istringstream stream(read_whole_file(path));
+    return config(stream);
+}
 
 config::config(std::istream& stream) {
     const auto document = parse(stream);

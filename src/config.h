@@ -26,4 +26,11 @@ struct config {
     std::set<std::string> ignored_zone_types;
 };
 
+// The configuration in the file at `path`. A file that cannot be read is
+// refused before any parsing with kel::libs::core::exception "Cannot read
+// configuration file <path>: <reason>", the reason being the system's ("No
+// such file or directory", "Is a directory", "Permission denied") or "empty
+// file"; otherwise throws what config(std::istream&) throws.
+config read_config_file(const std::string& path);
+
 }  // namespace kel

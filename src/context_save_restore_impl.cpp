@@ -14,8 +14,8 @@ namespace kel {
 
 namespace {
 
-const std::string records_set_key = "quorvane:trackable_objects_in_zones:set";
-const std::string records_key_prefix = "quorvane:trackable_objects_in_zones:";
+const std::string records_prefix = "quorvane:trackable_objects_in_zones:";
+const std::string records_set_key = records_prefix + "set";
 const std::string older_objects_prefix = "trackable_objects:";
 const std::string older_objects_set_key = "trackable_objects:set";
 const std::string older_zones_prefix = "zones:";
@@ -82,6 +82,11 @@ boost::optional<older_zone_entry> parse_older_zone_entry(boost::string_view text
     return entry;
 }
 
+// A field of the older layout that is absent reads as empty.
+std::string text_or_empty(const redis::reply_element& value) {
+    return value.get_type() == redis::reply_type::STRING ? value.to_string() : std::string();
+}
+
 // Every command below whose text includes a uid read from Redis is sent as
 // an argument list: a uid may hold "%" or blanks, which a format string
 // would misread.
@@ -93,11 +98,13 @@ void delete_key(redis::context& redis_context, const std::string& key) {
 
 context_save_restore_impl::context_save_restore_impl(redis::context& redis_context, events_sender& events_sender,
                                                      context::writable_context& context,
-                                                     std::set<std::string> ignored_zones_types)
+                                                     std::set<std::string> ignored_zones_types,
+                                                     const libs::core::component_logger& logger)
     : m_redis_context(redis_context),
       m_events_sender(events_sender),
       m_context(context),
       m_ignored_zones_types(std::move(ignored_zones_types)),
+      m_logger(logger),
       m_synced_reconnects(redis_context.get_reconnects()) {}
 
 void context_save_restore_impl::save(const context::trackable_object_in_zone& record,
@@ -201,7 +208,7 @@ void context_save_restore_impl::store(const context::trackable_object_in_zone& r
 }
 
 void context_save_restore_impl::write(const context::trackable_object_in_zone& record, const std::string& id) {
-    const std::string key = records_key_prefix + id;
+    const std::string key = records_prefix + id;
     command_views({"HMSET", key, "uid", id, "trackable_object_uid", record.get_trackable_object_uid(), "zone_uid",
                    record.get_zone_uid(), "project_uid", record.get_project_uid(), "sublocation_uid",
                    record.get_sublocation_uid(), "zone_type_name", record.get_zone_type_name(), "in_zone",
@@ -212,7 +219,7 @@ void context_save_restore_impl::write(const context::trackable_object_in_zone& r
 }
 
 void context_save_restore_impl::remove(const std::string& id) {
-    command_views({"DEL", records_key_prefix + id});
+    command_views({"DEL", records_prefix + id});
     command_views({"SREM", records_set_key, id});
 }
 
@@ -239,22 +246,47 @@ void context_save_restore_impl::drop_if_orphaned(const context::trackable_object
 void context_save_restore_impl::restore() {
     if (stored_version() == 0)
         restore_zone_detector_events();
-    const auto ids = m_redis_context.get_set_members(records_set_key);
-    ids.as_array().for_each_element([this](const redis::reply_element& id) {
-        restore_record(id.to_string());
-        return true;
+    skip_unreadable(records_set_key, [this] {
+        const auto ids = m_redis_context.get_set_members(records_set_key);
+        ids.as_array().for_each_element([this](const redis::reply_element& id) {
+            const auto text = id.to_string();
+            skip_unreadable(records_prefix + text, [&] { restore_record(text); });
+            return true;
+        });
     });
     m_redis_context.execute_command("SET quorvane:version %s", "1");
     m_restored = true;
     resync_after_reconnect();
 }
 
-// 0 when the key is absent; a text that is no 32-bit number throws.
+void context_save_restore_impl::skip_unreadable(const std::string& key, const std::function<void()>& read) const {
+    try {
+        read();
+    } catch (const redis::reply_error& e) {
+        m_logger.error("Skipped the stored record %1%: %2%") % key % e.get_string_error();
+    }
+}
+
+// 0 when the key is absent. Anything else but 0 or 1 is refused: reading
+// on would take records of an unknown layout for ours.
 int context_save_restore_impl::stored_version() {
-    const auto version = m_redis_context.execute_command("GET quorvane:version");
-    if (version.get_type() != redis::reply_type::STRING)
-        return 0;
-    return std::stoi(version.to_string());
+    const std::string key = "quorvane:version";
+    std::string text;
+    try {
+        const auto version = m_redis_context.execute_command_argv({"GET", key.c_str()});
+        if (version.get_type() == redis::reply_type::NIL)
+            return 0;
+        text = version.to_string();
+    } catch (const redis::reply_error& e) {
+        KEL_THROW("Cannot read the layout version " + key + ": " + e.get_string_error());
+    }
+    int value = -1;
+    const auto parsed = std::from_chars(text.data(), text.data() + text.size(), value);
+    const bool number = parsed.ec == std::errc() && parsed.ptr == text.data() + text.size();
+    if (!number || (value != 0 && value != 1))
+        KEL_THROW("Unknown layout version in " + key + ": \"" + libs::core::log_excerpt(text) +
+                  "\" (this build reads 0, the older layout, and 1)");
+    return value;
 }
 
 void context_save_restore_impl::restore_record(const std::string& id) {
@@ -267,6 +299,18 @@ void context_save_restore_impl::restore_record(const std::string& id) {
         [](const redis::reply_element& value) { return value.get_type() == redis::reply_type::NIL; });
     if (vanished)
         return;
+    static const char* const fields[] = {"trackable_object_uid", "zone_uid", "project_uid",
+                                         "sublocation_uid", "zone_type_name", "in_zone",
+                                         "event_generated", "leave_generated", "in_debouncing_state"};
+    std::string missing;
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        if (values[i].get_type() != redis::reply_type::STRING)
+            missing += (missing.empty() ? "" : ", ") + std::string(fields[i]);
+    }
+    if (!missing.empty()) {
+        m_logger.error("Skipped the stored record %1%: fields missing: %2%") % (records_prefix + id) % missing;
+        return;
+    }
     const auto object_uid = values[0].to_string();
     const auto zone_uid = values[1].to_string();
     auto& record = emplace_record(object_uid, parse_uid(object_uid), zone_uid, values[2].to_string(),
@@ -293,7 +337,8 @@ context::trackable_object_in_zone& context_save_restore_impl::emplace_record(
 void context_save_restore_impl::restore_zone_detector_events() {
     const auto objects = m_redis_context.get_set_members(older_objects_set_key);
     objects.as_array().for_each_element([this](const redis::reply_element& object_uid) {
-        migrate_trackable_object(object_uid.to_string());
+        const auto uid = object_uid.to_string();
+        skip_unreadable(older_objects_prefix + uid, [&] { migrate_trackable_object(uid); });
         return true;
     });
     const auto zones = m_redis_context.get_set_members(older_zones_set_key);
@@ -309,8 +354,8 @@ void context_save_restore_impl::migrate_trackable_object(const std::string& obje
     const auto data_key = object_key + ":data";
     const auto data_reply = m_redis_context.execute_command_argv({"HMGET", data_key.c_str(), "project_uid", "sl_uid"});
     const auto data = data_reply.as_array();
-    const auto project_uid = data[0].to_string();
-    const auto sublocation_uid = data[1].to_string();
+    const auto project_uid = text_or_empty(data[0]);
+    const auto sublocation_uid = text_or_empty(data[1]);
 
     const auto zones_key = object_key + ":zones";
     const auto entries = m_redis_context.execute_command_argv({"LRANGE", zones_key.c_str(), "0", "-1"});
@@ -328,11 +373,14 @@ void context_save_restore_impl::migrate_zone_entry(const std::string& object_uid
                                                    const std::string& project_uid,
                                                    const std::string& sublocation_uid, const std::string& text) {
     const auto entry = parse_older_zone_entry(text);
-    if (!entry)
-        KEL_THROW("Malformed zone entry of trackable object " + object_uid + " in the older layout: \"" + text + "\"");
+    if (!entry) {
+        m_logger.error("Skipped a malformed zone entry of trackable object %1% in the older layout: \"%2%\"") %
+            object_uid % libs::core::log_excerpt(text);
+        return;
+    }
     const auto zone_data_key = older_zones_prefix + entry->zone_uid + ":data";
     const auto zone_data = m_redis_context.execute_command_argv({"HMGET", zone_data_key.c_str(), "zone_type"});
-    const auto zone_type = zone_data.as_array()[0].to_string();
+    const auto zone_type = text_or_empty(zone_data.as_array()[0]);
 
     auto& record = emplace_record(object_uid, object_uid_bytes, entry->zone_uid, project_uid, sublocation_uid,
                                   zone_type);

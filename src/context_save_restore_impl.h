@@ -5,7 +5,10 @@
 #include "events_sender.h"
 #include "redis/redis_context.h"
 
+#include "core/logger.h"
+
 #include <cstdint>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -22,13 +25,21 @@ namespace kel {
 // rewrites every record memory holds and deletes the stored ones memory no
 // longer has.
 //
-// The Redis context, the events sender and the context must outlive it.
+// A stored record that cannot be read (fields missing, a key of the wrong
+// type) is skipped at restore with one error line naming its key: one bad
+// record never stops a start. A layout version that is no number, or one
+// this build does not know, does: restore() throws naming the key and the
+// value.
+//
+// The Redis context, the events sender, the context and the logger must
+// outlive it.
 class context_save_restore_impl : public context_save_restore {
 public:
     // `ignored_zones_types`: zone types for which the migration never marks
     // an enter event as sent.
     context_save_restore_impl(redis::context& redis_context, events_sender& events_sender,
-                              context::writable_context& context, std::set<std::string> ignored_zones_types);
+                              context::writable_context& context, std::set<std::string> ignored_zones_types,
+                              const libs::core::component_logger& logger);
 
     void restore() override;
     void check_event(const context::trackable_object_in_zone& record) override;
@@ -66,6 +77,9 @@ private:
 
     void write(const context::trackable_object_in_zone& record, const std::string& id);
     int stored_version();
+    // Runs `read`, the restore of what is stored under `key`; when Redis
+    // refuses the reading (a key of the wrong type), logs it and goes on.
+    void skip_unreadable(const std::string& key, const std::function<void()>& read) const;
     void restore_record(const std::string& id);
     void migrate_trackable_object(const std::string& object_uid);
     void migrate_zone_entry(const std::string& object_uid, const kel::uid& object_uid_bytes,
@@ -90,6 +104,7 @@ private:
     events_sender& m_events_sender;
     context::writable_context& m_context;
     std::set<std::string> m_ignored_zones_types;
+    const libs::core::component_logger& m_logger;
     save_signal m_on_save;
     // Records are resynchronised only once restore() has brought every
     // stored one into memory, or records not yet read back would be deleted.

@@ -6,6 +6,7 @@
 #include <syslog.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -21,12 +22,14 @@ std::string parse_command_line(int argc, char* argv[]) {
     while ((option = getopt(argc, argv, "c:")) != -1) {
         if (option != 'c') {
             syslog(LOG_INFO, "Usage: %s -c config_file", argv[0]);
+            std::fprintf(stderr, "Usage: %s -c config_file\n", argv[0]);
             std::exit(1);
         }
         path = optarg;
     }
     if (path.empty()) {
         syslog(LOG_ERR, "The configuration file is not defined! Usage: %s -c config_file\n", argv[0]);
+        std::fprintf(stderr, "The configuration file is not defined! Usage: %s -c config_file\n", argv[0]);
         std::exit(1);
     }
     return path;

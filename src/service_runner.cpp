@@ -7,7 +7,6 @@
 #include "core/events_loop.h"
 #include "core/pid_file.h"
 
-#include <fstream>
 #include <memory>
 
 namespace kel {
@@ -30,15 +29,15 @@ void run_loop(libs::core::events_loop& loop, libs::core::logger& logger) {
 }  // namespace
 
 int run_service(const std::string& config_path, libs::core::logger& logger) {
-    std::ifstream file(config_path);
     std::unique_ptr<config> configuration;
+    // Locked until the process has torn everything else down.
+    libs::core::pid_file::ptr pid;
     libs::core::core::ptr core;
     libs::core::events_loop::ptr loop;
     std::unique_ptr<application> service;
     try {
-        configuration = std::make_unique<config>(file);
-        libs::core::detail::check_pid(configuration->pidfile_path);
-        libs::core::detail::write_pid(configuration->pidfile_path);
+        configuration = std::make_unique<config>(read_config_file(config_path));
+        pid = libs::core::pid_file::create(configuration->pidfile_path);
         core = libs::core::core::create(logger);
         loop = core->create_events_loop("main loop");
         service = std::make_unique<application>(*loop, *configuration, logger);

@@ -23,6 +23,7 @@ public:
     handle_ptr perform_async_request(libs::core::http::method m, std::string path, std::string body,
                                      libs::core::async_operation_handle<libs::core::http::result>::callback cb) override;
     handle_ptr perform_async_request(libs::core::http::method m, std::string path, std::string body) override;
+    void abort_transfers() override {}
 
     std::size_t requests() const { return m_requests; }
 

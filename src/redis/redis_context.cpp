@@ -5,6 +5,7 @@
 #include <sys/time.h>
 
 #include <charconv>
+#include <cstdlib>
 #include <cstring>
 
 namespace kel::redis {
@@ -17,8 +18,23 @@ const timeval connect_timeout{1, 500000};
 // it a blocking read would wait forever, and the whole service with it.
 const timeval command_timeout{2, 0};
 
+// An argument longer than this is cut in error texts: a key is whole, a
+// long value is not logged whole.
+constexpr std::size_t described_argument_bytes = 100;
+
 std::string lost_connection_text(const redisContext& connection) {
     return connection.err != 0 ? std::string(connection.errstr) : std::string("unknown I/O error");
+}
+
+void append_argument(std::string& text, const char* data, std::size_t size) {
+    if (!text.empty())
+        text += ' ';
+    if (size <= described_argument_bytes) {
+        text.append(data, size);
+        return;
+    }
+    text.append(data, described_argument_bytes);
+    text += "...(" + std::to_string(size) + " bytes)";
 }
 
 }  // namespace
@@ -44,45 +60,80 @@ context::context_ptr context::connect(const std::string& host, int port, unsigne
     if (!password.empty()) {
         // The password travels as an argument, so that an error names only
         // the format.
-        const reply auth = execute_once(*connection, "AUTH %s", [&](redisContext& c) {
+        const reply auth = execute_once(*connection, [] { return std::string("AUTH"); }, [&](redisContext& c) {
             return redisCommand(&c, "AUTH %s", password.c_str());
         });
         if (auth.get_type() != reply_type::STATUS || auth.to_string() != "OK")
             KEL_THROW("AUTH failed");
     }
-    execute_once(*connection, "SELECT %u", [db](redisContext& c) { return redisCommand(&c, "SELECT %u", db); });
+    execute_once(*connection, [db] { return "SELECT " + std::to_string(db); },
+                 [db](redisContext& c) { return redisCommand(&c, "SELECT %u", db); });
     return connection;
 }
 
-reply context::checked(const std::string& label, void* raw, const redisContext& connection) {
+std::string context::describe_formatted(const std::string& format, char* formatted, int length) {
+    if (length < 0)
+        return format;
+    const std::string protocol(formatted, static_cast<std::size_t>(length));
+    redisFreeCommand(formatted);
+    return describe_protocol(protocol);
+}
+
+// "*<count>\r\n" then "$<length>\r\n<bytes>\r\n" per argument, as hiredis
+// formats every command.
+std::string context::describe_protocol(const std::string& protocol) {
+    std::string text;
+    std::size_t at = protocol.find("\r\n");
+    while (at != std::string::npos && at + 3 < protocol.size() && protocol[at + 2] == '$') {
+        const std::size_t length_end = protocol.find("\r\n", at + 3);
+        if (length_end == std::string::npos)
+            break;
+        const std::size_t size = std::strtoul(protocol.c_str() + at + 3, nullptr, 10);
+        const std::size_t data = length_end + 2;
+        if (data + size > protocol.size())
+            break;
+        append_argument(text, protocol.data() + data, size);
+        at = data + size;
+    }
+    return text;
+}
+
+std::string context::describe(const std::vector<const char*>& args) {
+    std::string text;
+    for (const char* arg : args)
+        append_argument(text, arg, std::strlen(arg));
+    return text;
+}
+
+reply context::checked(const label& name, void* raw, const redisContext& connection) {
     if (raw == nullptr)
-        KEL_THROW("Command: " + label + ", error: no reply, connection lost: " + lost_connection_text(connection));
+        KEL_THROW("Command: " + name() + ", error: no reply, connection lost: " + lost_connection_text(connection));
     reply result(static_cast<redisReply*>(raw));
     if (result.get_type() == reply_type::ERROR)
-        KEL_THROW("Command: " + label + ", error: " + result.to_string());
+        throw reply_error("Command: " + name() + ", error: " + result.to_string(), KEL_SOURCE_LOCATION());
     return result;
 }
 
-reply context::execute_once(redisContext& connection, const std::string& label, const sender& send) {
-    return checked(label, send(connection), connection);
+reply context::execute_once(redisContext& connection, const label& name, const sender& send) {
+    return checked(name, send(connection), connection);
 }
 
-reply context::execute(const std::string& label, const sender& send) {
+reply context::execute(const label& name, const sender& send) {
     send_appended_first();
     ++m_commands;
     ++m_round_trips;
     void* raw = send(*m_context_ptr);
     if (raw == nullptr) {
-        reconnect(label);
+        reconnect(name());
         ++m_commands;
         ++m_round_trips;
         raw = send(*m_context_ptr);
     }
-    return checked(label, raw, *m_context_ptr);
+    return checked(name, raw, *m_context_ptr);
 }
 
 void context::send_appended_first() {
-    if (m_appended.empty())
+    if (m_appended_ends.empty())
         return;
     KEL_CHECK(m_in_burst);
     try {
@@ -111,23 +162,24 @@ void context::end_burst() {
 // A hiredis context that lost its connection stays unusable; it is replaced
 // only by one that is connected, authenticated and on the database, so a
 // failed attempt leaves the broken one for the next command to retry.
-void context::reconnect(const std::string& label) {
+void context::reconnect(const std::string& name) {
     const std::string lost = lost_connection_text(*m_context_ptr);
     try {
         m_context_ptr = connect(m_host, m_port, m_db, m_password);
     } catch (const libs::core::exception& e) {
-        KEL_THROW("Command: " + label + ", error: connection lost (" + lost + "), reconnect failed: " +
+        KEL_THROW("Command: " + name + ", error: connection lost (" + lost + "), reconnect failed: " +
                   e.get_string_error());
     }
     ++m_reconnects;
 }
 
-reply context::execute_argv(const std::string& label, const std::vector<const char*>& args) {
+reply context::execute_command_argv(const std::vector<const char*>& args) {
+    KEL_CHECK(!args.empty());
     std::vector<std::size_t> lengths;
     lengths.reserve(args.size());
     for (const char* arg : args)
         lengths.push_back(std::strlen(arg));
-    return execute(label, [&](redisContext& c) {
+    return execute([&] { return describe(args); }, [&](redisContext& c) {
         return redisCommandArgv(&c, static_cast<int>(args.size()), const_cast<const char**>(args.data()),
                                 lengths.data());
     });
@@ -145,12 +197,12 @@ void context::append_command_argv(const std::vector<const char*>& args) {
     append_formatted(args.front(), formatted, length);
 }
 
-void context::append_formatted(const std::string& label, char* formatted, int length) {
+void context::append_formatted(const std::string& format, char* formatted, int length) {
     if (length < 0)
-        KEL_THROW("Command: " + label + ", error: cannot format the command");
+        KEL_THROW("Command: " + format + ", error: cannot format the command");
     m_pipeline.append(formatted, static_cast<std::size_t>(length));
     redisFreeCommand(formatted);
-    m_appended.push_back({label, m_pipeline.size()});
+    m_appended_ends.push_back(m_pipeline.size());
 }
 
 // The unified request form: "*<count>", then "$<length>" and the bytes of
@@ -174,14 +226,14 @@ void context::format_command(std::string& out, std::initializer_list<boost::stri
 void context::append_command_views(std::initializer_list<boost::string_view> args) {
     KEL_CHECK(args.size() != 0);
     format_command(m_pipeline, args);
-    m_appended.push_back({args.begin()->to_string(), m_pipeline.size()});
+    m_appended_ends.push_back(m_pipeline.size());
 }
 
 reply context::execute_command_views(std::initializer_list<boost::string_view> args) {
     KEL_CHECK(args.size() != 0);
     std::string request;
     format_command(request, args);
-    return execute(args.begin()->to_string(), [&request](redisContext& c) -> void* {
+    return execute([&request] { return describe_protocol(request); }, [&request](redisContext& c) -> void* {
         void* raw = nullptr;
         if (redisAppendFormattedCommand(&c, request.data(), request.size()) != REDIS_OK ||
             redisGetReply(&c, &raw) != REDIS_OK)
@@ -191,8 +243,13 @@ reply context::execute_command_views(std::initializer_list<boost::string_view> a
 }
 
 void context::hand_over(std::size_t from) {
-    const std::size_t start = from == 0 ? 0 : m_appended[from - 1].end;
+    const std::size_t start = from == 0 ? 0 : m_appended_ends[from - 1];
     redisAppendFormattedCommand(m_context_ptr.get(), m_pipeline.data() + start, m_pipeline.size() - start);
+}
+
+std::string context::describe_appended(std::size_t index) const {
+    const std::size_t start = index == 0 ? 0 : m_appended_ends[index - 1];
+    return describe_protocol(m_pipeline.substr(start, m_appended_ends[index] - start));
 }
 
 void context::flush_appended() {
@@ -201,62 +258,57 @@ void context::flush_appended() {
 }
 
 void context::flush_now() {
-    if (m_appended.empty())
+    if (m_appended_ends.empty())
         return;
     // Whatever happens below, the appended commands are done with; the
     // buffers keep their capacity for the next flush.
     struct clear_on_exit {
         context& c;
         ~clear_on_exit() {
-            c.m_appended.clear();
+            c.m_appended_ends.clear();
             c.m_pipeline.clear();
         }
     } clear{*this};
-    m_commands += m_appended.size();
+    const std::size_t count = m_appended_ends.size();
+    m_commands += count;
     ++m_round_trips;
     hand_over(0);
     std::string first_error;
     const std::size_t lost = read_replies(0, first_error);
-    if (lost < m_appended.size()) {
+    if (lost < count) {
         // The unanswered commands go once more on a new connection.
-        reconnect(m_appended[lost].label);
-        m_commands += m_appended.size() - lost;
+        reconnect(describe_appended(lost));
+        m_commands += count - lost;
         ++m_round_trips;
         hand_over(lost);
         const std::size_t lost_again = read_replies(lost, first_error);
-        if (lost_again < m_appended.size())
-            KEL_THROW("Command: " + m_appended[lost_again].label + ", error: no reply, connection lost: " +
+        if (lost_again < count)
+            KEL_THROW("Command: " + describe_appended(lost_again) + ", error: no reply, connection lost: " +
                       lost_connection_text(*m_context_ptr));
     }
     if (!first_error.empty())
-        KEL_THROW(first_error);
+        throw reply_error(first_error, KEL_SOURCE_LOCATION());
 }
 
 std::size_t context::read_replies(std::size_t from, std::string& first_error) {
-    for (std::size_t i = from; i < m_appended.size(); ++i) {
+    for (std::size_t i = from; i < m_appended_ends.size(); ++i) {
         void* raw = nullptr;
         if (redisGetReply(m_context_ptr.get(), &raw) != REDIS_OK || raw == nullptr)
             return i;
         const reply result(static_cast<redisReply*>(raw));
         if (result.get_type() == reply_type::ERROR && first_error.empty())
-            first_error = "Command: " + m_appended[i].label + ", error: " + result.to_string();
+            first_error = "Command: " + describe_appended(i) + ", error: " + result.to_string();
     }
-    return m_appended.size();
-}
-
-reply context::execute_command_argv(const std::vector<const char*>& args) {
-    KEL_CHECK(!args.empty());
-    return execute_argv(args.front(), args);
+    return m_appended_ends.size();
 }
 
 reply context::flush_db() {
     return execute_command("FLUSHDB");
 }
 
-// Sent as an argument list so that any key is safe; errors still name the
-// command the way the formatted form did.
+// Sent as an argument list so that any key is safe.
 reply context::get_set_members(const std::string& key) {
-    return execute_argv("SMEMBERS " + key, {"SMEMBERS", key.c_str()});
+    return execute_command_argv({"SMEMBERS", key.c_str()});
 }
 
 reply context::get_from_table(const std::string& key, const std::string& field) {

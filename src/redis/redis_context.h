@@ -2,6 +2,8 @@
 
 #include "redis/reply.h"
 
+#include "core/exception.h"
+
 #include <hiredis/hiredis.h>
 
 #include <boost/utility/string_view.hpp>
@@ -16,9 +18,20 @@
 
 namespace kel::redis {
 
+// Raised when Redis answered a command with an error (WRONGTYPE, OOM, ...),
+// as opposed to a connection that broke: the command reached Redis and was
+// refused.
+class reply_error : public libs::core::exception {
+public:
+    using exception::exception;
+};
+
 // One blocking Redis connection, authenticated and on its database. Every
 // command blocks the caller until Redis answers; an error reply becomes a
-// kel::libs::core::exception "Command: <command>, error: <Redis text>".
+// reply_error "Command: <command>, error: <Redis text>", where <command> is
+// the command with its real arguments, blank-separated (each cut to a
+// hundred bytes); any other failure is a kel::libs::core::exception named
+// the same way.
 //
 // A command that gets no answer within 2 s (a frozen Redis) fails like one
 // whose connection broke, so that no command blocks the service for good.
@@ -52,9 +65,10 @@ public:
     // a "%" in it is read as a conversion and a blank splits arguments.
     template <typename... Args>
     reply execute_command(const std::string& format, Args... args) {
-        return execute(format, [&](redisContext& c) { return redisCommand(&c, format.c_str(), args...); });
+        return execute([&] { return describe(format, args...); },
+                       [&](redisContext& c) { return redisCommand(&c, format.c_str(), args...); });
     }
-    // One Redis argument per NUL-terminated string; errors name args[0].
+    // One Redis argument per NUL-terminated string.
     reply execute_command_argv(const std::vector<const char*>& args);
 
     // Pipelining: appended commands are only buffered, in order, and go to
@@ -66,9 +80,19 @@ public:
         const int length = redisFormatCommand(&formatted, format.c_str(), args...);
         append_formatted(format, formatted, length);
     }
+
+    // The text that names a command in errors: its arguments as Redis gets
+    // them, so a key shows as itself.
+    template <typename... Args>
+    static std::string describe(const std::string& format, Args... args) {
+        char* formatted = nullptr;
+        const int length = redisFormatCommand(&formatted, format.c_str(), args...);
+        return describe_formatted(format, formatted, length);
+    }
+    static std::string describe(const std::vector<const char*>& args);
     void append_command_argv(const std::vector<const char*>& args);
     // The same from views, formatted here: the bytes Redis gets are those of
-    // the forms above for the same arguments. Errors name args[0].
+    // the forms above for the same arguments.
     void append_command_views(std::initializer_list<boost::string_view> args);
     reply execute_command_views(std::initializer_list<boost::string_view> args);
     // Appends to `out` the request hiredis would format for `args`.
@@ -109,6 +133,14 @@ public:
 private:
     // Sends one command on the given connection; null when no reply came.
     using sender = std::function<void*(redisContext&)>;
+    // Names the command in an error text; called only on a failure.
+    using label = std::function<std::string()>;
+
+    // Takes `formatted` (hiredis's, freed here); `format` names a command
+    // that could not be formatted.
+    static std::string describe_formatted(const std::string& format, char* formatted, int length);
+    // The arguments of a command in the wire protocol.
+    static std::string describe_protocol(const std::string& protocol);
 
     struct context_deleter {
         void operator()(redisContext* raw) const;
@@ -118,14 +150,12 @@ private:
     static context_ptr connect(const std::string& host, int port, unsigned int db, const std::string& password);
     // Wraps what hiredis returned for the command named `label`, throwing
     // when there is no reply or the reply is an error.
-    static reply checked(const std::string& label, void* raw, const redisContext& connection);
-    static reply execute_once(redisContext& connection, const std::string& label, const sender& send);
+    static reply checked(const label& name, void* raw, const redisContext& connection);
+    static reply execute_once(redisContext& connection, const label& name, const sender& send);
 
     // On no reply: reconnect, then send once more.
-    reply execute(const std::string& label, const sender& send);
-    // `args` is not empty; errors name `label`.
-    reply execute_argv(const std::string& label, const std::vector<const char*>& args);
-    void reconnect(const std::string& label);
+    reply execute(const label& name, const sender& send);
+    void reconnect(const std::string& name);
 
     context_ptr m_context_ptr;
     std::string m_host;
@@ -142,25 +172,24 @@ private:
     void flush_now();
     // Before a single command: the burst's appended commands go first.
     void send_appended_first();
-    struct appended_command {
-        std::string label;
-        // Where its bytes end in m_pipeline.
-        std::size_t end;
-    };
     // Takes `formatted` (hiredis's, freed here); a negative length means
-    // the format failed.
-    void append_formatted(const std::string& label, char* formatted, int length);
-    // Reads the replies of m_appended[from...]; returns the index of the
-    // first one that got no reply (the connection broke), or the size.
+    // the format failed, and `format` names the command.
+    void append_formatted(const std::string& format, char* formatted, int length);
+    // Reads the replies of the appended commands from `from` on; returns
+    // the index of the first one that got no reply (the connection broke),
+    // or their count.
     std::size_t read_replies(std::size_t from, std::string& first_error);
-    // Hands hiredis the bytes of m_appended[from...].
+    // Hands hiredis the bytes of the appended commands from `from` on.
     void hand_over(std::size_t from);
+    // The arguments of the appended command `index`, for an error text.
+    std::string describe_appended(std::size_t index) const;
 
-    // The appended commands not yet flushed, and their bytes one after the
-    // other: buffers kept from flush to flush, so that appending allocates
-    // only as a burst grows beyond the largest so far.
-    std::vector<appended_command> m_appended;
+    // The appended commands not yet flushed, in the wire protocol, one after
+    // the other, and where each ends: buffers kept from flush to flush, so
+    // that appending allocates only as a burst grows beyond the largest so
+    // far.
     std::string m_pipeline;
+    std::vector<std::size_t> m_appended_ends;
 };
 
 }  // namespace kel::redis

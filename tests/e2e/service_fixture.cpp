@@ -171,7 +171,7 @@ std::string service_fixture::write_config(bool debug_output) const {
     c["proxy"]["input_port"] = m_input_port;
     c["server"]["protocol"] = "http";
     c["server"]["address"] = "127.0.0.1:" + std::to_string(m_http.port());
-    c["server"]["timeout"] = 5;
+    c["server"]["timeout"] = m_server_timeout;
     c["redis"]["host"] = "127.0.0.1";
     c["redis"]["port"] = m_redis->port();
     c["redis"]["password"] = m_redis_password;

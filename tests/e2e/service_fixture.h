@@ -74,6 +74,8 @@ public:
     std::unique_ptr<child_process> m_service;
     // The password the service's configuration gives for Redis.
     std::string m_redis_password;
+    // "server.timeout" of the configuration, in seconds (0: none).
+    int m_server_timeout = 5;
     Json::Value m_zones{Json::arrayValue};
     Json::Value m_tags{Json::arrayValue};
 

@@ -83,7 +83,7 @@ protected:
     context::writable_context m_context;
     redis::context m_redis_context{"127.0.0.1", m_redis.port(), 10, ""};
     events_sender_impl m_sender{m_push, m_logger, true, false};
-    context_save_restore_impl m_save_restore{m_redis_context, m_sender, m_context, {}};
+    context_save_restore_impl m_save_restore{m_redis_context, m_sender, m_context, {}, m_logger};
     zones_index m_index{m_save_restore, m_sender, m_context, m_logger};
     events_generator m_generator{m_context, m_save_restore, m_sender, m_index, m_logger, {}};
     std::int64_t m_clock = 1700000000000;

@@ -98,6 +98,8 @@ protected:
         m_log.set(zmq::sockopt::linger, 0);
         m_log.bind("tcp://127.0.0.1:*");
         m_logger.connect(m_log.get(zmq::sockopt::last_endpoint));
+        // Periods of milliseconds here: each failure's line is counted.
+        m_logger.set_repeat_interval(std::chrono::steady_clock::duration::zero());
     }
 
     void serve(http_server& server, const std::vector<std::string>& zones, const std::vector<std::string>& objects) {

@@ -1,6 +1,7 @@
 #include "context_save_restore_impl.h"
 
 #include "output/context_builders.h"
+#include "support/log_capture.h"
 #include "support/redis_server.h"
 
 #include "core/exception.h"
@@ -81,8 +82,8 @@ protected:
         for (const auto& object : m_site_objects)
             m_context->take_trackable_objects().add(kel::test::make_object(object), timestamp());
         m_client = std::make_unique<kel::redis::context>("127.0.0.1", m_redis.port(), 10, "");
-        m_persistence = std::make_unique<kel::context_save_restore_impl>(*m_client, m_sender, *m_context,
-                                                                         std::set<std::string>{"ignored"});
+        m_persistence = std::make_unique<kel::context_save_restore_impl>(
+            *m_client, m_sender, *m_context, std::set<std::string>{"ignored"}, m_logger);
     }
 
     void restart_service() {
@@ -149,6 +150,8 @@ protected:
     const std::string m_x = uid_text("zoneX");
     const std::string m_y = uid_text("zoneY");
     kel::test::redis_server m_redis;
+    kel::libs::core::logger m_logger{"quorvane", "persistence"};
+    kel::test::log_capture m_log{m_logger};
     std::map<std::string, std::string> m_site_zones;
     std::set<std::string> m_site_objects;
     recording_events_sender m_sender;
@@ -361,26 +364,67 @@ TEST_F(persistence, restore_drops_the_records_of_a_deleted_zone_sending_the_owed
     EXPECT_TRUE(stored_ids().empty());
 }
 
-TEST_F(persistence, a_vanished_hash_is_skipped_and_a_partial_one_fails_the_restore) {
+TEST_F(persistence, a_vanished_hash_is_skipped_silently) {
     add_zone(m_x);
     add_object(m_a);
     cli({"SADD", records_key + "set", "gone-id"});
     restart_service();
     EXPECT_TRUE(m_context->get_trackable_objects_in_zones().empty());
+    EXPECT_EQ(kel::test::log_capture::count(m_log.take(), "Skipped"), 0u);
+}
 
-    cli({"HSET", records_key + "gone-id", "zone_uid", m_x});
-    start_service();
-    try {
-        m_persistence->restore();
-        FAIL() << "restore succeeded";
-    } catch (const kel::libs::core::exception& e) {
-        EXPECT_EQ(e.get_string_error(), "Reply is not string, actual type: nil");
+// A record that cannot be read is skipped with one error line naming its
+// key; the others are restored and the start goes on.
+TEST_F(persistence, an_unreadable_record_is_skipped_with_one_line_naming_its_key) {
+    struct bad_record {
+        std::vector<std::string> command;
+        std::string reason;
+    };
+    const std::string key = records_key + "bad-id";
+    const std::vector<bad_record> cases = {
+        {{"HSET", key, "zone_uid", m_x},
+         "fields missing: trackable_object_uid, project_uid, sublocation_uid, zone_type_name, in_zone, "
+         "event_generated, leave_generated, in_debouncing_state"},
+        {{"SET", key, "not a hash"}, "WRONGTYPE"},
+    };
+    add_zone(m_x);
+    add_object(m_a);
+    save(m_a, m_x, inside);
+    for (const auto& c : cases) {
+        cli({"DEL", key});
+        cli(c.command);
+        cli({"SADD", records_key + "set", "bad-id"});
+        restart_service();
+        EXPECT_EQ(flags_of(*in_memory(m_a, m_x)), inside);
+        const auto lines = m_log.take();
+        EXPECT_EQ(kel::test::log_capture::count(lines, "Skipped the stored record " + key + ": "), 1u) << c.reason;
+        EXPECT_EQ(kel::test::log_capture::count(lines, c.reason), 1u) << c.reason;
+        EXPECT_EQ(cli({"GET", "quorvane:version"}), "1");
     }
 }
 
-TEST_F(persistence, a_version_that_is_no_number_fails_the_restore) {
-    cli({"SET", "quorvane:version", "one"});
-    EXPECT_THROW(m_persistence->restore(), std::invalid_argument);
+TEST_F(persistence, an_unreadable_set_of_records_is_skipped_and_the_start_goes_on) {
+    cli({"SET", records_key + "set", "not a set"});
+    m_persistence->restore();
+    EXPECT_EQ(kel::test::log_capture::count(m_log.take(), "Skipped the stored record " + records_key + "set"), 1u);
+}
+
+// A version that is no number, or one this build does not know, refuses to
+// start: reading on would take another layout for ours.
+TEST_F(persistence, an_unknown_layout_version_refuses_the_restore_naming_key_and_value) {
+    for (const std::string version : {"abc", "2", "1.5", " 1", ""}) {
+        cli({"SET", "quorvane:version", version});
+        start_service();
+        try {
+            m_persistence->restore();
+            ADD_FAILURE() << "restore succeeded with version \"" << version << "\"";
+        } catch (const kel::libs::core::exception& e) {
+            EXPECT_EQ(e.get_string_error().rfind("Unknown layout version in quorvane:version: \"" + version + "\"", 0),
+                      0u)
+                << e.get_string_error();
+        }
+        EXPECT_EQ(cli({"GET", "quorvane:version"}), version) << "left as it was";
+    }
 }
 
 // --- check_event --------------------------------------------------------------------
@@ -505,10 +549,15 @@ TEST_F(older_layout, drops_the_entries_of_a_zone_that_is_gone_sending_the_owed_l
     EXPECT_EQ(stored_ids(), std::set<std::string>{m_a + "-" + m_ignored});
 }
 
-TEST_F(older_layout, a_malformed_entry_fails_the_restore) {
-    write_older_object(m_a, {"1 2 yes 3 1 " + m_x});
+TEST_F(older_layout, a_malformed_entry_is_skipped_with_a_line_and_the_rest_migrated) {
+    write_older_object(m_a, {"1 2 yes 3 1 " + m_x, "1 2 1 3 1 " + m_y});
     load_site();
-    EXPECT_THROW(m_persistence->restore(), kel::libs::core::exception);
+    m_persistence->restore();
+    EXPECT_EQ(flags_of(*in_memory(m_a, m_y)), inside);
+    EXPECT_EQ(in_memory(m_a, m_x), nullptr);
+    EXPECT_EQ(kel::test::log_capture::count(m_log.take(), "Skipped a malformed zone entry of trackable object " +
+                                                              m_a + " in the older layout: \"1 2 yes 3 1 " + m_x),
+              1u);
 }
 
 // --- lost Redis connection -------------------------------------------------------------

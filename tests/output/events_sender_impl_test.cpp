@@ -197,6 +197,8 @@ TEST_F(events_sender, with_print_events_to_log_every_event_text_is_logged) {
 TEST_F(events_sender, a_failed_send_is_logged_and_the_rest_still_go_out) {
     // A PUSH socket connected nowhere has no queue: every send fails at once.
     kel::push_socket unconnected(m_io_context, zmq::socket_type::push);
+    // Both failures read alike: counted one by one, not collapsed.
+    m_logger.set_repeat_interval(std::chrono::steady_clock::duration::zero());
     {
         const auto sender = make_sender(true, false, &unconnected);
         auto queue = sender->create_queue();

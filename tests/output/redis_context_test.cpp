@@ -79,7 +79,7 @@ TEST_F(redis_client, a_failed_appended_command_is_reported_after_every_reply_was
     client().append_command_argv({"HSET", "text", "field", "value"});
     client().append_command("SET %s %s", "after", "1");
     const auto error = error_of([&] { client().flush_appended(); });
-    EXPECT_EQ(error.rfind("Command: HSET, error: WRONGTYPE", 0), 0u) << error;
+    EXPECT_EQ(error.rfind("Command: HSET text field value, error: WRONGTYPE", 0), 0u) << error;
     EXPECT_EQ(cli({"MGET", "before", "after"}), "1\n1");
     EXPECT_EQ(client().execute_command("GET %s", "after").to_string(), "1") << "the replies stay in step";
 }
@@ -100,7 +100,7 @@ TEST_F(redis_client, appended_commands_without_redis_fail_cleanly_and_a_later_co
     m_server->stop();
     client().append_command("SET %s %s", "key", "lost");
     const auto error = error_of([&] { client().flush_appended(); });
-    EXPECT_EQ(error.rfind("Command: SET %s %s, error: connection lost (", 0), 0u) << error;
+    EXPECT_EQ(error.rfind("Command: SET key lost, error: connection lost (", 0), 0u) << error;
     m_server->restart();
     client().execute_command("SET %s %s", "key", "later");
     EXPECT_EQ(cli({"GET", "key"}), "later");
@@ -133,7 +133,7 @@ TEST_F(redis_client, a_failure_within_a_burst_is_thrown_again_at_its_end) {
     client().append_command_views({"HSET", "text", "field", "value"});
     EXPECT_THROW(client().execute_command("PING"), exception);
     const auto error = error_of([&] { client().end_burst(); });
-    EXPECT_EQ(error.rfind("Command: HSET, error: WRONGTYPE", 0), 0u) << error;
+    EXPECT_EQ(error.rfind("Command: HSET text field value, error: WRONGTYPE", 0), 0u) << error;
 }
 
 // The request formatted from views is hiredis's to the byte.
@@ -171,7 +171,7 @@ TEST_F(redis_client, commands_reach_the_selected_database) {
 }
 
 TEST_F(redis_client, selecting_a_missing_database_fails_construction) {
-    EXPECT_EQ(error_of([&] { connect(1000); }), "Command: SELECT %u, error: ERR DB index is out of range");
+    EXPECT_EQ(error_of([&] { connect(1000); }), "Command: SELECT 1000, error: ERR DB index is out of range");
 }
 
 TEST_F(redis_client, a_refused_connection_is_a_connection_error) {
@@ -190,23 +190,36 @@ TEST_F(redis_client, the_right_password_authenticates) {
 TEST_F(redis_client, a_wrong_password_fails_without_showing_it) {
     use_password_protected_server();
     const auto error = error_of([&] { connect(10, "wrong-secret-7"); });
-    EXPECT_EQ(error.rfind("Command: AUTH %s, error: WRONGPASS", 0), 0u) << error;
+    EXPECT_EQ(error.rfind("Command: AUTH, error: WRONGPASS", 0), 0u) << error;
     EXPECT_EQ(error.find("wrong-secret-7"), std::string::npos) << error;
 }
 
 TEST_F(redis_client, an_empty_password_sends_no_auth) {
     use_password_protected_server();
-    EXPECT_EQ(error_of([&] { connect(10, ""); }), "Command: SELECT %u, error: NOAUTH Authentication required.");
+    EXPECT_EQ(error_of([&] { connect(10, ""); }), "Command: SELECT 10, error: NOAUTH Authentication required.");
 }
 
 // --- commands -----------------------------------------------------------------
 
-TEST_F(redis_client, an_error_reply_names_the_format_or_the_command) {
+// Errors name the command with the arguments Redis got, whichever way it
+// was sent, and cut a long one.
+TEST_F(redis_client, an_error_reply_names_the_command_with_its_arguments) {
     client().execute_command("SET %s %s", "text", "value");
+    const std::string wrong_type = ", error: WRONGTYPE Operation against a key holding the wrong kind of value";
     EXPECT_EQ(error_of([&] { client().execute_command("HGET %s %s", "text", "field"); }),
-              "Command: HGET %s %s, error: WRONGTYPE Operation against a key holding the wrong kind of value");
+              "Command: HGET text field" + wrong_type);
+    EXPECT_EQ(error_of([&] { client().execute_command("HGET text %s", "a field"); }),
+              "Command: HGET text a field" + wrong_type);
     EXPECT_EQ(error_of([&] { client().execute_command_argv({"HGET", "text", "field"}); }),
-              "Command: HGET, error: WRONGTYPE Operation against a key holding the wrong kind of value");
+              "Command: HGET text field" + wrong_type);
+    const std::string long_field(150, 'f');
+    EXPECT_EQ(error_of([&] { client().execute_command_argv({"HGET", "text", long_field.c_str()}); }),
+              "Command: HGET text " + long_field.substr(0, 100) + "...(150 bytes)" + wrong_type);
+    try {
+        client().execute_command("HGET %s %s", "text", "field");
+        FAIL();
+    } catch (const kel::redis::reply_error&) {
+    }
 }
 
 TEST_F(redis_client, arguments_keep_blanks_and_percent_signs) {
@@ -290,7 +303,7 @@ TEST_F(redis_client, without_redis_a_command_fails_cleanly_and_a_later_one_recov
     m_client = connect(10, password);
     m_server->stop();
     const auto error = error_of([&] { m_client->execute_command("GET %s", "key"); });
-    EXPECT_EQ(error.rfind("Command: GET %s, error: connection lost (", 0), 0u) << error;
+    EXPECT_EQ(error.rfind("Command: GET key, error: connection lost (", 0), 0u) << error;
     EXPECT_NE(error.find("reconnect failed: Connection error: Connection refused"), std::string::npos) << error;
     EXPECT_EQ(error.find(password), std::string::npos) << error;
     EXPECT_EQ(error_of([&] { m_client->execute_command("GET %s", "key"); }), error);
@@ -313,7 +326,7 @@ TEST_F(redis_client, a_frozen_server_fails_a_command_in_bounded_time_and_a_later
     const auto waited = std::chrono::steady_clock::now() - start;
     m_server->send_signal(SIGCONT);
     EXPECT_LT(waited, std::chrono::seconds(10));
-    EXPECT_EQ(error.rfind("Command: GET %s, error: connection lost (", 0), 0u) << error;
+    EXPECT_EQ(error.rfind("Command: GET key, error: connection lost (", 0), 0u) << error;
     EXPECT_EQ(error.find(password), std::string::npos) << error;
 
     EXPECT_EQ(m_client->execute_command("GET %s", "key").to_string(), "before");

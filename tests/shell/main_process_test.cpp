@@ -70,11 +70,63 @@ TEST_F(main_process, start_up_failures_exit_with_one) {
     EXPECT_EQ(exit_status({"-c", m_dir.write("bad.json", R"({"proxy": {}})")}), 1);
 }
 
+// Before the configuration is applied, syslog may be read by no one (a
+// container): a failed start says why on standard error, naming the path
+// and the system's reason.
+TEST_F(main_process, start_up_failures_say_why_on_standard_error) {
+    struct failure {
+        std::string config_path;
+        std::string expected;
+    };
+    const std::string no_dir_pid = m_dir.file("no/such/dir/quorvane.pid");
+    const std::vector<failure> failures = {
+        {m_dir.file("missing.json"),
+         "Cannot read configuration file " + m_dir.file("missing.json") + ": No such file or directory"},
+        {m_dir.path(), "Cannot read configuration file " + m_dir.path() + ": Is a directory"},
+        {m_dir.write("empty.json", ""), "Cannot read configuration file " + m_dir.file("empty.json") + ": empty file"},
+        {m_dir.write("bad.json", "{"), "Cannot parse json: "},
+        {m_dir.write("nopid.json", config_text(no_dir_pid)),
+         "Error opening pid-file! " + no_dir_pid + ": No such file or directory"},
+    };
+    for (const auto& f : failures) {
+        const auto output = m_dir.file("stderr-" + std::to_string(&f - failures.data()));
+        child_process child(QUORVANE_BINARY, {"-c", f.config_path}, output);
+        EXPECT_EQ(child.wait_exit(20s), 1) << f.config_path;
+        EXPECT_NE(kel::test::read_file(output).find(f.expected), std::string::npos)
+            << "expected \"" << f.expected << "\" in: " << kel::test::read_file(output);
+    }
+}
+
 TEST_F(main_process, live_pid_refuses_to_start_and_keeps_the_file) {
     const auto config = valid_config();
     std::ofstream(pid_path()) << getpid();
     EXPECT_EQ(exit_status({"-c", config}), 1);
     EXPECT_EQ(kel::test::read_file(pid_path()), std::to_string(getpid()));
+}
+
+// Started at the same moment with one configuration, exactly one of two
+// instances runs; the other is refused by the lock on the pid file.
+TEST_F(main_process, of_two_instances_started_at_once_one_runs) {
+    const auto config = valid_config();
+    for (int trial = 0; trial < 5; ++trial) {
+        std::unique_ptr<child_process> both[] = {start({"-c", config}), start({"-c", config})};
+        int refused = -1;
+        ASSERT_TRUE(kel::test::wait_until(
+            [&] {
+                for (int i = 0; i < 2; ++i)
+                    if (!both[i]->running())
+                        refused = i;
+                return refused >= 0;
+            },
+            20s))
+            << "trial " << trial << ": both instances kept running";
+        EXPECT_EQ(both[refused]->wait_exit(1s), 1);
+        auto& survivor = *both[1 - refused];
+        ASSERT_TRUE(kel::test::wait_until([&] { return catches_sigterm(survivor.pid()); }, 20s));
+        EXPECT_EQ(kel::test::read_file(pid_path()), std::to_string(survivor.pid()));
+        survivor.send_signal(SIGTERM);
+        EXPECT_EQ(survivor.wait_exit(20s), 0);
+    }
 }
 
 TEST_F(main_process, runs_writes_its_pid_and_stops_cleanly_on_sigterm) {

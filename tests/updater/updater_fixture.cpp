@@ -199,7 +199,8 @@ void updater_fixture::serve_changing(const std::vector<zone_recipe>& zones, cons
 void updater_fixture::use_redis() {
     m_redis_server = std::make_unique<redis_server>();
     m_redis = std::make_unique<redis::context>("127.0.0.1", m_redis_server->port(), 10, "");
-    m_persistence = std::make_unique<context_save_restore_impl>(*m_redis, m_sender, m_context, std::set<std::string>());
+    m_persistence =
+        std::make_unique<context_save_restore_impl>(*m_redis, m_sender, m_context, std::set<std::string>(), m_logger);
 }
 
 void updater_fixture::start(std::chrono::nanoseconds sync_period) {

@@ -111,6 +111,41 @@ TEST_F(parsers_test, zone_walks_its_points_and_trackables) {
     });
 }
 
+// A polygon of up to the limit is walked; one beyond is refused, naming the
+// zone, before a single point is taken.
+TEST_F(parsers_test, zone_beyond_the_vertex_limit_is_refused) {
+    for (const unsigned int count : {100000u, 100001u}) {
+        Json::Value zone = json(zone_object);
+        Json::Value& positions = zone["zone_geometry"]["positions"];
+        positions = Json::Value(Json::arrayValue);
+        Json::Value point;
+        point["x"] = 1;
+        point["y"] = 2;
+        for (unsigned int i = 0; i < count; ++i)
+            positions.append(point);
+        parsers::zone_impl z(zone);
+        std::size_t walked = 0;
+        const auto walk = [&] {
+            z.for_each_point([&](const auto&) {
+                ++walked;
+                return true;
+            });
+        };
+        if (count == 100000u) {
+            walk();
+            EXPECT_EQ(walked, count);
+            continue;
+        }
+        try {
+            walk();
+            ADD_FAILURE() << "a zone of " << count << " vertices was walked";
+        } catch (const kel::libs::core::exception& e) {
+            EXPECT_EQ(e.get_string_error(), "Refused zone z1: 100001 vertices, more than the limit of 100000");
+        }
+        EXPECT_EQ(walked, 0u);
+    }
+}
+
 TEST_F(parsers_test, zone_field_errors_carry_their_messages) {
     parsers::zone_impl z(json(R"({"uid":"z1","zone_exceptions":"t1","trackables_in_zone":[{"uid":1,"entered":{}}]})"));
     EXPECT_EQ(error_of([&] { z.get_active(); }), R"(context-utils: "active" is not a bool!)");

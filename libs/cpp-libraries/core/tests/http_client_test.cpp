@@ -181,6 +181,23 @@ TEST_F(http_client_test, dropped_handle_never_calls_back) {
     EXPECT_EQ(m_server.count("/dropped"), 1u);
 }
 
+// With no timeout (0) a silent server would hold a transfer for good; an
+// abort ends the one in progress within a second and refuses later ones.
+TEST_F(http_client_test, an_abort_ends_a_transfer_to_a_silent_server_promptly) {
+    use_client(m_server.address(), 0s);
+    m_server.serve("/silent", {200, "late", {}, 60s});
+    result in_progress("not done");
+    std::thread blocked([&] { in_progress = get("/silent"); });
+    ASSERT_TRUE(kel::test::wait_until([&] { return m_server.count("/silent") == 1; }, 10s));
+    const auto aborted_at = std::chrono::steady_clock::now();
+    m_client->abort_transfers();
+    blocked.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - aborted_at, 1500ms);
+    EXPECT_EQ(in_progress.error(), std::string("aborted"));
+    EXPECT_EQ(get("/silent").error(), std::string("aborted"));
+    EXPECT_EQ(m_server.count("/silent"), 1u) << "a later transfer is not even sent";
+}
+
 TEST_F(http_client_test, unknown_method_value_throws) {
     try {
         to_string(static_cast<method>(7));

@@ -4,6 +4,7 @@
 #include <zmq.hpp>
 
 #include <regex>
+#include <thread>
 
 namespace {
 
@@ -113,6 +114,28 @@ TEST_F(logger_stream, malformed_format_never_throws) {
     m_logger.info("%1%") % 1 % 2 % 3;
     EXPECT_NE(next_line(), "<timeout>");
     EXPECT_NE(next_line(), "<timeout>");
+}
+
+// A flood of one error costs its first line and, once the interval is
+// over, one line with the count; other texts and lower levels pass.
+TEST_F(logger_stream, repeated_identical_errors_are_collapsed_into_a_count_per_interval) {
+    m_logger.set_repeat_interval(std::chrono::milliseconds(200));
+    const auto started = std::chrono::steady_clock::now();
+    for (int i = 0; i < 1000; ++i)
+        m_logger.error("bad frame");
+    m_logger.error("another text");
+    m_logger.info("bad frame");
+    m_logger.info("bad frame");
+    EXPECT_EQ(body(next_line()), "bad frame");
+    EXPECT_EQ(body(next_line()), "another text");
+    EXPECT_EQ(body(next_line()), "bad frame");
+    EXPECT_EQ(body(next_line()), "bad frame");
+    // Past the interval (a lower bound, not a guess), the next occurrence
+    // brings the count out and is itself written as a first one.
+    std::this_thread::sleep_until(started + std::chrono::milliseconds(250));
+    m_logger.error("bad frame");
+    EXPECT_EQ(body(next_line()), "bad frame (repeated 999 more times in 0.2 s)");
+    EXPECT_EQ(body(next_line()), "bad frame");
 }
 
 TEST_F(logger_stream, execute_swallows_and_logs) {

@@ -5,6 +5,8 @@
 #include "core/zmq/async_socket.h"
 #include "message_stream_zmq_raw.h"
 
+#include "support/log_capture.h"
+
 #include <gtest/gtest.h>
 
 #include <boost/system/system_error.hpp>
@@ -123,6 +125,27 @@ TEST_F(message_stream_test, lettered_topic_travels_behind_a_hash_and_reaches_its
     settle("#end");
     publish({R"(#notify{"object":"ZONE"})", R"(notify{"object":"NODE"})", R"(#notify  {"a":{"b":1}})"});
     EXPECT_EQ(m_got["notify"], (std::vector<std::string>{R"({"object":"ZONE"})", R"({"a":{"b":1}})"}));
+}
+
+// Parsing takes many times a frame's size: one beyond the limit is dropped
+// with a line that names its size and topic; the frame at the limit passes.
+TEST_F(message_stream_test, a_frame_beyond_the_size_limit_is_dropped_with_a_line) {
+    kel::test::log_capture log(m_logger);
+    open();
+    subscribe("notify");
+    subscribe("end");
+    settle("#end");
+    const std::size_t limit = 4 * 1024 * 1024;
+    const std::string at_limit = "#notify{\"a\":\"" + std::string(limit - 15, 'x') + "\"}";
+    ASSERT_EQ(at_limit.size(), limit);
+    publish({at_limit + " ", at_limit});
+    ASSERT_EQ(m_got["notify"].size(), 1u);
+    EXPECT_EQ(m_got["notify"][0].size(), limit - 7);
+    const auto lines = log.take();
+    EXPECT_EQ(kel::test::log_capture::count(
+                  lines, "Dropped a frame of " + std::to_string(limit + 1) + " bytes, more than the limit of " +
+                             std::to_string(limit) + ": #notify{"),
+              1u);
 }
 
 TEST_F(message_stream_test, frame_without_an_opening_brace_is_dropped) {

@@ -8,18 +8,28 @@
 
 #include <unistd.h>
 
+#include <fstream>
+
 namespace {
 
 using kel::libs::core::detail::check_pid;
-using kel::libs::core::detail::write_pid;
 
-class pid_file : public ::testing::Test {
+class pid_file_test : public ::testing::Test {
 protected:
     std::string with_content(const std::string& content) { return m_dir.write("pid", content); }
 
     std::string check_message(const std::string& path) {
         try {
             check_pid(path);
+            return "";
+        } catch (const kel::libs::core::exception& e) {
+            return e.get_string_error();
+        }
+    }
+
+    std::string create_message(const std::string& path) {
+        try {
+            kel::libs::core::pid_file::create(path);
             return "";
         } catch (const kel::libs::core::exception& e) {
             return e.get_string_error();
@@ -35,42 +45,50 @@ protected:
     kel::test::temp_dir m_dir;
 };
 
-TEST_F(pid_file, missing_empty_zero_or_garbage_does_not_block) {
+TEST_F(pid_file_test, missing_empty_zero_or_garbage_does_not_block) {
     EXPECT_EQ(check_message(m_dir.file("absent")), "");
     EXPECT_EQ(check_message(with_content("")), "");
     EXPECT_EQ(check_message(with_content("0")), "");
     EXPECT_EQ(check_message(with_content("garbage")), "");
 }
 
-TEST_F(pid_file, stale_pid_does_not_block) {
+TEST_F(pid_file_test, stale_pid_does_not_block) {
     EXPECT_EQ(check_message(with_content(std::to_string(dead_pid()))), "");
 }
 
-TEST_F(pid_file, live_pid_blocks_and_keeps_the_file) {
+TEST_F(pid_file_test, live_pid_blocks_and_keeps_the_file) {
     const auto path = with_content(std::to_string(getpid()));
     EXPECT_EQ(check_message(path), "Process is running");
     EXPECT_EQ(kel::test::read_file(path), std::to_string(getpid()));
 }
 
-TEST_F(pid_file, negative_number_is_not_taken_for_a_process_group) {
+TEST_F(pid_file_test, negative_number_is_not_taken_for_a_process_group) {
     // kill(-1, 0) would probe every process and always succeed.
     EXPECT_EQ(check_message(with_content("-1")), "");
     EXPECT_EQ(check_message(with_content("-42")), "");
 }
 
-TEST_F(pid_file, write_stores_the_bare_decimal_pid) {
+TEST_F(pid_file_test, create_stores_the_bare_decimal_pid) {
     const auto path = with_content("12345678\n");
-    write_pid(path);
+    const auto held = kel::libs::core::pid_file::create(path);
     EXPECT_EQ(kel::test::read_file(path), std::to_string(getpid()));
 }
 
-TEST_F(pid_file, write_into_a_missing_directory_fails) {
-    try {
-        write_pid(m_dir.file("no/such/dir/pid"));
-        FAIL();
-    } catch (const kel::libs::core::exception& e) {
-        EXPECT_EQ(e.get_string_error(), "Error opening pid-file!");
-    }
+// The lock alone refuses a second instance, even when what the file records
+// does not (here a pid of 0 written over ours).
+TEST_F(pid_file_test, a_held_lock_refuses_another_instance_until_released) {
+    const auto path = m_dir.file("pid");
+    auto held = kel::libs::core::pid_file::create(path);
+    std::ofstream(path) << "0";
+    EXPECT_EQ(create_message(path), "Process is running");
+    EXPECT_EQ(kel::test::read_file(path), "0");
+    held.reset();
+    EXPECT_EQ(create_message(path), "");
+}
+
+TEST_F(pid_file_test, create_names_the_path_and_the_reason) {
+    const auto path = m_dir.file("no/such/dir/pid");
+    EXPECT_EQ(create_message(path), "Error opening pid-file! " + path + ": No such file or directory");
 }
 
 }  // namespace

@@ -88,8 +88,9 @@ void context_initializer::load(const object_info& info, const object_callback& c
 }
 
 void context_initializer::log_failure(const core::http::result& r, const std::string& path) const {
+    // The body may be as large as the server cares to make it.
     m_logger.error("Request failed with code: %1%, addr: %2%, response %3%") % code_text(r) % path %
-        r.error().value_or("");
+        core::log_excerpt(r.error().value_or(""));
 }
 
 void context_initializer::pause() const {

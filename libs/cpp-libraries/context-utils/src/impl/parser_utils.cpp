@@ -1,5 +1,7 @@
 #include "parser_utils.h"
 
+#include <core/exception.h>
+
 #include <cctype>
 #include <cmath>
 #include <ctime>
@@ -197,6 +199,13 @@ boost::optional<core::timestamp> parse_iso8601(boost::string_view text) {
     broken_down.tm_min = *minute;
     broken_down.tm_sec = *second;
     return core::timestamp(timegm(&broken_down), fraction_ms(text, 20));
+}
+
+void check_vertex_count(const Json::Value& positions, const boost::optional<std::string>& uid) {
+    if (!positions.isArray() || positions.size() <= max_zone_vertices)
+        return;
+    KEL_THROW("Refused zone " + uid.value_or("without uid") + ": " + std::to_string(positions.size()) +
+              " vertices, more than the limit of " + std::to_string(max_zone_vertices));
 }
 
 }  // namespace kel::libs::context_utils::parser_utils

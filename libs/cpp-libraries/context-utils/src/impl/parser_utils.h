@@ -57,6 +57,13 @@ std::vector<std::string> get_strings(const Json::Value& array, boost::string_vie
 // The member itself, or a null value when it is absent or the container is
 // not an object.
 const Json::Value& member(const Json::Value& object, boost::string_view key);
+
+// Far above any real zone, which has tens of vertices: one zone of a
+// million cost the process over 400 MB.
+constexpr unsigned int max_zone_vertices = 100000;
+// Throws kel::libs::core::exception when the polygon `positions` holds more
+// than max_zone_vertices points; `uid` names the zone when known.
+void check_vertex_count(const Json::Value& positions, const boost::optional<std::string>& uid);
 // Whether the value is a JSON number whose integral part fits an int.
 bool fits_int(const Json::Value& value);
 // The integral part of a value for which fits_int holds.

@@ -52,8 +52,8 @@ bool events_loop_impl::is_stopped() const {
     return m_io_context.stopped();
 }
 
-events_loop::signals_handle::ptr events_loop_impl::stop_on_signals() {
-    return std::make_unique<signals_handle_impl>(m_core, *this);
+events_loop::signals_handle::ptr events_loop_impl::stop_on_signals(std::function<void()> on_signal) {
+    return std::make_unique<signals_handle_impl>(m_core, *this, std::move(on_signal));
 }
 
 timer::ptr events_loop_impl::create_timer(timer::time_point due, const std::string& name, timer::callback callback,

@@ -19,7 +19,7 @@ public:
     void run_catch_exceptions(source_location location) override;
     void stop() override;
     bool is_stopped() const override;
-    signals_handle::ptr stop_on_signals() override;
+    signals_handle::ptr stop_on_signals(std::function<void()> on_signal) override;
 
     timers_manager& get_timers() override { return *m_timers; }
     timer::ptr create_timer(timer::time_point due, const std::string& name, timer::callback callback,

@@ -1,7 +1,10 @@
 #include "core/logger.h"
 
+#include "repeat_filter.h"
+
 #include <syslog.h>
 
+#include <cstdio>
 #include <iostream>
 #include <sstream>
 
@@ -89,6 +92,8 @@ std::string component_logger::make_indent() const {
 }
 
 void component_logger::emit(int level, const std::string& body, const boost::optional<timestamp>& ts) const {
+    if (!m_logger.admit(level, m_zmq_prefix, body))
+        return;
     const std::string prefix = date_text(ts ? *ts : timestamp::current_time()) + make_indent();
     const std::string syslog_line = m_logger.is_debug() ? prefix + body : body;
     m_logger.write(level, syslog_line, m_zmq_prefix + prefix + body);
@@ -158,18 +163,53 @@ logger::logger(const std::string& name, const std::string& component)
     : component_logger(*this, name, component),
       m_module_name(name),
       m_zmq_context(),
-      m_debug_socket(m_zmq_context, zmq::socket_type::push) {
+      m_debug_socket(m_zmq_context, zmq::socket_type::push),
+      m_repeats(std::make_unique<repeat_filter>(std::chrono::seconds(1))) {
     m_debug_socket.set(zmq::sockopt::linger, 5000);
-    openlog(m_module_name.c_str(), 0, LOG_USER);
-    set_debug(false);
+    open_syslog(false);
     info("Starting %1%") % name;
 }
 
 logger::~logger() {
+    std::vector<repeat_filter::count_line> due;
+    {
+        std::lock_guard<std::mutex> lock(m_repeats_mutex);
+        due = m_repeats->take_all();
+    }
+    for (const auto& line : due) {
+        const std::string prefix = date_text(timestamp::current_time());
+        write(line.level, m_debug ? prefix + line.text : line.text, line.source + prefix + line.text);
+    }
     closelog();
 }
 
+void logger::set_repeat_interval(std::chrono::steady_clock::duration interval) {
+    std::lock_guard<std::mutex> lock(m_repeats_mutex);
+    m_repeats->set_interval(interval);
+}
+
+bool logger::admit(int level, const std::string& source, const std::string& body) const {
+    if (level > LOG_WARNING)
+        return true;
+    std::vector<repeat_filter::count_line> due;
+    bool admitted = true;
+    {
+        std::lock_guard<std::mutex> lock(m_repeats_mutex);
+        admitted = m_repeats->admit(level, source, body, repeat_filter::clock::now(), due);
+    }
+    for (const auto& line : due) {
+        const std::string prefix = date_text(timestamp::current_time());
+        write(line.level, m_debug ? prefix + line.text : line.text, line.source + prefix + line.text);
+    }
+    return admitted;
+}
+
 void logger::set_debug(bool on) {
+    open_syslog(on);
+    m_configured = true;
+}
+
+void logger::open_syslog(bool on) {
     closelog();
     openlog(m_module_name.c_str(), on ? LOG_PERROR : 0, LOG_USER);
     setlogmask(LOG_UPTO(on ? LOG_DEBUG : LOG_INFO));
@@ -186,6 +226,9 @@ void logger::connect(const std::string& address) {
 
 void logger::write(int level, const std::string& syslog_line, const std::string& socket_line) const {
     syslog(level, "%s", syslog_line.c_str());
+    // In debug mode syslog copies the line itself (LOG_PERROR).
+    if (level <= LOG_ERR && !m_configured && !m_debug)
+        std::fprintf(stderr, "%s: %s\n", m_module_name.c_str(), syslog_line.c_str());
     if (!m_writing_to_socket)
         return;
     std::lock_guard<std::mutex> lock(m_socket_mutex);
@@ -194,6 +237,12 @@ void logger::write(int level, const std::string& syslog_line, const std::string&
     } catch (const zmq::error_t&) {
         // A full or closed debug socket drops the line; logging never throws.
     }
+}
+
+std::string log_excerpt(boost::string_view text, std::size_t limit) {
+    if (text.size() <= limit)
+        return std::string(text);
+    return std::string(text.substr(0, limit)) + "... (" + std::to_string(text.size()) + " bytes)";
 }
 
 // --- exception texts ---------------------------------------------------------

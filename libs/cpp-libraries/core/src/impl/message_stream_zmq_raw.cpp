@@ -19,11 +19,12 @@ private:
 }  // namespace
 
 message_stream_zmq_raw::message_stream_zmq_raw(boost::asio::io_context& io_context, const component_logger& logger,
-                                               const std::string& address)
+                                               const std::string& address, std::size_t max_frame_bytes)
     : m_callbacks(std::make_shared<callbacks_map>()),
       m_socket(io_context, ::zmq::socket_type::sub),
       m_retry_timer(io_context),
-      m_logger(logger) {
+      m_logger(logger),
+      m_frame_limit(logger, max_frame_bytes) {
     m_socket.connect(address);
     setup_receive();
 }
@@ -57,15 +58,15 @@ void message_stream_zmq_raw::on_receive(const boost::system::error_code& error, 
     // not pull the map from under the loops below.
     const std::shared_ptr<callbacks_map> callbacks = m_callbacks;
     setup_receive();
+    const std::weak_ptr<bool> alive = m_alive;
     burst_observer* const observer = m_burst_observer;
     if (!observer) {
-        deliver(*callbacks, message);
+        deliver(*callbacks, message, alive);
         return;
     }
     observer->burst_begins();
     try {
-        const std::weak_ptr<bool> alive = m_alive;
-        deliver(*callbacks, message);
+        deliver(*callbacks, message, alive);
         if (alive.lock())
             drain(*callbacks, alive);
     } catch (...) {
@@ -90,14 +91,21 @@ void message_stream_zmq_raw::drain(callbacks_map& callbacks, const std::weak_ptr
             m_logger.log_error(e.code(), KEL_SOURCE_LOCATION());
             return;
         }
-        deliver(callbacks, message);
+        deliver(callbacks, message, alive);
         if (!alive.lock() || std::chrono::steady_clock::now() >= deadline)
             return;
     }
 }
 
-void message_stream_zmq_raw::deliver(callbacks_map& callbacks, const ::zmq::message_t& message) {
-    deliver(callbacks, boost::string_view(static_cast<const char*>(message.data()), message.size()));
+// A frame beyond the size limit is dropped (and logged) unread.
+void message_stream_zmq_raw::deliver(callbacks_map& callbacks, const ::zmq::message_t& message,
+                                     const std::weak_ptr<bool>& alive) {
+    const boost::string_view frame(static_cast<const char*>(message.data()), message.size());
+    if (!m_frame_limit.admits(frame))
+        return;
+    deliver(callbacks, frame);
+    if (alive.lock())
+        m_frame_limit.handled(frame.size());
 }
 
 void message_stream_zmq_raw::retry_receive() {

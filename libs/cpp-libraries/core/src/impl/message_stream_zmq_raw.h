@@ -1,5 +1,7 @@
 #pragma once
 
+#include "frame_limit.h"
+
 #include "core/logger.h"
 #include "core/message_stream.h"
 #include "core/zmq/async_socket.h"
@@ -18,7 +20,8 @@ namespace kel::libs::core {
 
 // A message stream over one ZeroMQ SUB socket. Every frame is delivered as
 // a whole, topic included, to the callbacks of the first subscribed topic
-// (in byte order) that is a prefix of it; a frame matching none is dropped.
+// (in byte order) that is a prefix of it; a frame matching none is dropped,
+// and so is one longer than `max_frame_bytes` (logged, see frame_limit).
 //
 // Each wake-up hands over a burst: the frame that woke it and those already
 // waiting behind it, at most max_burst_frames of them or as many as arrive
@@ -33,7 +36,8 @@ class message_stream_zmq_raw final : public message_stream {
 public:
     // Throws boost::system::system_error when `address` cannot be connected.
     message_stream_zmq_raw(boost::asio::io_context& io_context, const component_logger& logger,
-                           const std::string& address);
+                           const std::string& address,
+                           std::size_t max_frame_bytes = frame_limit::default_max_bytes);
 
     // A topic is subscribed on the socket once, however many callbacks it
     // gets; dropping a subscription leaves the socket's filter as it is.
@@ -61,7 +65,7 @@ private:
     // bound is reached or a callback destroyed the stream.
     void drain(callbacks_map& callbacks, const std::weak_ptr<bool>& alive);
     static void deliver(callbacks_map& callbacks, boost::string_view frame);
-    static void deliver(callbacks_map& callbacks, const ::zmq::message_t& message);
+    void deliver(callbacks_map& callbacks, const ::zmq::message_t& message, const std::weak_ptr<bool>& alive);
 
     // Shared so that a delivery can keep the map alive while one of its
     // callbacks destroys the stream.
@@ -69,6 +73,7 @@ private:
     zmq::async_socket m_socket;
     boost::asio::steady_timer m_retry_timer;
     const component_logger& m_logger;
+    frame_limit m_frame_limit;
     burst_observer* m_burst_observer = nullptr;
     // Expires with the stream: a burst in progress stops touching it.
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);

@@ -2,14 +2,63 @@
 
 #include "core/exception.h"
 
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 #include <fstream>
 
-namespace kel::libs::core::detail {
+namespace kel::libs::core {
+
+namespace {
+
+[[noreturn]] void throw_system_error(const std::string& path, int error) {
+    KEL_THROW("Error opening pid-file! " + path + ": " + std::strerror(error));
+}
+
+void write_all(int descriptor, const std::string& path, const std::string& text) {
+    if (ftruncate(descriptor, 0) != 0)
+        throw_system_error(path, errno);
+    std::size_t written = 0;
+    while (written < text.size()) {
+        const ssize_t n = pwrite(descriptor, text.data() + written, text.size() - written,
+                                 static_cast<off_t>(written));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            throw_system_error(path, errno);
+        written += static_cast<std::size_t>(n);
+    }
+}
+
+}  // namespace
+
+pid_file::ptr pid_file::create(const std::string& path) {
+    const int descriptor = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (descriptor < 0)
+        throw_system_error(path, errno);
+    // Owned from here on: every failure below closes it, and the lock with it.
+    ptr file(new pid_file(descriptor));
+    if (flock(descriptor, LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EWOULDBLOCK)
+            KEL_THROW("Process is running");
+        throw_system_error(path, errno);
+    }
+    // Under the lock: an instance that holds none (an older build) is still
+    // recognised by its recorded pid.
+    detail::check_pid(path);
+    write_all(descriptor, path, std::to_string(getpid()));
+    return file;
+}
+
+pid_file::~pid_file() {
+    ::close(m_descriptor);
+}
+
+namespace detail {
 
 void check_pid(const std::string& path) {
     std::ifstream file(path);
@@ -30,11 +79,6 @@ void check_pid(const std::string& path) {
     throw exception(std::string("write_pid: kill(): ") + std::strerror(errno), KEL_SOURCE_LOCATION());
 }
 
-void write_pid(const std::string& path) {
-    std::ofstream file(path, std::ios::out | std::ios::trunc);
-    if (!file.is_open())
-        throw exception("Error opening pid-file!", KEL_SOURCE_LOCATION());
-    file << getpid();
-}
+}  // namespace detail
 
-}  // namespace kel::libs::core::detail
+}  // namespace kel::libs::core

@@ -114,6 +114,7 @@ boost::optional<int> zone_impl::zone_geometry_impl::get_radius() const {
 }
 
 bool zone_impl::zone_geometry_impl::for_each_point(const point_callback& callback) const {
+    parser_utils::check_vertex_count(parser_utils::member(m_json_value, "positions"), boost::none);
     return for_each_element<point_impl>(m_json_value, "positions", callback);
 }
 

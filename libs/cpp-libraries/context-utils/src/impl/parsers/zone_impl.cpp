@@ -120,6 +120,7 @@ boost::optional<int> zone_impl::get_radius() const {
 
 bool zone_impl::for_each_point(const point_callback& callback) const {
     const Json::Value& positions = pu::member(pu::member(m_json_value, "zone_geometry"), "positions");
+    pu::check_vertex_count(positions, pu::try_get_string(m_json_value, "uid"));
     return for_each_element<point_impl>(positions, callback);
 }
 

@@ -19,6 +19,12 @@ size_t append_to_string(char* data, size_t size, size_t count, void* buffer) {
     return size * count;
 }
 
+// libcurl calls it several times a second while a transfer waits, whether
+// or not bytes move; non-zero ends the transfer.
+int abort_when_told(void* aborted, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    return static_cast<const std::atomic<bool>*>(aborted)->load() ? 1 : 0;
+}
+
 }  // namespace
 
 client_impl::client_impl(core& core, events_loop& main_events_loop, const component_logger& logger,
@@ -90,6 +96,8 @@ void client_impl::start_transfer(method m, const std::string& path, const std::s
 result client_impl::perform_request_impl(method m, boost::string_view path, boost::string_view body) const {
     if (m_disabled_methods.count(m) != 0)
         return result(std::string(), 200);
+    if (m_aborted)
+        return result(std::string("aborted"));
     return perform_transfer(m, path, body);
 }
 
@@ -119,9 +127,14 @@ result client_impl::perform_transfer(method m, boost::string_view path, boost::s
     // timeouts there.
     curl_easy_setopt(curl_handle, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl_handle, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(curl_handle, CURLOPT_XFERINFOFUNCTION, &abort_when_told);
+    curl_easy_setopt(curl_handle, CURLOPT_XFERINFODATA, const_cast<std::atomic<bool>*>(&m_aborted));
+    curl_easy_setopt(curl_handle, CURLOPT_NOPROGRESS, 0L);
 
     m_logger.debug("%1% %2%") % method_text % url;
     const CURLcode code = curl_easy_perform(curl_handle);
+    if (code == CURLE_ABORTED_BY_CALLBACK)
+        return result(std::string("aborted"));
     if (code != CURLE_OK)
         return result(std::string("curl_easy_perform failed:") + curl_easy_strerror(code));
     long response_code = 0;

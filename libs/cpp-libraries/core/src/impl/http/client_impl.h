@@ -10,6 +10,7 @@
 
 #include <boost/asio/thread_pool.hpp>
 
+#include <atomic>
 #include <chrono>
 #include <set>
 #include <string>
@@ -33,6 +34,7 @@ public:
     handle_ptr perform_async_request(method m, std::string path, std::string body,
                                      async_operation_handle<result>::callback cb) override;
     handle_ptr perform_async_request(method m, std::string path, std::string body) override;
+    void abort_transfers() override { m_aborted = true; }
 
 private:
     using handle_impl = async_operation_handle_impl<result>;
@@ -52,6 +54,8 @@ private:
     events_loop::ptr m_worker_events_loop;
     events_loop::work::ptr m_worker_events_loop_work;
     boost::asio::thread_pool m_worker_thread_pool;
+    // Read by libcurl's progress callback of every transfer.
+    std::atomic<bool> m_aborted{false};
 };
 
 }  // namespace kel::libs::core::http

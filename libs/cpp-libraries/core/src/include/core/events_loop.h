@@ -50,7 +50,11 @@ public:
     // Thread-safe: run() returns once the current handler finishes.
     virtual void stop() = 0;
     virtual bool is_stopped() const = 0;
-    virtual signals_handle::ptr stop_on_signals() = 0;
+    // `on_signal`, when given, runs on the signal watcher's thread as a
+    // signal arrives, before the loop is stopped: the place to abort what
+    // blocks the loop's thread (a start-up request). What it uses must
+    // outlive the handle.
+    virtual signals_handle::ptr stop_on_signals(std::function<void()> on_signal = {}) = 0;
 
     virtual timers_manager& get_timers() = 0;
     virtual timer::ptr create_timer(timer::time_point due, const std::string& name, timer::callback callback,

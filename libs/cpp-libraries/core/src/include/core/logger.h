@@ -12,6 +12,7 @@
 #include <zmq.hpp>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -21,6 +22,7 @@
 namespace kel::libs::core {
 
 class logger;
+class repeat_filter;
 
 // Logs on behalf of one component of the process. Lines go to syslog (under
 // the process logger's identity) and, prefixed with "&module:component ", to
@@ -131,6 +133,11 @@ private:
 // The process logger: owns the syslog connection and the debug socket, and is
 // itself the component logger of the process. Create exactly one, first
 // thing in main; it must outlive every component logger made from it.
+//
+// Error and warning lines that repeat, identical, from one component are
+// collapsed (repeat_filter): the first is written, the repetitions within
+// the following second are counted into one line. A bad frame sent in a
+// loop thus costs about two lines a second, not one per frame.
 class logger : public component_logger {
 public:
     logger(const std::string& name, const std::string& component);
@@ -138,7 +145,11 @@ public:
 
     bool is_debug() const { return m_debug; }
     // In debug mode debug lines reach syslog and every line is also copied
-    // to standard error.
+    // to standard error. The first call also marks the logger configured:
+    // until then, error lines are copied to standard error in any mode, so
+    // that a start that fails before the configuration is applied (a bad
+    // file, the pid file) says why where syslog is not read, as in a
+    // container.
     void set_debug(bool on);
     bool is_writing_to_socket() const { return m_writing_to_socket; }
     void set_writing_to_socket(bool on) { m_writing_to_socket = on; }
@@ -149,15 +160,34 @@ public:
 
     void write(int level, const std::string& syslog_line, const std::string& socket_line) const;
 
+    // How long repetitions of a line are counted before the count is
+    // written; one second unless a test shortens it.
+    void set_repeat_interval(std::chrono::steady_clock::duration interval);
+
 private:
+    friend class component_logger;
+    // Whether the line is written (see repeat_filter); writes the counts
+    // that are due.
+    bool admit(int level, const std::string& source, const std::string& body) const;
+
+    void open_syslog(bool debug);
+
     std::string m_module_name;
     std::atomic<bool> m_debug{false};
+    std::atomic<bool> m_configured{false};
     std::atomic<bool> m_writing_to_socket{true};
     bool m_enable_logger = true;
     zmq::context_t m_zmq_context;
     mutable std::mutex m_socket_mutex;
     mutable zmq::socket_t m_debug_socket;
+    mutable std::mutex m_repeats_mutex;
+    std::unique_ptr<repeat_filter> m_repeats;
 };
+
+// `text` for a log line: whole when it has at most `limit` bytes, else its
+// first `limit` bytes followed by "... (<size> bytes)", so that a body or a
+// frame from outside is never logged whole.
+std::string log_excerpt(boost::string_view text, std::size_t limit = 300);
 
 // Text of the exception being handled (call only inside a catch block).
 std::string exception_to_string();

@@ -38,6 +38,12 @@ public:
     // The callback is set later on the returned handle, before the loop
     // runs again.
     virtual handle_ptr perform_async_request(method m, std::string path, std::string body) = 0;
+
+    // From now on every transfer in progress ends within a fraction of a
+    // second, and every later one at once, with an error result ("aborted"):
+    // a stop never waits for a slow or silent server, even with no timeout.
+    // Safe from any thread, a signal watcher's included.
+    virtual void abort_transfers() = 0;
 };
 
 }  // namespace kel::libs::core::http
