@@ -22,6 +22,7 @@ enum option_id : int {
     ready_timeout_id,
     pidfile_id,
     redis_port_id,
+    metrics_port_id,
     help_id
 };
 
@@ -38,6 +39,7 @@ const ::option long_options[] = {
     {"ready-timeout", required_argument, nullptr, ready_timeout_id},
     {"service-pidfile", required_argument, nullptr, pidfile_id},
     {"redis-port", required_argument, nullptr, redis_port_id},
+    {"metrics-port", required_argument, nullptr, metrics_port_id},
     {"help", no_argument, nullptr, help_id},
     {nullptr, 0, nullptr, 0},
 };
@@ -88,6 +90,7 @@ load_options load_options::parse(int argc, char* argv[]) {
             case ready_timeout_id: o.ready_timeout = seconds_of("ready-timeout", optarg, 1); break;
             case pidfile_id: o.service_pidfile = optarg; break;
             case redis_port_id: o.redis_port = static_cast<int>(whole_number("redis-port", optarg, 1)); break;
+            case metrics_port_id: o.metrics_port = static_cast<int>(whole_number("metrics-port", optarg, 1)); break;
             case help_id: o.help = true; return o;
             default: throw std::invalid_argument(std::string("unknown option or missing value: ") + argv[optind - 1]);
         }
@@ -103,7 +106,7 @@ std::string load_options::usage(const std::string& program) {
     return "Usage: " + program +
            " [--seed N] [--warmup S] [--closed S] [--fixed S] [--rate N] [--max-rate N]\n"
            "       [--window N] [--probe-every N] [--walkers all|ordinary|carriers] [--ready-timeout S]\n"
-           "       [--service-pidfile FILE] [--redis-port PORT]\n"
+           "       [--service-pidfile FILE] [--redis-port PORT] [--metrics-port PORT]\n"
            "\n"
            "Load generator for quorvane on 127.0.0.1: serves the synthetic site of the engine\n"
            "benchmark under /api/private/ over HTTP, publishes seeded random-walk \"$pos\"\n"
@@ -125,7 +128,9 @@ std::string load_options::usage(const std::string& program) {
            "                       nothing) or carriers (those that carry two circles)\n"
            "  --ready-timeout S    how long to wait for the subscriber (default 180)\n"
            "  --service-pidfile F  the service's pid file: its VmRSS is reported\n"
-           "  --redis-port PORT    the service's Redis on 127.0.0.1: commands/s are reported\n";
+           "  --redis-port PORT    the service's Redis on 127.0.0.1: commands/s are reported\n"
+           "  --metrics-port PORT  the service's metrics endpoint on 127.0.0.1: the round trips\n"
+           "                       its Redis client counted are reported\n";
 }
 
 }  // namespace kel::bench

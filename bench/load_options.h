@@ -31,6 +31,8 @@ struct load_options {
     // the subscriber is not the service.
     std::string service_pidfile;
     int redis_port = 0;
+    // The service's metrics endpoint on 127.0.0.1; 0 when it has none.
+    int metrics_port = 0;
     bool help = false;
 
     static load_options parse(int argc, char* argv[]);

@@ -14,6 +14,7 @@
 #include <iomanip>
 #include <iostream>
 #include <stdexcept>
+#include <thread>
 
 namespace {
 
@@ -73,6 +74,19 @@ void print_phase(const std::string& name, const load_driver::phase_result& r) {
     print_latencies(name + ".probe_latency", r.probe_latencies_ms);
 }
 
+const std::string round_trips = "quorvane_redis_round_trips_total";
+
+// A counter of the service's metrics once what it handled so far has
+// reached the endpoint: the service is idle between phases, and hands its
+// counts over once a second.
+double settled_metric(const kel::bench::resource_meter& meter, const kel::bench::load_options& o,
+                      const std::string& series) {
+    if (o.metrics_port == 0)
+        return -1;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+    return meter.service_metric(series);
+}
+
 double fixed_rate(const kel::bench::load_options& o, const load_driver::phase_result& closed) {
     if (o.rate > 0)
         return o.rate;
@@ -96,17 +110,21 @@ void run(const kel::bench::load_options& o) {
               << " pull=" << driver.pull_port() << " probe=" << stream.probe_uid() << std::endl;
     if (!driver.wait_ready(o.ready_timeout))
         throw std::runtime_error("no subscriber answered within " + std::to_string(o.ready_timeout.count()) + " s");
-    kel::bench::resource_meter meter(o.service_pidfile, o.redis_port);
+    kel::bench::resource_meter meter(o.service_pidfile, o.redis_port, o.metrics_port);
     print("rss_start_kib", static_cast<double>(meter.service_rss_kib()));
     if (o.warmup.count() > 0)
         print("warmup.positions_per_s", driver.run_closed_loop(o.warmup, o.window).positions_per_second());
 
+    const auto round_trips_before = settled_metric(meter, o, round_trips);
     const auto commands_before = meter.redis_commands();
     const auto closed = driver.run_closed_loop(o.closed, o.window);
     const auto commands_after = meter.redis_commands();
+    const auto round_trips_after = settled_metric(meter, o, round_trips);
     print_phase("closed", closed);
     if (commands_before >= 0 && commands_after >= 0 && closed.seconds > 0)
         print("closed.redis_commands_per_s", static_cast<double>(commands_after - commands_before) / closed.seconds);
+    if (round_trips_before >= 0 && round_trips_after >= 0 && closed.seconds > 0)
+        print("closed.redis_round_trips_per_s", (round_trips_after - round_trips_before) / closed.seconds);
 
     if (o.fixed.count() > 0) {
         const double rate = fixed_rate(o, closed);

@@ -1,5 +1,6 @@
 #include "resource_meter.h"
 
+#include <curl/curl.h>
 #include <hiredis/hiredis.h>
 
 #include <fstream>
@@ -11,7 +12,10 @@ void resource_meter::redis_deleter::operator()(redisContext* context) const {
     redisFree(context);
 }
 
-resource_meter::resource_meter(std::string service_pidfile, int redis_port) : m_pidfile(std::move(service_pidfile)) {
+resource_meter::resource_meter(std::string service_pidfile, int redis_port, int metrics_port)
+    : m_pidfile(std::move(service_pidfile)) {
+    if (metrics_port > 0)
+        m_metrics_url = "http://127.0.0.1:" + std::to_string(metrics_port) + "/metrics";
     if (redis_port <= 0)
         return;
     const timeval timeout{5, 0};
@@ -66,6 +70,29 @@ std::int64_t resource_meter::redis_commands() {
     }
     freeReplyObject(reply);
     return total;
+}
+
+double resource_meter::service_metric(const std::string& series) const {
+    if (m_metrics_url.empty())
+        return -1;
+    std::string body;
+    CURL* curl = curl_easy_init();
+    if (curl == nullptr)
+        return -1;
+    curl_easy_setopt(curl, CURLOPT_URL, m_metrics_url.c_str());
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT, 5L);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &body);
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, +[](char* data, size_t size, size_t count, void* to) {
+        static_cast<std::string*>(to)->append(data, size * count);
+        return size * count;
+    });
+    const bool ok = curl_easy_perform(curl) == CURLE_OK;
+    curl_easy_cleanup(curl);
+    const std::string line_start = "\n" + series + " ";
+    const auto at = ok ? body.find(line_start) : std::string::npos;
+    if (at == std::string::npos)
+        return -1;
+    return std::stod(body.substr(at + line_start.size()));
 }
 
 }  // namespace kel::bench

@@ -11,14 +11,16 @@ namespace kel::bench {
 // What the service costs outside itself, read on demand: its resident
 // memory (VmRSS of /proc/<pid>/status, the pid taken from its pid file) and
 // the number of commands its Redis server has processed so far (INFO stats,
-// total_commands_processed; the INFO itself counts as one).
+// total_commands_processed; the INFO itself counts as one), and counters of
+// its metrics endpoint (scraped over HTTP; the service hands its counts to
+// the endpoint once a second, so a reading may be that old).
 //
 // Owns one Redis connection, opened at construction; not thread-safe.
 class resource_meter {
 public:
     // An empty pid file path or a port of 0 turns that reading off: it then
     // reads as -1.
-    resource_meter(std::string service_pidfile, int redis_port);
+    resource_meter(std::string service_pidfile, int redis_port, int metrics_port);
     ~resource_meter();
     resource_meter(const resource_meter&) = delete;
     resource_meter& operator=(const resource_meter&) = delete;
@@ -27,6 +29,9 @@ public:
     std::int64_t service_rss_kib() const;
     // -1 when Redis does not answer.
     std::int64_t redis_commands();
+    // The value of one unlabelled series of the service's metrics, such as
+    // "quorvane_redis_round_trips_total"; -1 when it cannot be read.
+    double service_metric(const std::string& series) const;
 
     // VmRSS of `pid` in kibibytes, or -1.
     static std::int64_t rss_kib(long pid);
@@ -37,6 +42,7 @@ private:
     };
 
     std::string m_pidfile;
+    std::string m_metrics_url;
     std::unique_ptr<redisContext, redis_deleter> m_redis;
 };
 

@@ -7,8 +7,10 @@
 #include "context_updater.h"
 #include "events_generator.h"
 #include "events_sender_impl.h"
+#include "metrics_exporter.h"
 #include "redis/redis_context.h"
 #include "redis_watchdog.h"
+#include "service_notifier.h"
 #include "zones_index.h"
 
 #include <time.h>
@@ -46,7 +48,13 @@ application::application(libs::core::events_loop& loop, const config& config, li
     m_message_stream = loop.create_zmq_message_stream(config.proxy_output);
     // A request to the site blocks start-up (with "server.timeout" 0 it
     // never times out): a signal aborts it, so that a stop is prompt.
-    m_signals = loop.stop_on_signals([client = m_http_client.get()] { client->abort_transfers(); });
+    // The service manager hears of the stop at once, before the loop
+    // winds down.
+    m_notifier = std::make_unique<service_notifier>(loop);
+    m_signals = loop.stop_on_signals([client = m_http_client.get(), notifier = m_notifier.get()] {
+        notifier->stopping();
+        client->abort_transfers();
+    });
     try {
         build(loop, config);
     } catch (const libs::core::exception& e) {
@@ -76,6 +84,10 @@ void application::build(libs::core::events_loop& loop, const config& config) {
     auto owned_context = std::make_unique<context::writable_context>();
     auto& context = *owned_context;
     m_context = std::move(owned_context);
+    if (config.metrics_endpoint)
+        m_metrics_exporter = std::make_unique<metrics_exporter>(loop, context, config.metrics_endpoint->address,
+                                                                config.metrics_endpoint->port, m_logger);
+    m_notifier->status("Connecting to Redis at " + config.redis_host + ":" + std::to_string(config.redis_port));
     m_redis_context = create_redis_context(config);
     m_context_save_restore = std::make_unique<context_save_restore_impl>(*m_redis_context, *m_events_sender, context,
                                                                          config.ignored_zone_types, m_logger);
@@ -88,6 +100,7 @@ void application::build(libs::core::events_loop& loop, const config& config) {
     m_context_updater = std::make_unique<context_updater>(context, *m_http_client, *m_message_stream, m_logger, loop,
                                                           *m_context_save_restore);
     m_logger.debug("init...");
+    m_notifier->status("Loading the site from " + config.server_url);
     m_context_updater->initialize();
     restore_state();
     m_logger.debug("init done");
@@ -99,6 +112,7 @@ void application::build(libs::core::events_loop& loop, const config& config) {
     m_burst_commit = std::make_unique<burst_commit>(*m_redis_context, *m_context_save_restore, *m_context_debug,
                                                     *m_events_sender, m_logger);
     m_message_stream->set_burst_observer(m_burst_commit.get());
+    m_notifier->ready();
 }
 
 std::unique_ptr<redis::context> application::create_redis_context(const config& config) const {
@@ -109,6 +123,7 @@ std::unique_ptr<redis::context> application::create_redis_context(const config& 
                                                      config.redis_password);
         } catch (...) {
             m_logger.log_exception();
+            m_notifier->status("Waiting for Redis at " + config.redis_host + ":" + std::to_string(config.redis_port));
         }
         sleep_one_second();
         if (m_signals->signal_is_received())
@@ -129,6 +144,7 @@ void application::restore_state() {
         } catch (const redis::reply_error& e) {
             m_logger.error("Redis refused the restore of the state, retrying every second: %1%") %
                 e.get_string_error();
+            m_notifier->status("Waiting for Redis to accept writes");
         }
         sleep_one_second();
         if (m_signals->signal_is_received())

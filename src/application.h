@@ -27,6 +27,8 @@ class redis_watchdog;
 class zones_index;
 class events_sender_impl;
 class burst_commit;
+class metrics_exporter;
+class service_notifier;
 
 // Raised when SIGINT or SIGTERM ended the start-up (while waiting for Redis
 // or for the server): a requested stop, which the process reports as such.
@@ -40,10 +42,14 @@ public:
 // loaded from the server, the persisted state restored from Redis, and the
 // events generator shown every zone and every trackable object once.
 //
+// It tells the service manager how the start goes and when it is done
+// (service_notifier), and serves the metrics endpoint when the configuration
+// names one.
+//
 // Constructed after the loop exists and before it runs; destroyed after it
-// returned. Members are destroyed in reverse order: the output socket
-// first, the HTTP client last. The loop, the configuration and the logger
-// must outlive the application.
+// returned. Members are destroyed in reverse order: the metrics endpoint
+// and the output socket first, the HTTP client last. The loop, the
+// configuration and the logger must outlive the application.
 class application {
 public:
     // Throws whatever a step throws; start_interrupted when a signal ended
@@ -62,6 +68,8 @@ private:
     libs::core::logger& m_logger;
     libs::core::http::client::ptr m_http_client;
     libs::core::message_stream::ptr m_message_stream;
+    // Before the signals handle, whose watcher tells it of a stop.
+    std::unique_ptr<service_notifier> m_notifier;
     libs::core::events_loop::signals_handle::ptr m_signals;
     std::unique_ptr<context::context> m_context;
     std::unique_ptr<redis::context> m_redis_context;
@@ -74,6 +82,8 @@ private:
     std::unique_ptr<burst_commit> m_burst_commit;
     std::unique_ptr<events_sender_impl> m_events_sender;
     std::unique_ptr<libs::core::zmq::async_socket> m_proxy_input;
+    // Only when the configuration names an endpoint.
+    std::unique_ptr<metrics_exporter> m_metrics_exporter;
 };
 
 }  // namespace kel

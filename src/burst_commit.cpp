@@ -17,6 +17,7 @@ burst_commit::burst_commit(redis::context& redis_context, context_save_restore_i
       m_logger(logger) {}
 
 void burst_commit::burst_begins() {
+    m_started = metrics::counts().started();
     m_redis_context.begin_burst();
     m_sender.hold();
 }
@@ -38,6 +39,7 @@ void burst_commit::burst_ends() noexcept {
         m_logger.log_exception();
     }
     m_sender.release_held();
+    metrics::counts().burst_handled(m_started);
 }
 
 }  // namespace kel

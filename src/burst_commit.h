@@ -1,5 +1,7 @@
 #pragma once
 
+#include "metrics.h"
+
 #include "core/logger.h"
 #include "core/message_stream.h"
 
@@ -22,7 +24,8 @@ class events_sender_impl;
 //
 // A burst whose commands fail is logged once; its records count as never
 // saved (the next operation rewrites what memory holds) and its events
-// still go out. Everything it refers to must outlive it.
+// still go out. Each burst's time on the loop is counted for the metrics.
+// Everything it refers to must outlive it.
 class burst_commit final : public libs::core::message_stream::burst_observer {
 public:
     burst_commit(redis::context& redis_context, context_save_restore_impl& persistence, context_debug& mirror,
@@ -39,6 +42,7 @@ private:
     context_debug& m_mirror;
     events_sender_impl& m_sender;
     const libs::core::component_logger& m_logger;
+    metrics::clock::time_point m_started;
 };
 
 }  // namespace kel

@@ -9,8 +9,11 @@
 
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
+#include <string>
+#include <tuple>
 
 namespace kel {
 
@@ -70,6 +73,19 @@ std::string read_whole_file(const std::string& path) {
     return text;
 }
 
+constexpr int highest_port = 65535;
+
+// Empty when the file has no "metrics" object at all.
+std::optional<libs::config::result<std::tuple<std::string, int>>> metrics_of(const parser& file) {
+    if (!file.get_root().get_value("metrics"))
+        return std::nullopt;
+    auto port = file.get_by_path<int>({"metrics", "port"});
+    if (port.ok() && (port.value() < 0 || port.value() > highest_port))
+        port = libs::config::error_reason{"Port out of range 0.." + std::to_string(highest_port) +
+                                          ": metrics.port"};
+    return file.get_by_path<std::string>({"metrics", "address"}) + port;
+}
+
 }  // namespace
 
 config read_config_file(const std::string& path) {
@@ -96,8 +112,19 @@ config::config(std::istream& stream) {
                     file.get_by_path<std::string>({"redis", "password"}) +
                     file.get_by_path<std::string>({"system", "pidfile"}) +
                     file.get_by_path<libs::config::value::array>({"ignored_zone_types"});
-    if (!required.ok())
-        KEL_THROW(invalid_prefix + required.reason());
+    // The optional "metrics" object, once present, needs both of its keys;
+    // its reasons join those of the other keys.
+    using endpoint_result = libs::config::result<std::tuple<std::string, int>>;
+    std::optional<endpoint_result> metrics = metrics_of(file);
+    std::string reasons = required.reason();
+    if (metrics && !metrics->ok())
+        reasons += (reasons.empty() ? "" : "\n") + metrics->reason();
+    if (!reasons.empty())
+        KEL_THROW(invalid_prefix + reasons);
+    if (metrics) {
+        const auto& [address, port] = metrics->value();
+        metrics_endpoint = listen_address{address, port};
+    }
 
     const auto& [proxy_address, output_port, input_port, server_protocol, server_address, timeout, host, port,
                  password, pidfile, zone_types] = required.value();

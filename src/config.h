@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <istream>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -24,6 +25,14 @@ struct config {
     bool print_events_to_log = false;
     bool debug_output = false;
     std::set<std::string> ignored_zone_types;
+
+    // "metrics": where the metrics endpoint listens. Absent without the
+    // object, and then there is no endpoint.
+    struct listen_address {
+        std::string address;
+        std::int32_t port = 0;
+    };
+    std::optional<listen_address> metrics_endpoint;
 };
 
 // The configuration in the file at `path`. A file that cannot be read is

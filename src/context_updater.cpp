@@ -1,10 +1,13 @@
 #include "context_updater.h"
 
 #include "globals.h"
+#include "metrics.h"
 
 #include "core/exception.h"
 #include "core/json.h"
 #include "core/source_location.h"
+
+#include <context_utils/not_json.h>
 
 #include <cstdint>
 #include <utility>
@@ -127,14 +130,30 @@ void context_updater::register_pos_callback() {
 
 // --- messages --------------------------------------------------------------------
 
-// A malformed message throws out of the synchronizer; it is logged here, so
-// that one bad message never ends a turn of the loop.
+// A malformed message throws out of the synchronizer; it is logged and
+// counted here, so that one bad message never ends a turn of the loop.
 void context_updater::on_notify_message(boost::string_view message) {
-    m_logger.execute([&] { m_synchronizer->handle_notify(message.to_string()); });
+    handle_message(metrics::topic::notify, [&] { m_synchronizer->handle_notify(message.to_string()); });
 }
 
 void context_updater::on_pos_message(boost::string_view message) {
-    m_logger.execute([&] { m_synchronizer->handle_pos(message); });
+    handle_message(metrics::topic::pos, [&] { m_synchronizer->handle_pos(message); });
+}
+
+void context_updater::handle_message(metrics::topic topic, const std::function<void()>& handle) {
+    auto& counts = metrics::counts();
+    counts.received(topic);
+    auto reason = metrics::rejection::field_error;
+    const bool handled = m_logger.execute([&] {
+        try {
+            handle();
+        } catch (const libs::context_utils::not_json&) {
+            reason = metrics::rejection::not_json;
+            throw;
+        }
+    });
+    if (!handled)
+        counts.rejected(topic, reason);
 }
 
 // --- positions -------------------------------------------------------------------
@@ -145,13 +164,18 @@ void context_updater::on_new_pos(parsers::pos& pos) {
     const int x = pos.get_x();
     const boost::string_view sublocation = pos.get_sublocation_uid();
     const boost::string_view uid = pos.get_trackable_uid();
-    on_pos(pos.get_ts(), uid, sublocation, x, y, z);
+    if (!on_pos(pos.get_ts(), uid, sublocation, x, y, z))
+        metrics::counts().rejected(metrics::topic::pos, metrics::rejection::unknown_object);
 }
 
 void context_updater::on_old_pos(boost::string_view message) {
+    auto& counts = metrics::counts();
+    counts.received(metrics::topic::old_pos);
     const auto parsed = libs::core::json::try_parse(message);
-    if (!parsed.ok)
+    if (!parsed.ok) {
+        counts.rejected(metrics::topic::old_pos, metrics::rejection::not_json);
         return;
+    }
     try {
         const Json::Value& m = parsed.result;
         const int z = m["z"].asInt();
@@ -159,28 +183,31 @@ void context_updater::on_old_pos(boost::string_view message) {
         const int x = m["x"].asInt();
         const std::string sublocation = string_or_empty(m["sl_id"]);
         const std::string uid = string_or_empty(m["dev_id"]);
-        on_pos(old_pos_time(m), uid, boost::string_view(sublocation), x, y, z);
+        if (!on_pos(old_pos_time(m), uid, boost::string_view(sublocation), x, y, z))
+            counts.rejected(metrics::topic::old_pos, metrics::rejection::unknown_object);
     } catch (...) {
+        counts.rejected(metrics::topic::old_pos, metrics::rejection::field_error);
         m_logger.log_exception();
     }
 }
 
-void context_updater::on_pos(timestamp ts, boost::string_view trackable_uid,
+bool context_updater::on_pos(timestamp ts, boost::string_view trackable_uid,
                              boost::optional<boost::string_view> sublocation_uid, int x, int y, int z) {
     auto object = m_context.take_trackable_objects().try_get(trackable_uid, ts);
     if (!object)
-        return;
+        return false;
     // The handle ends after the catch: the object's observers run once, with
     // whatever was applied, after those of its zones.
     try {
         object->set_position(context::point(x, y, z));
         if (!sublocation_uid)
-            return;
+            return true;
         object->set_sublocation_uid(sublocation_uid->to_string());
         propagate_sublocation(object->get_uid(), sublocation_uid->to_string(), ts);
     } catch (...) {
         m_logger.log_exception();
     }
+    return true;
 }
 
 void context_updater::propagate_sublocation(const std::string& trackable_uid, const std::string& sublocation_uid,
@@ -529,6 +556,7 @@ void context_updater::synchronize_context() {
 void context_updater::on_zones_from_server(zones_result zones) {
     m_logger.debug("Synchronizing context from server: zones");
     if (!zones) {
+        metrics::counts().resync_failed();
         m_logger.error("Context synchronization: failed to get zones from server");
         return;
     }
@@ -550,6 +578,7 @@ void context_updater::on_zones_from_server(zones_result zones) {
 void context_updater::on_trackable_objects_from_server(trackable_objects_result objects) {
     m_logger.debug("Synchronizing context from server: trackables");
     if (!objects) {
+        metrics::counts().resync_failed();
         m_logger.error("Context synchronization: failed to get trackable objects from server");
         return;
     }
@@ -561,6 +590,7 @@ void context_updater::on_trackable_objects_from_server(trackable_objects_result 
         });
     }
     remove_deleted_trackable_objects(on_server);
+    metrics::counts().resync_done();
     m_logger.debug("Context synchronization complete");
 }
 

@@ -3,6 +3,7 @@
 #include "context/writable_context.h"
 #include "context_save_restore.h"
 #include "globals.h"
+#include "metrics.h"
 
 #include "core/events_loop.h"
 #include "core/http/client.h"
@@ -17,6 +18,7 @@
 #include <boost/utility/string_view.hpp>
 
 #include <chrono>
+#include <functional>
 #include <set>
 #include <string>
 #include <unordered_map>
@@ -98,11 +100,15 @@ private:
     // Messages of the stream.
     void on_notify_message(boost::string_view message);
     void on_pos_message(boost::string_view message);
+    // Runs the synchronizer's handling of one message of `topic`; what it
+    // throws is logged and counted as a refused message.
+    void handle_message(metrics::topic topic, const std::function<void()>& handle);
 
     // Positions.
     void on_new_pos(libs::context_utils::parsers::pos& pos);
     void on_old_pos(boost::string_view message);
-    void on_pos(timestamp ts, boost::string_view trackable_uid, boost::optional<boost::string_view> sublocation_uid,
+    // False when the trackable object is unknown.
+    bool on_pos(timestamp ts, boost::string_view trackable_uid, boost::optional<boost::string_view> sublocation_uid,
                 int x, int y, int z);
     void propagate_sublocation(const std::string& trackable_uid, const std::string& sublocation_uid, timestamp ts);
 

@@ -1,5 +1,7 @@
 #include "events_sender_impl.h"
 
+#include "metrics.h"
+
 #include "core/json.h"
 
 #include <json/json.h>
@@ -41,24 +43,27 @@ void events_sender_impl::hold() {
 
 void events_sender_impl::release_held() {
     m_holding = false;
-    send_all(m_held);
+    for (const auto& event : m_held)
+        send(event.text, event.action);
     m_held.clear();
 }
 
-void events_sender_impl::transmit(std::vector<std::string>& messages) {
-    if (!m_holding) {
-        send_all(messages);
-        return;
+void events_sender_impl::transmit(std::vector<std::string>& messages, metrics::action action) {
+    for (auto& text : messages) {
+        if (m_holding)
+            m_held.push_back({std::move(text), action});
+        else
+            send(text, action);
     }
-    for (auto& text : messages)
-        m_held.push_back(std::move(text));
 }
 
-void events_sender_impl::send_all(const std::vector<std::string>& messages) {
-    for (const auto& text : messages) {
-        const auto error = m_socket.send(text);
-        if (error)
-            m_logger.log_error(error, KEL_SOURCE_LOCATION());
+void events_sender_impl::send(const std::string& text, metrics::action action) {
+    const auto error = m_socket.send(text);
+    if (error) {
+        metrics::counts().send_failed();
+        m_logger.log_error(error, KEL_SOURCE_LOCATION());
+    } else {
+        metrics::counts().event_sent(action);
     }
 }
 
@@ -83,8 +88,8 @@ events_queue_impl::events_queue_impl(events_sender_impl& sender, const libs::cor
 events_queue_impl::~events_queue_impl() {
     if (!m_send_events_to_pubsub)
         return;
-    m_sender.transmit(m_enter_events);
-    m_sender.transmit(m_leave_events);
+    m_sender.transmit(m_enter_events, metrics::action::enter);
+    m_sender.transmit(m_leave_events, metrics::action::leave);
 }
 
 void events_queue_impl::send_enter(const context::trackable_object_in_zone& record,

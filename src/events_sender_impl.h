@@ -1,6 +1,7 @@
 #pragma once
 
 #include "events_sender.h"
+#include "metrics.h"
 
 #include "core/logger.h"
 #include "core/zmq/async_socket.h"
@@ -33,11 +34,17 @@ public:
     void hold();
     void release_held();
     // Sends each message, or keeps it while held; a failed send is logged
-    // and the rest still go out. Called by the queues.
-    void transmit(std::vector<std::string>& messages);
+    // and counted, and the rest still go out. Called by the queues, once per
+    // action.
+    void transmit(std::vector<std::string>& messages, metrics::action action);
 
 private:
-    void send_all(const std::vector<std::string>& messages);
+    struct held_event {
+        std::string text;
+        metrics::action action;
+    };
+
+    void send(const std::string& text, metrics::action action);
 
     push_socket& m_socket;
     const libs::core::component_logger& m_logger;
@@ -46,7 +53,7 @@ private:
     event_signal m_enter_signal;
     event_signal m_leave_signal;
     bool m_holding = false;
-    std::vector<std::string> m_held;
+    std::vector<held_event> m_held;
 };
 
 // Collects the messages of one batch and transmits them when destroyed:

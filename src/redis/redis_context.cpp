@@ -106,6 +106,8 @@ std::string context::describe(const std::vector<const char*>& args) {
 }
 
 reply context::checked(const label& name, void* raw, const redisContext& connection) {
+    if (raw == nullptr || static_cast<redisReply*>(raw)->type == REDIS_REPLY_ERROR)
+        metrics::counts().redis_error();
     if (raw == nullptr)
         KEL_THROW("Command: " + name() + ", error: no reply, connection lost: " + lost_connection_text(connection));
     reply result(static_cast<redisReply*>(raw));
@@ -120,14 +122,10 @@ reply context::execute_once(redisContext& connection, const label& name, const s
 
 reply context::execute(const label& name, const sender& send) {
     send_appended_first();
-    ++m_commands;
-    ++m_round_trips;
-    void* raw = send(*m_context_ptr);
+    void* raw = timed_send(send);
     if (raw == nullptr) {
         reconnect(name());
-        ++m_commands;
-        ++m_round_trips;
-        raw = send(*m_context_ptr);
+        raw = timed_send(send);
     }
     return checked(name, raw, *m_context_ptr);
 }
@@ -159,6 +157,19 @@ void context::end_burst() {
         KEL_THROW(failure);
 }
 
+void* context::timed_send(const sender& send) {
+    const auto started = metrics::counts().started();
+    void* raw = send(*m_context_ptr);
+    counted_round_trip(1, started);
+    return raw;
+}
+
+void context::counted_round_trip(std::size_t commands, metrics::clock::time_point started) {
+    m_commands += commands;
+    ++m_round_trips;
+    metrics::counts().redis_round_trip(commands, started);
+}
+
 // A hiredis context that lost its connection stays unusable; it is replaced
 // only by one that is connected, authenticated and on the database, so a
 // failed attempt leaves the broken one for the next command to retry.
@@ -167,10 +178,12 @@ void context::reconnect(const std::string& name) {
     try {
         m_context_ptr = connect(m_host, m_port, m_db, m_password);
     } catch (const libs::core::exception& e) {
+        metrics::counts().redis_error();
         KEL_THROW("Command: " + name + ", error: connection lost (" + lost + "), reconnect failed: " +
                   e.get_string_error());
     }
     ++m_reconnects;
+    metrics::counts().redis_reconnect();
 }
 
 reply context::execute_command_argv(const std::vector<const char*>& args) {
@@ -270,21 +283,23 @@ void context::flush_now() {
         }
     } clear{*this};
     const std::size_t count = m_appended_ends.size();
-    m_commands += count;
-    ++m_round_trips;
+    auto started = metrics::counts().started();
     hand_over(0);
     std::string first_error;
     const std::size_t lost = read_replies(0, first_error);
+    counted_round_trip(count, started);
     if (lost < count) {
         // The unanswered commands go once more on a new connection.
         reconnect(describe_appended(lost));
-        m_commands += count - lost;
-        ++m_round_trips;
+        started = metrics::counts().started();
         hand_over(lost);
         const std::size_t lost_again = read_replies(lost, first_error);
-        if (lost_again < count)
+        counted_round_trip(count - lost, started);
+        if (lost_again < count) {
+            metrics::counts().redis_error();
             KEL_THROW("Command: " + describe_appended(lost_again) + ", error: no reply, connection lost: " +
                       lost_connection_text(*m_context_ptr));
+        }
     }
     if (!first_error.empty())
         throw reply_error(first_error, KEL_SOURCE_LOCATION());
@@ -296,7 +311,10 @@ std::size_t context::read_replies(std::size_t from, std::string& first_error) {
         if (redisGetReply(m_context_ptr.get(), &raw) != REDIS_OK || raw == nullptr)
             return i;
         const reply result(static_cast<redisReply*>(raw));
-        if (result.get_type() == reply_type::ERROR && first_error.empty())
+        if (result.get_type() != reply_type::ERROR)
+            continue;
+        metrics::counts().redis_error();
+        if (first_error.empty())
             first_error = "Command: " + describe_appended(i) + ", error: " + result.to_string();
     }
     return m_appended_ends.size();

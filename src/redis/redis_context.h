@@ -1,5 +1,6 @@
 #pragma once
 
+#include "metrics.h"
 #include "redis/reply.h"
 
 #include "core/exception.h"
@@ -153,6 +154,11 @@ private:
     static reply checked(const label& name, void* raw, const redisContext& connection);
     static reply execute_once(redisContext& connection, const label& name, const sender& send);
 
+    // Sends on the current connection, counted as one round trip.
+    void* timed_send(const sender& send);
+    // Counted here for get_commands() and get_round_trips(), and in the
+    // service's metrics.
+    void counted_round_trip(std::size_t commands, metrics::clock::time_point started);
     // On no reply: reconnect, then send once more.
     reply execute(const label& name, const sender& send);
     void reconnect(const std::string& name);

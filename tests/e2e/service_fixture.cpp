@@ -178,6 +178,8 @@ std::string service_fixture::write_config(bool debug_output) const {
     c["system"]["pidfile"] = m_dir.file("quorvane.pid");
     c["ignored_zone_types"] = Json::arrayValue;
     c["debug"]["debug_output"] = debug_output;
+    if (!m_metrics.isNull())
+        c["metrics"] = m_metrics;
     return m_dir.write("quorvane.json", libs::core::json::to_string(c));
 }
 

@@ -78,6 +78,8 @@ public:
     int m_server_timeout = 5;
     Json::Value m_zones{Json::arrayValue};
     Json::Value m_tags{Json::arrayValue};
+    // The configuration's "metrics" object; none while null.
+    Json::Value m_metrics;
 
 private:
     std::string write_config(bool debug_output) const;

@@ -68,6 +68,38 @@ TEST(config, complete_file_fills_every_field) {
     EXPECT_TRUE(c.print_events_to_log);
     EXPECT_TRUE(c.debug_output);
     EXPECT_EQ(c.ignored_zone_types, (std::set<std::string>{"corridor", "parking"}));
+    EXPECT_FALSE(c.metrics_endpoint);
+}
+
+TEST(config, metrics_object_names_the_endpoint) {
+    auto keys = valid_entries();
+    keys["metrics"] = R"({"address": "127.0.0.1", "port": 9464})";
+    const auto c = read(to_json(keys));
+    ASSERT_TRUE(c.metrics_endpoint);
+    EXPECT_EQ(c.metrics_endpoint->address, "127.0.0.1");
+    EXPECT_EQ(c.metrics_endpoint->port, 9464);
+}
+
+// A bad "metrics" object is reported after the other keys' reasons, one per
+// line, as a missing proxy.input_port is here.
+TEST(config, bad_metrics_values_join_the_other_reasons) {
+    const std::map<std::string, std::string> cases{
+        {R"({"port": 9464})", "Can not find field <string>: metrics.address"},
+        {R"({"address": 1, "port": "9464"})",
+         "Can not find field <string>: metrics.address\nCan not find field <int>: metrics.port"},
+        {R"({"address": "127.0.0.1", "port": 65536})", "Port out of range 0..65535: metrics.port"},
+        {R"({"address": "127.0.0.1", "port": -1})", "Port out of range 0..65535: metrics.port"},
+        {"9464", "Can not find object <object>: metrics, path: metrics.address\n"
+                 "Can not find object <object>: metrics, path: metrics.port"},
+    };
+    for (const auto& [metrics, reasons] : cases) {
+        auto keys = valid_entries();
+        keys["proxy"] = R"({"address": "10.1.2.3", "output_port": 5555})";
+        keys["metrics"] = metrics;
+        EXPECT_EQ(error_of(to_json(keys)),
+                  "Config file is invalid: Can not find field <int>: proxy.input_port\n" + reasons)
+            << metrics;
+    }
 }
 
 TEST(config, file_without_debug_takes_the_defaults) {

@@ -1,5 +1,7 @@
 #include "context_updater.h"
 
+#include "context_utils/not_json.h"
+
 #include <core/exception.h>
 #include <core/json.h>
 
@@ -18,7 +20,7 @@ const std::string association_name = "TRACKABLE_OBJECT_ASSOCIATION";
 Json::Value parse(const std::string& message) {
     auto parsed = core::json::try_parse(message);
     if (!parsed.ok)
-        KEL_THROW("parse_error: " + parsed.error);
+        throw not_json("parse_error: " + parsed.error, KEL_SOURCE_LOCATION());
     return std::move(parsed.result);
 }
 

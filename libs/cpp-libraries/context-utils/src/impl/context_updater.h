@@ -23,8 +23,8 @@ public:
     context_updater(const context_updater&) = delete;
     context_updater& operator=(const context_updater&) = delete;
 
-    // Throws kel::libs::core::exception for a text that is not JSON
-    // ("parse_error: ..."), and for an "object" or "action" that is not a
+    // Throws not_json for a text that is not JSON ("parse_error: ..."), and
+    // kel::libs::core::exception for an "object" or "action" that is not a
     // string. An unknown object kind or action, or one without a registered
     // callback, is ignored.
     void handle_notify(const std::string& message);

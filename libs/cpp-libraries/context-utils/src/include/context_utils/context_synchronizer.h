@@ -64,9 +64,9 @@ public:
 
     virtual ~context_synchronizer() = default;
 
-    // A "notify" or "$pos" payload. Throw kel::libs::core::exception for a
-    // text that is not JSON and for a notification whose "object" or
-    // "action" is not a string.
+    // A "notify" or "$pos" payload. Throw not_json for a text that is not
+    // JSON, and kel::libs::core::exception for a notification whose
+    // "object" or "action" is not a string.
     virtual void handle_notify(const std::string& message) = 0;
     // Blocking initial load; see context_initializer::initialize.
     virtual void initialize() = 0;

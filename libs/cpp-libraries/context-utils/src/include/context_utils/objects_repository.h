@@ -202,6 +202,7 @@ public:
     }
 
     bool is_exists(boost::string_view uid) const { return find_holder(uid) != nullptr; }
+    std::size_t size() const { return m_objects.size(); }
 
     // Bidirectional range of const T& in ascending uid order. Valid until
     // the repository changes its set of objects.
