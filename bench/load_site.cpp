@@ -74,17 +74,20 @@ void print_phase(const std::string& name, const load_driver::phase_result& r) {
     print_latencies(name + ".probe_latency", r.probe_latencies_ms);
 }
 
-const std::string round_trips = "quorvane_redis_round_trips_total";
-
-// A counter of the service's metrics once what it handled so far has
+// Counters of the service's metrics, read once what it handled so far has
 // reached the endpoint: the service is idle between phases, and hands its
-// counts over once a second.
-double settled_metric(const kel::bench::resource_meter& meter, const kel::bench::load_options& o,
-                      const std::string& series) {
+// counts over once a second. -1 each without an endpoint.
+struct service_counts {
+    double round_trips = -1;
+    double bursts = -1;
+};
+
+service_counts settled_counts(const kel::bench::resource_meter& meter, const kel::bench::load_options& o) {
     if (o.metrics_port == 0)
-        return -1;
+        return {};
     std::this_thread::sleep_for(std::chrono::milliseconds(1200));
-    return meter.service_metric(series);
+    return {meter.service_metric("quorvane_redis_round_trips_total"),
+            meter.service_metric("quorvane_loop_burst_seconds_count")};
 }
 
 double fixed_rate(const kel::bench::load_options& o, const load_driver::phase_result& closed) {
@@ -115,16 +118,18 @@ void run(const kel::bench::load_options& o) {
     if (o.warmup.count() > 0)
         print("warmup.positions_per_s", driver.run_closed_loop(o.warmup, o.window).positions_per_second());
 
-    const auto round_trips_before = settled_metric(meter, o, round_trips);
+    const auto counts_before = settled_counts(meter, o);
     const auto commands_before = meter.redis_commands();
     const auto closed = driver.run_closed_loop(o.closed, o.window);
     const auto commands_after = meter.redis_commands();
-    const auto round_trips_after = settled_metric(meter, o, round_trips);
+    const auto counts_after = settled_counts(meter, o);
     print_phase("closed", closed);
     if (commands_before >= 0 && commands_after >= 0 && closed.seconds > 0)
         print("closed.redis_commands_per_s", static_cast<double>(commands_after - commands_before) / closed.seconds);
-    if (round_trips_before >= 0 && round_trips_after >= 0 && closed.seconds > 0)
-        print("closed.redis_round_trips_per_s", (round_trips_after - round_trips_before) / closed.seconds);
+    if (counts_before.round_trips >= 0 && counts_after.round_trips >= 0 && closed.seconds > 0)
+        print("closed.redis_round_trips_per_s", (counts_after.round_trips - counts_before.round_trips) / closed.seconds);
+    if (counts_before.bursts >= 0 && counts_after.bursts >= 0 && closed.seconds > 0)
+        print("closed.bursts_per_s", (counts_after.bursts - counts_before.bursts) / closed.seconds);
 
     if (o.fixed.count() > 0) {
         const double rate = fixed_rate(o, closed);
