@@ -5,6 +5,7 @@
 #include "context_save_restore.h"
 #include "events_generator.h"
 #include "events_sender.h"
+#include "recycled.h"
 #include "counting_allocator.h"
 #include "synthetic_site.h"
 #include "zones_index.h"
@@ -22,7 +23,7 @@ namespace {
 
 using namespace kel;
 
-class null_queue : public events_queue {
+class null_queue : public events_queue, public recycled<null_queue> {
 public:
     explicit null_queue(event_signal& enter, event_signal& leave) : m_enter(enter), m_leave(leave) {}
     void send_enter(const context::trackable_object_in_zone& r, boost::optional<const context::trackable_object&> o,

@@ -23,6 +23,7 @@ enum option_id : int {
     pidfile_id,
     redis_port_id,
     metrics_port_id,
+    allocation_counter_id,
     help_id
 };
 
@@ -40,6 +41,7 @@ const ::option long_options[] = {
     {"service-pidfile", required_argument, nullptr, pidfile_id},
     {"redis-port", required_argument, nullptr, redis_port_id},
     {"metrics-port", required_argument, nullptr, metrics_port_id},
+    {"allocation-counter", required_argument, nullptr, allocation_counter_id},
     {"help", no_argument, nullptr, help_id},
     {nullptr, 0, nullptr, 0},
 };
@@ -90,6 +92,7 @@ load_options load_options::parse(int argc, char* argv[]) {
             case ready_timeout_id: o.ready_timeout = seconds_of("ready-timeout", optarg, 1); break;
             case pidfile_id: o.service_pidfile = optarg; break;
             case redis_port_id: o.redis_port = static_cast<int>(whole_number("redis-port", optarg, 1)); break;
+            case allocation_counter_id: o.allocation_counter = optarg; break;
             case metrics_port_id: o.metrics_port = static_cast<int>(whole_number("metrics-port", optarg, 1)); break;
             case help_id: o.help = true; return o;
             default: throw std::invalid_argument(std::string("unknown option or missing value: ") + argv[optind - 1]);
@@ -107,6 +110,7 @@ std::string load_options::usage(const std::string& program) {
            " [--seed N] [--warmup S] [--closed S] [--fixed S] [--rate N] [--max-rate N]\n"
            "       [--window N] [--probe-every N] [--walkers all|ordinary|carriers] [--ready-timeout S]\n"
            "       [--service-pidfile FILE] [--redis-port PORT] [--metrics-port PORT]\n"
+           "       [--allocation-counter FILE]\n"
            "\n"
            "Load generator for quorvane on 127.0.0.1: serves the synthetic site of the engine\n"
            "benchmark under /api/private/ over HTTP, publishes seeded random-walk \"$pos\"\n"
@@ -130,7 +134,10 @@ std::string load_options::usage(const std::string& program) {
            "  --service-pidfile F  the service's pid file: its VmRSS is reported\n"
            "  --redis-port PORT    the service's Redis on 127.0.0.1: commands/s are reported\n"
            "  --metrics-port PORT  the service's metrics endpoint on 127.0.0.1: the round trips\n"
-           "                       its Redis client counted are reported\n";
+           "                       its Redis client counted are reported\n"
+           "  --allocation-counter F  the file of the allocation counter preloaded into the\n"
+           "                       service (bench/liballocation_counter.so): allocations per\n"
+           "                       position are reported\n";
 }
 
 }  // namespace kel::bench

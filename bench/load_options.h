@@ -33,6 +33,9 @@ struct load_options {
     int redis_port = 0;
     // The service's metrics endpoint on 127.0.0.1; 0 when it has none.
     int metrics_port = 0;
+    // The counter file of the allocation counter preloaded into the
+    // service; empty when it is not.
+    std::string allocation_counter;
     bool help = false;
 
     static load_options parse(int argc, char* argv[]);

@@ -80,14 +80,16 @@ void print_phase(const std::string& name, const load_driver::phase_result& r) {
 struct service_counts {
     double round_trips = -1;
     double bursts = -1;
+    double allocations = -1;
 };
 
 service_counts settled_counts(const kel::bench::resource_meter& meter, const kel::bench::load_options& o) {
-    if (o.metrics_port == 0)
+    if (o.metrics_port == 0 && o.allocation_counter.empty())
         return {};
     std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+    const auto allocations = static_cast<double>(meter.service_allocations());
     return {meter.service_metric("quorvane_redis_round_trips_total"),
-            meter.service_metric("quorvane_loop_burst_seconds_count")};
+            meter.service_metric("quorvane_loop_burst_seconds_count"), allocations};
 }
 
 double fixed_rate(const kel::bench::load_options& o, const load_driver::phase_result& closed) {
@@ -113,7 +115,7 @@ void run(const kel::bench::load_options& o) {
               << " pull=" << driver.pull_port() << " probe=" << stream.probe_uid() << std::endl;
     if (!driver.wait_ready(o.ready_timeout))
         throw std::runtime_error("no subscriber answered within " + std::to_string(o.ready_timeout.count()) + " s");
-    kel::bench::resource_meter meter(o.service_pidfile, o.redis_port, o.metrics_port);
+    kel::bench::resource_meter meter(o.service_pidfile, o.redis_port, o.metrics_port, o.allocation_counter);
     print("rss_start_kib", static_cast<double>(meter.service_rss_kib()));
     if (o.warmup.count() > 0)
         print("warmup.positions_per_s", driver.run_closed_loop(o.warmup, o.window).positions_per_second());
@@ -130,6 +132,9 @@ void run(const kel::bench::load_options& o) {
         print("closed.redis_round_trips_per_s", (counts_after.round_trips - counts_before.round_trips) / closed.seconds);
     if (counts_before.bursts >= 0 && counts_after.bursts >= 0 && closed.seconds > 0)
         print("closed.bursts_per_s", (counts_after.bursts - counts_before.bursts) / closed.seconds);
+    if (counts_before.allocations >= 0 && counts_after.allocations >= 0 && closed.positions > 0)
+        print("closed.allocations_per_position",
+              (counts_after.allocations - counts_before.allocations) / static_cast<double>(closed.positions));
 
     if (o.fixed.count() > 0) {
         const double rate = fixed_rate(o, closed);

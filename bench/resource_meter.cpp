@@ -3,6 +3,10 @@
 #include <curl/curl.h>
 #include <hiredis/hiredis.h>
 
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <fstream>
 #include <sstream>
 
@@ -12,8 +16,23 @@ void resource_meter::redis_deleter::operator()(redisContext* context) const {
     redisFree(context);
 }
 
-resource_meter::resource_meter(std::string service_pidfile, int redis_port, int metrics_port)
+void resource_meter::unmapper::operator()(const volatile std::uint64_t* counter) const {
+    ::munmap(const_cast<std::uint64_t*>(counter), sizeof(std::uint64_t));
+}
+
+resource_meter::resource_meter(std::string service_pidfile, int redis_port, int metrics_port,
+                               const std::string& allocation_counter)
     : m_pidfile(std::move(service_pidfile)) {
+    if (!allocation_counter.empty()) {
+        // The service creates the file before its main; it runs by now.
+        const int file = ::open(allocation_counter.c_str(), O_RDONLY | O_CLOEXEC);
+        if (file >= 0) {
+            void* mapped = ::mmap(nullptr, sizeof(std::uint64_t), PROT_READ, MAP_SHARED, file, 0);
+            ::close(file);
+            if (mapped != MAP_FAILED)
+                m_allocations.reset(static_cast<const volatile std::uint64_t*>(mapped));
+        }
+    }
     if (metrics_port > 0)
         m_metrics_url = "http://127.0.0.1:" + std::to_string(metrics_port) + "/metrics";
     if (redis_port <= 0)
@@ -70,6 +89,10 @@ std::int64_t resource_meter::redis_commands() {
     }
     freeReplyObject(reply);
     return total;
+}
+
+std::int64_t resource_meter::service_allocations() const {
+    return m_allocations ? static_cast<std::int64_t>(*m_allocations) : -1;
 }
 
 double resource_meter::service_metric(const std::string& series) const {

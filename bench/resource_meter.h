@@ -13,14 +13,17 @@ namespace kel::bench {
 // the number of commands its Redis server has processed so far (INFO stats,
 // total_commands_processed; the INFO itself counts as one), and counters of
 // its metrics endpoint (scraped over HTTP; the service hands its counts to
-// the endpoint once a second, so a reading may be that old).
+// the endpoint once a second, so a reading may be that old), and the
+// allocations it has made, from the counter file of the allocation counter
+// preloaded into it (mapped read-only).
 //
 // Owns one Redis connection, opened at construction; not thread-safe.
 class resource_meter {
 public:
     // An empty pid file path or a port of 0 turns that reading off: it then
     // reads as -1.
-    resource_meter(std::string service_pidfile, int redis_port, int metrics_port);
+    resource_meter(std::string service_pidfile, int redis_port, int metrics_port,
+                   const std::string& allocation_counter);
     ~resource_meter();
     resource_meter(const resource_meter&) = delete;
     resource_meter& operator=(const resource_meter&) = delete;
@@ -32,6 +35,9 @@ public:
     // The value of one unlabelled series of the service's metrics, such as
     // "quorvane_redis_round_trips_total"; -1 when it cannot be read.
     double service_metric(const std::string& series) const;
+    // malloc, calloc and realloc calls of the service so far; -1 without
+    // a counter file.
+    std::int64_t service_allocations() const;
 
     // VmRSS of `pid` in kibibytes, or -1.
     static std::int64_t rss_kib(long pid);
@@ -44,6 +50,10 @@ private:
     std::string m_pidfile;
     std::string m_metrics_url;
     std::unique_ptr<redisContext, redis_deleter> m_redis;
+    struct unmapper {
+        void operator()(const volatile std::uint64_t* counter) const;
+    };
+    std::unique_ptr<const volatile std::uint64_t, unmapper> m_allocations;
 };
 
 }  // namespace kel::bench

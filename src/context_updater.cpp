@@ -67,6 +67,11 @@ std::string string_or_empty(const Json::Value& value) {
     return value.isString() ? value.asString() : std::string();
 }
 
+// Whether an object or a zone is on `uid` already.
+bool same_sublocation(boost::optional<const std::string&> current, boost::string_view uid) {
+    return current && boost::string_view(*current) == uid;
+}
+
 }  // namespace
 
 context_updater::context_updater(context::writable_context& context, libs::core::http::client& http_client,
@@ -202,22 +207,28 @@ bool context_updater::on_pos(timestamp ts, boost::string_view trackable_uid,
         object->set_position(context::point(x, y, z));
         if (!sublocation_uid)
             return true;
-        object->set_sublocation_uid(sublocation_uid->to_string());
-        propagate_sublocation(object->get_uid(), sublocation_uid->to_string(), ts);
+        // Nearly every position names the sublocation the object is on
+        // already: the uid is copied only when it changed.
+        if (!same_sublocation(object->get_sublocation_uid(), *sublocation_uid))
+            object->set_sublocation_uid(sublocation_uid->to_string());
+        propagate_sublocation(object->get_uid(), *sublocation_uid, ts);
     } catch (...) {
         m_logger.log_exception();
     }
     return true;
 }
 
-void context_updater::propagate_sublocation(const std::string& trackable_uid, const std::string& sublocation_uid,
+void context_updater::propagate_sublocation(const std::string& trackable_uid, boost::string_view sublocation_uid,
                                             timestamp ts) {
     auto group = m_context.take_multi_tiered_zones().try_get(trackable_uid, ts);
     if (!group)
         return;
     for (const std::string& zone_uid : group->zones()) {
+        // The handle is taken whatever the uid: the zone's observers see
+        // the carrier's move.
         if (auto zone = m_context.take_zones().try_get(zone_uid, ts))
-            zone->set_sublocation_uid(sublocation_uid);
+            if (!same_sublocation(zone->get_sublocation_uid(), sublocation_uid))
+                zone->set_sublocation_uid(sublocation_uid.to_string());
     }
 }
 

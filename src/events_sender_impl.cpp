@@ -1,18 +1,13 @@
 #include "events_sender_impl.h"
 
+#include "event_text.h"
 #include "metrics.h"
-
-#include "core/json.h"
-
-#include <json/json.h>
 
 #include <utility>
 
 namespace kel {
 
 namespace {
-
-const std::string event_topic = "#zone_event ";
 
 // The current position, or failing that the last one.
 boost::optional<context::point> reported_position(boost::optional<const context::trackable_object&> object) {
@@ -112,25 +107,21 @@ void events_queue_impl::queue_event(std::vector<std::string>& events, std::strin
     events.push_back(std::move(text));
 }
 
-std::string events_queue_impl::format_event(const std::string& action,
+std::string events_queue_impl::format_event(boost::string_view action,
                                             const context::trackable_object_in_zone& record,
                                             boost::optional<const context::trackable_object&> object,
                                             libs::core::timestamp ts) const {
-    Json::Value event(Json::objectValue);
-    event["ts"] = Json::Int64(ts.get_ts());
-    event["ms"] = Json::UInt(ts.get_ms());
-    event["sublocation_uid"] = record.get_sublocation_uid();
-    event["obj_uid"] = record.get_trackable_object_uid();
-    event["project_uid"] = record.get_project_uid();
-    event["zone_uid"] = record.get_zone_uid();
-    event["zone_type_name"] = record.get_zone_type_name();
-    event["action"] = action;
-    if (const auto position = reported_position(object)) {
-        event["x"] = position->get_x();
-        event["y"] = position->get_y();
-        event["z"] = position->get_z();
-    }
-    return event_topic + libs::core::json::to_string(event);
+    event_fields event;
+    event.action = action;
+    event.ts = ts.get_ts();
+    event.ms = ts.get_ms();
+    event.sublocation_uid = record.get_sublocation_uid();
+    event.obj_uid = record.get_trackable_object_uid();
+    event.project_uid = record.get_project_uid();
+    event.zone_uid = record.get_zone_uid();
+    event.zone_type_name = record.get_zone_type_name();
+    event.position = reported_position(object);
+    return event_text(event);
 }
 
 }  // namespace kel

@@ -2,9 +2,12 @@
 
 #include "events_sender.h"
 #include "metrics.h"
+#include "recycled.h"
 
 #include "core/logger.h"
 #include "core/zmq/async_socket.h"
+
+#include <boost/utility/string_view.hpp>
 
 #include <string>
 #include <vector>
@@ -60,8 +63,9 @@ private:
 // every ENTER before every LEAVE, each kind in the order it was decided, so
 // that an object moving from one zone into another is never seen in
 // neither. The sender transmits them. It refers to its sender's logger and
-// signals, so it must not outlive the sender.
-class events_queue_impl : public events_queue {
+// signals, so it must not outlive the sender. One is created per decision
+// pass: its block is recycled, so that creating it allocates nothing.
+class events_queue_impl : public events_queue, public recycled<events_queue_impl> {
 public:
     events_queue_impl(events_sender_impl& sender, const libs::core::component_logger& logger,
                       bool send_events_to_pubsub, bool print_events_to_log, event_signal& enter_signal,
@@ -77,7 +81,7 @@ public:
                     boost::optional<const context::trackable_object&> object, libs::core::timestamp ts) override;
 
 private:
-    std::string format_event(const std::string& action, const context::trackable_object_in_zone& record,
+    std::string format_event(boost::string_view action, const context::trackable_object_in_zone& record,
                              boost::optional<const context::trackable_object&> object,
                              libs::core::timestamp ts) const;
     void queue_event(std::vector<std::string>& events, std::string text);

@@ -1,0 +1,81 @@
+// The event text against jsoncpp's writer of the same object: peers see the
+// same bytes whichever path wrote them.
+#include "event_text.h"
+
+#include "core/json.h"
+
+#include <gtest/gtest.h>
+#include <json/json.h>
+
+#include <random>
+#include <string>
+
+namespace {
+
+std::string reference(const kel::event_fields& e) {
+    const auto text = [](boost::string_view s) { return Json::Value(s.data(), s.data() + s.size()); };
+    Json::Value event(Json::objectValue);
+    event["ts"] = Json::Int64(e.ts);
+    event["ms"] = Json::UInt(e.ms);
+    event["sublocation_uid"] = text(e.sublocation_uid);
+    event["obj_uid"] = text(e.obj_uid);
+    event["project_uid"] = text(e.project_uid);
+    event["zone_uid"] = text(e.zone_uid);
+    event["zone_type_name"] = text(e.zone_type_name);
+    event["action"] = text(e.action);
+    if (e.position) {
+        event["x"] = e.position->get_x();
+        event["y"] = e.position->get_y();
+        event["z"] = e.position->get_z();
+    }
+    return "#zone_event " + kel::libs::core::json::to_string(event);
+}
+
+// Mostly uid-like text, sometimes with a byte that jsoncpp escapes.
+std::string random_text(std::mt19937& random) {
+    static const std::string bytes =
+        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 -_./:{}[],\"\\\t\n\x01\x7f\xc3\xa9\xff";
+    std::uniform_int_distribution<std::size_t> length(0, 30);
+    std::uniform_int_distribution<std::size_t> plain(0, 62);
+    std::uniform_int_distribution<std::size_t> any(0, bytes.size() - 1);
+    const bool escaped = random() % 8 == 0;
+    std::string text(length(random), 'x');
+    for (auto& c : text)
+        c = bytes[escaped ? any(random) : plain(random)];
+    return text;
+}
+
+TEST(event_text, matches_jsoncpp_for_random_events) {
+    std::mt19937 random(20261207);
+    std::uniform_int_distribution<std::int32_t> coordinate(-2'000'000'000, 2'000'000'000);
+    for (int i = 0; i < 20000; ++i) {
+        const std::string texts[] = {random_text(random), random_text(random), random_text(random),
+                                     random_text(random), random_text(random)};
+        kel::event_fields e;
+        e.action = i % 2 == 0 ? "enter" : "leave";
+        e.ts = static_cast<std::int64_t>(random()) * (i % 3 == 0 ? -1 : 1);
+        e.ms = static_cast<std::uint32_t>(random() % 1000);
+        e.sublocation_uid = texts[0];
+        e.obj_uid = texts[1];
+        e.project_uid = texts[2];
+        e.zone_uid = texts[3];
+        e.zone_type_name = texts[4];
+        if (i % 4 != 0)
+            e.position = kel::context::point(coordinate(random), coordinate(random), coordinate(random));
+        ASSERT_EQ(kel::event_text(e), reference(e)) << "event " << i;
+    }
+}
+
+TEST(event_text, extreme_numbers_and_empty_fields_match_jsoncpp) {
+    kel::event_fields e;
+    e.action = "leave";
+    e.ts = INT64_MIN;
+    e.ms = UINT32_MAX;
+    e.position = kel::context::point(INT32_MIN, INT32_MAX, 0);
+    EXPECT_EQ(kel::event_text(e), reference(e));
+    e.ts = INT64_MAX;
+    e.position = boost::none;
+    EXPECT_EQ(kel::event_text(e), reference(e));
+}
+
+}  // namespace
