@@ -27,7 +27,9 @@ std::string location_text(const source_location& location) {
 // --- formatter ---------------------------------------------------------------
 
 component_logger::formatter::formatter(const component_logger& logger, int level, boost::string_view text)
-    : m_log_level(level), m_logger(logger) {
+    : m_log_level(level), m_logger(logger), m_heard(logger.m_logger.is_heard(level)) {
+    if (!m_heard)
+        return;
     // A malformed format or a wrong number of arguments must never make
     // logging throw; the line is written with what could be formatted.
     m_format.exceptions(boost::io::no_error_bits);
@@ -35,6 +37,8 @@ component_logger::formatter::formatter(const component_logger& logger, int level
 }
 
 component_logger::formatter::~formatter() {
+    if (!m_heard)
+        return;
     try {
         std::string body;
         if (m_source_location)
@@ -221,6 +225,7 @@ void logger::connect(const std::string& address) {
         std::lock_guard<std::mutex> lock(m_socket_mutex);
         m_debug_socket.connect(address);
     }
+    m_socket_connected = true;
     debug("Connected to socket");
 }
 

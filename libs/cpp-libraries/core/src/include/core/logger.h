@@ -50,13 +50,16 @@ public:
             return *this;
         }
         formatter& operator%(boost::string_view argument) {
-            feed(std::string(argument));
+            if (m_heard)
+                feed(std::string(argument));
             return *this;
         }
 
     private:
         template <typename T>
         void feed(const T& argument) {
+            if (!m_heard)
+                return;
             try {
                 m_format % argument;
             } catch (...) {
@@ -72,6 +75,11 @@ public:
         boost::optional<timestamp> m_timestamp;
         std::string m_text;
         bool m_bad_arguments = false;
+        // False for a line that no sink would take (a debug line outside
+        // debug mode while no debug socket is connected): it is then
+        // neither formatted nor emitted, so that debug lines on hot paths
+        // cost a test.
+        bool m_heard;
     };
 
     // Decreases the indent of its logger when destroyed.
@@ -157,6 +165,11 @@ public:
 
     // Connects the debug PUSH socket; throws zmq::error_t on failure.
     void connect(const std::string& address);
+    // Whether a line of `level` reaches syslog or the debug socket.
+    bool is_heard(int level) const {
+        constexpr int info = 6;  // LOG_INFO: syslog takes up to it outside debug mode
+        return level <= info || m_debug || (m_writing_to_socket && m_socket_connected);
+    }
 
     void write(int level, const std::string& syslog_line, const std::string& socket_line) const;
 
@@ -176,6 +189,7 @@ private:
     std::atomic<bool> m_debug{false};
     std::atomic<bool> m_configured{false};
     std::atomic<bool> m_writing_to_socket{true};
+    std::atomic<bool> m_socket_connected{false};
     bool m_enable_logger = true;
     zmq::context_t m_zmq_context;
     mutable std::mutex m_socket_mutex;
