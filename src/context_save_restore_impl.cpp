@@ -14,16 +14,13 @@ namespace kel {
 
 namespace {
 
-const std::string records_prefix = "quorvane:trackable_objects_in_zones:";
-const std::string records_set_key = records_prefix + "set";
+const std::string& records_prefix = record_key::prefix;
+// Spelled out: a string of another file may not be built yet when this one is.
+const std::string records_set_key = "quorvane:trackable_objects_in_zones:set";
 const std::string older_objects_prefix = "trackable_objects:";
 const std::string older_objects_set_key = "trackable_objects:set";
 const std::string older_zones_prefix = "zones:";
 const std::string older_zones_set_key = "zones:set";
-
-std::string make_id(const context::trackable_object_in_zone& record) {
-    return record.get_trackable_object_uid() + "-" + record.get_zone_uid();
-}
 
 bool has_state(const context::trackable_object_in_zone& record) {
     return record.is_in_zone() || record.is_event_generated() || record.is_leave_generated() ||
@@ -197,19 +194,19 @@ void context_save_restore_impl::store(const context::trackable_object_in_zone& r
     // since: then the rewrite that follows writes everything anyway.
     if (record.is_saved_as_is() && !m_rewrite_due && m_synced_reconnects == m_redis_context.get_reconnects())
         return;
-    const auto id = make_id(record);
     if (has_state(record))
-        write(record, id);
+        write(record);
     else
-        remove(id);
+        remove(record);
     record.mark_saved();
     if (appending())
         m_batched.push_back(record.get_uid());
 }
 
-void context_save_restore_impl::write(const context::trackable_object_in_zone& record, const std::string& id) {
-    const std::string key = records_prefix + id;
-    command_views({"HMSET", key, "uid", id, "trackable_object_uid", record.get_trackable_object_uid(), "zone_uid",
+void context_save_restore_impl::write(const context::trackable_object_in_zone& record) {
+    m_key.set(record.get_trackable_object_uid(), record.get_zone_uid());
+    const auto id = m_key.id();
+    command_views({"HMSET", m_key.key(), "uid", id, "trackable_object_uid", record.get_trackable_object_uid(), "zone_uid",
                    record.get_zone_uid(), "project_uid", record.get_project_uid(), "sublocation_uid",
                    record.get_sublocation_uid(), "zone_type_name", record.get_zone_type_name(), "in_zone",
                    to_text(record.is_in_zone()), "event_generated", to_text(record.is_event_generated()),
@@ -218,13 +215,16 @@ void context_save_restore_impl::write(const context::trackable_object_in_zone& r
     command_views({"SADD", records_set_key, id});
 }
 
-void context_save_restore_impl::remove(const std::string& id) {
-    command_views({"DEL", records_prefix + id});
-    command_views({"SREM", records_set_key, id});
+void context_save_restore_impl::remove(boost::string_view id) {
+    m_key.set(id);
+    command_views({"DEL", m_key.key()});
+    command_views({"SREM", records_set_key, m_key.id()});
 }
 
 void context_save_restore_impl::remove(const context::trackable_object_in_zone& record) {
-    remove(make_id(record));
+    m_key.set(record.get_trackable_object_uid(), record.get_zone_uid());
+    command_views({"DEL", m_key.key()});
+    command_views({"SREM", records_set_key, m_key.id()});
 }
 
 void context_save_restore_impl::drop_if_orphaned(const context::trackable_object_in_zone& record) {
@@ -420,9 +420,8 @@ void context_save_restore_impl::rewrite_all() {
         const auto& record = entry.second;
         if (!has_state(record))
             continue;
-        auto id = make_id(record);
-        write(record, id);
-        kept.insert(std::move(id));
+        write(record);
+        kept.insert(m_key.id().to_string());
     }
     const auto stored = m_redis_context.get_set_members(records_set_key);
     stored.as_array().for_each_element([&](const redis::reply_element& id) {

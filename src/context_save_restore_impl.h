@@ -3,6 +3,7 @@
 #include "context/writable_context.h"
 #include "context_save_restore.h"
 #include "events_sender.h"
+#include "record_key.h"
 #include "redis/redis_context.h"
 
 #include "core/logger.h"
@@ -63,7 +64,7 @@ public:
     // cannot be reached. Does nothing to the records before restore().
     void check_store();
 
-    void remove(const std::string& id);
+    void remove(boost::string_view id);
     void remove(const context::trackable_object_in_zone& record);
     // Reads the older layout into the context and the new layout, and
     // deletes its keys.
@@ -75,7 +76,8 @@ private:
     void store(const context::trackable_object_in_zone& record, boost::optional<const context::zone&> zone);
     void drop_if_orphaned(const context::trackable_object_in_zone& record);
 
-    void write(const context::trackable_object_in_zone& record, const std::string& id);
+    // Leaves the record's key and id in m_key.
+    void write(const context::trackable_object_in_zone& record);
     int stored_version();
     // Runs `read`, the restore of what is stored under `key`; when Redis
     // refuses the reading (a key of the wrong type), logs it and goes on.
@@ -116,6 +118,8 @@ private:
     // The records saved in the open batch or burst, marked saved before
     // Redis answered.
     std::vector<context::trackable_object_in_zone_uid> m_batched;
+    // The key and id of the record written or removed last.
+    record_key m_key;
 };
 
 }  // namespace kel
