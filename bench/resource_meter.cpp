@@ -1,6 +1,7 @@
 #include "resource_meter.h"
 
-#include <curl/curl.h>
+#include "support/http_get.h"
+
 #include <hiredis/hiredis.h>
 
 #include <fcntl.h>
@@ -98,21 +99,9 @@ std::int64_t resource_meter::service_allocations() const {
 double resource_meter::service_metric(const std::string& series) const {
     if (m_metrics_url.empty())
         return -1;
-    std::string body;
-    CURL* curl = curl_easy_init();
-    if (curl == nullptr)
-        return -1;
-    curl_easy_setopt(curl, CURLOPT_URL, m_metrics_url.c_str());
-    curl_easy_setopt(curl, CURLOPT_TIMEOUT, 5L);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &body);
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, +[](char* data, size_t size, size_t count, void* to) {
-        static_cast<std::string*>(to)->append(data, size * count);
-        return size * count;
-    });
-    const bool ok = curl_easy_perform(curl) == CURLE_OK;
-    curl_easy_cleanup(curl);
+    const std::string body = test::http_get(m_metrics_url);
     const std::string line_start = "\n" + series + " ";
-    const auto at = ok ? body.find(line_start) : std::string::npos;
+    const auto at = body.find(line_start);
     if (at == std::string::npos)
         return -1;
     return std::stod(body.substr(at + line_start.size()));

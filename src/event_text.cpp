@@ -50,7 +50,9 @@ void append_number(std::string& out, boost::string_view key, std::int64_t value)
     append_number(out, value);
 }
 
-std::string by_jsoncpp(const event_fields& e) {
+}  // namespace
+
+std::string event_text_by_jsoncpp(const event_fields& e) {
     const auto text = [](boost::string_view s) { return Json::Value(s.data(), s.data() + s.size()); };
     Json::Value event(Json::objectValue);
     event["ts"] = Json::Int64(e.ts);
@@ -69,15 +71,13 @@ std::string by_jsoncpp(const event_fields& e) {
     return event_topic.to_string() + libs::core::json::to_string(event);
 }
 
-}  // namespace
-
 // jsoncpp builds a map of the members and a stream for every event, some
 // fifty allocations; the direct path makes one, the text itself. The keys
 // below are in jsoncpp's order, that of its member map (byte-wise).
 std::string event_text(const event_fields& e) {
     for (const auto field : {e.action, e.sublocation_uid, e.obj_uid, e.project_uid, e.zone_uid, e.zone_type_name})
         if (!plain(field))
-            return by_jsoncpp(e);
+            return event_text_by_jsoncpp(e);
     std::string out;
     out.reserve(event_topic.size() + 160 + e.sublocation_uid.size() + e.obj_uid.size() + e.project_uid.size() +
                 e.zone_uid.size() + e.zone_type_name.size());

@@ -3,9 +3,9 @@
 // NOTIFY_SOCKET of the test's own.
 #include "e2e/service_fixture.h"
 
+#include "support/http_get.h"
 #include "support/wait.h"
 
-#include <curl/curl.h>
 #include <gtest/gtest.h>
 
 #include <sys/socket.h>
@@ -24,22 +24,6 @@ using namespace std::chrono_literals;
 
 class operations_test : public ::testing::Test, public kel::test::service_fixture {
 protected:
-    // The body of GET url, or "" when the request failed.
-    static std::string get(const std::string& url) {
-        std::string body;
-        CURL* curl = curl_easy_init();
-        curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-        curl_easy_setopt(curl, CURLOPT_TIMEOUT, 5L);
-        curl_easy_setopt(curl, CURLOPT_WRITEDATA, &body);
-        curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, +[](char* data, size_t size, size_t count, void* to) {
-            static_cast<std::string*>(to)->append(data, size * count);
-            return size * count;
-        });
-        const bool ok = curl_easy_perform(curl) == CURLE_OK;
-        curl_easy_cleanup(curl);
-        return ok ? body : std::string();
-    }
-
     // The value of one series in a scrape; -1 when it is not there.
     static double value_of(const std::string& scrape, const std::string& series) {
         const auto at = scrape.find("\n" + series + " ");
@@ -72,7 +56,7 @@ TEST_F(operations_test, the_metrics_endpoint_counts_messages_events_and_redis_tr
     std::string scrape;
     const bool counted = kel::test::wait_until(
         [&] {
-            scrape = get(url);
+            scrape = kel::test::http_get(url);
             return value_of(scrape, "quorvane_messages_received_total{topic=\"$pos\"}") == 4 &&
                    value_of(scrape, "quorvane_messages_received_total{topic=\"#pos\"}") == 1;
         },
