@@ -1,5 +1,7 @@
 #include "redis/redis_context.h"
 
+#include "redis/unbuilt_replies.h"
+
 #include "core/exception.h"
 
 #include <sys/time.h>
@@ -305,11 +307,16 @@ void context::flush_now() {
         throw reply_error(first_error, KEL_SOURCE_LOCATION());
 }
 
+// A pipeline's writes answer "+OK" or a count: only their errors matter, so
+// the rest are not built into reply objects.
 std::size_t context::read_replies(std::size_t from, std::string& first_error) {
+    const unbuilt_replies unbuilt(*m_context_ptr);
     for (std::size_t i = from; i < m_appended_ends.size(); ++i) {
         void* raw = nullptr;
         if (redisGetReply(m_context_ptr.get(), &raw) != REDIS_OK || raw == nullptr)
             return i;
+        if (raw == unbuilt_replies::done())
+            continue;
         const reply result(static_cast<redisReply*>(raw));
         if (result.get_type() != reply_type::ERROR)
             continue;
