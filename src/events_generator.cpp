@@ -498,14 +498,15 @@ void events_generator::clear_event(events_queue& queue, const trackable_object& 
     map.erase(found);
 }
 
-// A new record copies the object's project and sublocation (always present
+// A new record takes the object's project and sublocation (always present
 // here) and the zone's type name; all flags start false.
 events_generator::record& events_generator::create_record(const context::trackable_object_in_zone_uid& uid,
                                                           const trackable_object& object, const zone& z) {
     const auto sublocation = object.get_sublocation_uid();
     return records()
         .emplace(uid, record(uid, object.get_uid(), z.get_uid(), object.get_project_uid(),
-                             sublocation ? *sublocation : std::string(), z.get_type_name()))
+                             sublocation ? boost::string_view(*sublocation) : boost::string_view(),
+                             z.get_type_name()))
         .first->second;
 }
 

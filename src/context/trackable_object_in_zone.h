@@ -1,5 +1,6 @@
 #pragma once
 
+#include "context/interned_text.h"
 #include "globals.h"
 
 #include <core/only_movable.h>
@@ -15,28 +16,29 @@ class zone;
 
 // The membership record of one trackable object in one zone, with its enter
 // and leave state. A plain value owned by the context's map of trackable
-// objects in zones; moved in, never copied. The key and the strings copied
-// at creation never change; only the four flags do.
+// objects in zones; moved in, never copied. The key and the texts given at
+// creation never change; only the four flags do. The texts are interned:
+// the many records of one zone or one object share them.
 class trackable_object_in_zone : public libs::core::only_movable {
 public:
     // All four flags start false.
     trackable_object_in_zone(trackable_object_in_zone_uid uid,
-                             std::string trackable_object_uid,
-                             std::string zone_uid,
-                             std::string project_uid,
-                             std::string sublocation_uid,
-                             std::string zone_type_name);
+                             boost::string_view trackable_object_uid,
+                             boost::string_view zone_uid,
+                             boost::string_view project_uid,
+                             boost::string_view sublocation_uid,
+                             boost::string_view zone_type_name);
 
     // The object's uid bytes followed by parse_uid of the zone's uid.
     static trackable_object_in_zone_uid make_uid(const trackable_object& object, const zone& zone);
     static trackable_object_in_zone_uid make_uid(kel::uid object_uid, const std::string& zone_uid);
 
     const trackable_object_in_zone_uid& get_uid() const { return m_uid; }
-    const std::string& get_trackable_object_uid() const { return m_trackable_object_uid; }
-    const std::string& get_zone_uid() const { return m_zone_uid; }
-    const std::string& get_project_uid() const { return m_project_uid; }
-    const std::string& get_sublocation_uid() const { return m_sublocation_uid; }
-    const std::string& get_zone_type_name() const { return m_zone_type_name; }
+    const std::string& get_trackable_object_uid() const { return m_trackable_object_uid.get(); }
+    const std::string& get_zone_uid() const { return m_zone_uid.get(); }
+    const std::string& get_project_uid() const { return m_project_uid.get(); }
+    const std::string& get_sublocation_uid() const { return m_sublocation_uid.get(); }
+    const std::string& get_zone_type_name() const { return m_zone_type_name.get(); }
     // The object is inside the zone as last decided.
     bool is_in_zone() const { return m_in_zone; }
     // An enter event was generated for the current stay.
@@ -69,11 +71,11 @@ private:
     }
 
     trackable_object_in_zone_uid m_uid;
-    std::string m_trackable_object_uid;
-    std::string m_zone_uid;
-    std::string m_project_uid;
-    std::string m_sublocation_uid;
-    std::string m_zone_type_name;
+    interned_text m_trackable_object_uid;
+    interned_text m_zone_uid;
+    interned_text m_project_uid;
+    interned_text m_sublocation_uid;
+    interned_text m_zone_type_name;
     bool m_in_zone = false;
     bool m_event_is_generated = false;
     bool m_leave_is_generated = false;

@@ -87,3 +87,27 @@ TEST(trackable_object_in_zone_test, log_form_names_object_and_zone) {
 }
 
 }  // namespace
+
+// Records share the texts they report: a text is held once however many
+// records report it, outlives the moves of its records, and goes with the
+// last of them.
+TEST(trackable_object_in_zone_test, records_share_their_texts_until_the_last_one_goes) {
+    const auto held_before = kel::context::interned_text::pool_size();
+    {
+        kel::context::trackable_objects_in_zones records;
+        records.emplace(trackable_object_in_zone::make_uid(parse_uid(uid_a), uid_b), record(uid_a, uid_b));
+        const auto held_by_one = kel::context::interned_text::pool_size();
+        records.emplace(trackable_object_in_zone::make_uid(parse_uid(uid_b), uid_a), record(uid_b, uid_a));
+        EXPECT_EQ(kel::context::interned_text::pool_size(), held_by_one) << "the same five texts";
+        records.rehash(1024);
+        records.erase(trackable_object_in_zone::make_uid(parse_uid(uid_a), uid_b));
+        const auto& left = records.begin()->second;
+        EXPECT_EQ(left.get_trackable_object_uid(), uid_b);
+        EXPECT_EQ(left.get_zone_uid(), uid_a);
+        EXPECT_EQ(left.get_project_uid(), "project");
+        EXPECT_EQ(left.get_sublocation_uid(), "floor");
+        EXPECT_EQ(left.get_zone_type_name(), "restricted");
+        EXPECT_EQ(kel::context::interned_text::pool_size(), held_by_one);
+    }
+    EXPECT_EQ(kel::context::interned_text::pool_size(), held_before);
+}
