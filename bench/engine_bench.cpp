@@ -65,11 +65,12 @@ private:
     save_signal m_on_save;
 };
 
-// One site for every benchmark of the process: building it takes seconds.
+// One site per shape for every benchmark of the process: building one takes
+// seconds.
 struct engine {
     // As at the service's start: the site is loaded first, then the
     // generator subscribes and the index learns every zone.
-    engine() : site(bench::build_site(context, shape)) {
+    explicit engine(const bench::site_shape& site_shape) : shape(site_shape), site(bench::build_site(context, shape)) {
         generator = std::make_unique<events_generator>(context, save_restore, sender, index, logger,
                                                        std::set<std::string>{});
         for (const context::zone& z : context.get_zones().get_range())
@@ -104,8 +105,24 @@ struct engine {
     std::int64_t clock = 1800000000000;
 };
 
+// The benchmark site, and the same grown tenfold in zones or in tags, so
+// that the cost of growth shows.
 engine& shared_engine() {
-    static engine e;
+    static engine e{bench::site_shape{}};
+    return e;
+}
+
+engine& engine_with_many_zones() {
+    bench::site_shape shape;
+    shape.polygons = 20000;
+    static engine e{shape};
+    return e;
+}
+
+engine& engine_with_many_tags() {
+    bench::site_shape shape;
+    shape.objects = 100000;
+    static engine e{shape};
     return e;
 }
 
@@ -113,8 +130,7 @@ std::size_t heap_in_use() {
     return mallinfo2().uordblks;
 }
 
-void run_positions(benchmark::State& state, const std::vector<std::string>& uids) {
-    auto& e = shared_engine();
+void run_positions(benchmark::State& state, engine& e, const std::vector<std::string>& uids) {
     std::size_t i = 0;
     // Warm up so that records of the objects' current zones exist.
     for (std::size_t k = 0; k < uids.size(); ++k)
@@ -152,15 +168,25 @@ void run_positions(benchmark::State& state, const std::vector<std::string>& uids
 }
 
 void ordinary_positions(benchmark::State& state) {
-    run_positions(state, shared_engine().site.ordinary);
+    run_positions(state, shared_engine(), shared_engine().site.ordinary);
 }
 
 void carrier_positions(benchmark::State& state) {
-    run_positions(state, shared_engine().site.carriers);
+    run_positions(state, shared_engine(), shared_engine().site.carriers);
+}
+
+void ordinary_positions_20000_zones(benchmark::State& state) {
+    run_positions(state, engine_with_many_zones(), engine_with_many_zones().site.ordinary);
+}
+
+void ordinary_positions_100000_tags(benchmark::State& state) {
+    run_positions(state, engine_with_many_tags(), engine_with_many_tags().site.ordinary);
 }
 
 BENCHMARK(ordinary_positions)->MinTime(5.0)->Unit(benchmark::kMicrosecond);
 BENCHMARK(carrier_positions)->MinTime(3.0)->Unit(benchmark::kMicrosecond);
+BENCHMARK(ordinary_positions_20000_zones)->MinTime(3.0)->Unit(benchmark::kMicrosecond);
+BENCHMARK(ordinary_positions_100000_tags)->MinTime(3.0)->Unit(benchmark::kMicrosecond);
 // About a minute: whether the heap stays flat over a long run.
 BENCHMARK(ordinary_positions)->Name("long_ordinary_positions")->Iterations(20000000)->Unit(benchmark::kMicrosecond);
 // Fixed counts, for instruction counts under callgrind, which repeat
