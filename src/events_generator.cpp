@@ -113,8 +113,9 @@ void events_generator::after_updating(const zone& z, timestamp ts) {
     m_zones_index.on_zone_update(z);
     auto queue = m_events_sender.create_queue();
     save_batch batch(m_context_save_restore);
-    const auto tiers = tiers_of(z);
-    for_each_affected(tiers, [&](const trackable_object& object) { update_events(*queue, object, tiers, ts); });
+    auto tiers = m_tiers.borrow();
+    tiers_of(z, *tiers);
+    for_each_affected(*tiers, [&](const trackable_object& object) { update_events(*queue, object, *tiers, ts); });
     batch.end();
 }
 
@@ -123,13 +124,13 @@ void events_generator::after_updating(const zone& z, timestamp ts) {
 // give the same decisions.
 template <typename F>
 void events_generator::for_each_affected(const zones_range& tiers, F f) {
-    std::vector<const trackable_object*> affected;
-    if (!find_affected(tiers, affected)) {
+    auto affected = m_affected.borrow();
+    if (!find_affected(tiers, *affected)) {
         for (const trackable_object& object : m_context.get_trackable_objects().get_range())
             f(object);
         return;
     }
-    for (const trackable_object* object : affected)
+    for (const trackable_object* object : *affected)
         f(*object);
 }
 
@@ -137,17 +138,17 @@ void events_generator::for_each_affected(const zones_range& tiers, F f) {
 // order (a tier missing from the repository counts as the zone itself), or
 // the zone alone when it is not carried with others. The same for every
 // object evaluated in one observer call.
-events_generator::zones_range events_generator::tiers_of(const zone& z) const {
+void events_generator::tiers_of(const zone& z, zones_range& tiers) const {
     const auto& owner = z.get_trackable_object_uid();
     const auto group = owner ? m_context.get_multi_tiered_zones().try_get(*owner) : boost::none;
-    if (!group)
-        return {std::cref(z)};
-    zones_range tiers;
+    if (!group) {
+        tiers.push_back(std::cref(z));
+        return;
+    }
     for (const auto& uid : group->zones()) {
         const auto tier = m_context.get_zones().try_get(uid);
         tiers.push_back(tier ? std::cref(*tier) : std::cref(z));
     }
-    return tiers;
 }
 
 void events_generator::after_updating(const trackable_object& o, timestamp ts) {
@@ -168,8 +169,9 @@ void events_generator::update_carried_zones(events_queue& queue, const trackable
     if (!group || !group->has_zones())
         return;
     const zone& carried = m_context.get_zones().get(*group->zones().begin());
-    const auto tiers = tiers_of(carried);
-    for_each_affected(tiers, [&](const trackable_object& object) { update_events(queue, object, tiers, ts); });
+    auto tiers = m_tiers.borrow();
+    tiers_of(carried, *tiers);
+    for_each_affected(*tiers, [&](const trackable_object& object) { update_events(queue, object, *tiers, ts); });
 }
 
 // A zone can only take in or let out an object whose position lies in its

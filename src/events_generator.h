@@ -1,6 +1,7 @@
 #pragma once
 
 #include "context/context.h"
+#include "scratch_vector.h"
 #include "zone_geometry.h"
 #include "zones_index.h"
 
@@ -59,7 +60,8 @@ private:
     using zones_range = std::vector<std::reference_wrapper<const context::zone>>;
     using record = context::trackable_object_in_zone;
 
-    zones_range tiers_of(const context::zone& zone) const;
+    // Appends to `tiers`.
+    void tiers_of(const context::zone& zone, zones_range& tiers) const;
     bool find_affected(const zones_range& tiers, std::vector<const context::trackable_object*>& affected) const;
     template <typename F>
     void for_each_affected(const zones_range& tiers, F f);
@@ -153,6 +155,9 @@ private:
     zones_range m_range;
     std::vector<record*> m_pass_records;
     std::vector<char> m_pass_looked_up;
+    // Lent per zone change and per carrier move, which may nest.
+    scratch_vector<std::reference_wrapper<const context::zone>> m_tiers;
+    scratch_vector<const context::trackable_object*> m_affected;
     // The zones of the object under evaluation that may hold its records.
     const std::vector<const context::zone*>* m_recorded = nullptr;
     // Keep-in zones are evaluated for every object of their project at every
