@@ -79,12 +79,15 @@ void context_debug::write_zone(const context::zone& zone, libs::core::timestamp 
     const auto radius = zone.get_radius() ? std::to_string(*zone.get_radius()) : std::string("-1");
     const auto& sublocation_uid = or_absent(zone.get_sublocation_uid());
     const auto& trackable_object_uid = or_absent(zone.get_trackable_object_uid());
-    const auto serialized_ts = ts.serialize();
-    // Each change's two commands go to Redis in one round trip. A carrier's
-    // every position rewrites its zones, so they are formatted from views,
-    // without a format string to parse.
+    // A carrier's every position rewrites its zones: the key and the time
+    // are written into buffers kept for it, and the commands formatted from
+    // views, without a format string to parse. Each change's two commands
+    // go to Redis in one round trip.
+    m_zone_key.assign(zone_key_prefix).append(uid);
+    ts.serialize_into(m_serialized_ts);
+    const auto& serialized_ts = m_serialized_ts;
     m_redis_context.append_command_views(
-        {"HMSET", zone_key_prefix + uid, "uid", uid, "radius", radius, "sublocation_uid", sublocation_uid,
+        {"HMSET", m_zone_key, "uid", uid, "radius", radius, "sublocation_uid", sublocation_uid,
          "trackable_object_uid", trackable_object_uid, "active", to_text(zone.get_active()), "shape",
          to_text(zone.get_shape()), "type_name", zone.get_type_name(), "default_allowed",
          to_text(zone.get_default_allowed()), "ts", serialized_ts});

@@ -75,6 +75,9 @@ private:
     // Objects cached in the open burst, before Redis answered.
     std::vector<kel::uid> m_cached_in_burst;
     std::uint64_t m_seen_reconnects;
+    // Scratch text of write_zone, kept with its capacity from call to call.
+    std::string m_zone_key;
+    std::string m_serialized_ts;
 };
 
 }  // namespace kel

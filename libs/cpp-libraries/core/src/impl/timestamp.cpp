@@ -3,6 +3,7 @@
 #include "core/exception.h"
 
 #include <array>
+#include <charconv>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -81,6 +82,12 @@ timestamp timestamp::current_time() {
 }
 
 std::string timestamp::to_iso_8601(bool with_milliseconds, char delimiter, bool with_z) const {
+    std::string text;
+    append_iso_8601(text, with_milliseconds, delimiter, with_z);
+    return text;
+}
+
+void timestamp::append_iso_8601(std::string& out, bool with_milliseconds, char delimiter, bool with_z) const {
     const std::time_t seconds = get_ts();
     std::tm tm{};
     gmtime_r(&seconds, &tm);
@@ -88,26 +95,42 @@ std::string timestamp::to_iso_8601(bool with_milliseconds, char delimiter, bool 
     // the buffer undefined when the text does not fit, so that case gives
     // an empty date rather than whatever the buffer held.
     std::array<char, 64> buffer{};
-    std::string text;
+    const auto start = out.size();
     if (std::strftime(buffer.data(), buffer.size(), "%Y-%m-%d %H:%M:%S", &tm) != 0)
-        text = buffer.data();
+        out.append(buffer.data());
     // The blank between date and time: at index 10 for four-digit years,
     // further for longer ones.
-    const auto blank = text.find(' ');
+    const auto blank = out.find(' ', start);
     if (blank != std::string::npos)
-        text[blank] = delimiter;
+        out[blank] = delimiter;
     if (with_milliseconds) {
         std::array<char, 8> ms{};
         std::snprintf(ms.data(), ms.size(), ".%03u", get_ms());
-        text += ms.data();
+        out.append(ms.data());
     }
     if (with_z)
-        text += 'Z';
-    return text;
+        out.push_back('Z');
 }
 
 std::string timestamp::serialize() const {
-    return std::to_string(get_ts()) + " " + std::to_string(get_ms()) + " [" + to_iso_8601(true, 'T', true) + "]";
+    std::string text;
+    serialize_into(text);
+    return text;
+}
+
+void timestamp::serialize_into(std::string& out) const {
+    const auto number = [&out](auto value) {
+        char digits[24];
+        const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+        out.append(digits, static_cast<std::size_t>(end - digits));
+    };
+    out.clear();
+    number(get_ts());
+    out.push_back(' ');
+    number(get_ms());
+    out.append(" [", 2);
+    append_iso_8601(out, true, 'T', true);
+    out.push_back(']');
 }
 
 }  // namespace kel::libs::core

@@ -31,6 +31,9 @@ public:
 
     // Debug form: "<seconds> <ms> [<ISO time with ms and Z>]".
     std::string serialize() const;
+    // serialize()'s text in place of what `out` held; allocates nothing
+    // once `out` has room for it.
+    void serialize_into(std::string& out) const;
     std::string to_iso_8601(bool with_milliseconds, char delimiter, bool with_z) const;
 
     std::time_t get_ts() const { return static_cast<std::time_t>(count() / 1000); }
@@ -52,6 +55,7 @@ public:
 
 private:
     std::int64_t count() const { return m_time_point.time_since_epoch().count(); }
+    void append_iso_8601(std::string& out, bool with_milliseconds, char delimiter, bool with_z) const;
 
     time_point m_time_point{};
 };
