@@ -231,7 +231,7 @@ protected:
     // Every persisted record and the set of their ids, keys sorted, hash
     // fields sorted; the sentinel's own record left out.
     std::string persisted() const {
-        auto keys = m_redis->cli_lines({"--scan", "--pattern", records_pattern});
+        auto keys = m_redis->cli_lines({"KEYS", records_pattern});
         std::sort(keys.begin(), keys.end());
         std::ostringstream out;
         for (const auto& key : keys) {

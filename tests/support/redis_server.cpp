@@ -4,8 +4,6 @@
 
 #include <signal.h>
 
-#include <array>
-#include <cstdio>
 #include <sstream>
 #include <stdexcept>
 
@@ -13,28 +11,33 @@ namespace kel::test {
 
 namespace {
 
-std::string shell_quote(const std::string& s) {
-    std::string out = "'";
-    for (char c : s) {
-        if (c == '\'')
-            out += "'\\''";
-        else
-            out += c;
+// Answers as redis-cli prints them when its output is not a terminal: a
+// string or status as is, an integer in decimal, nil as nothing, an array's
+// elements one per line, an error as its text and a newline. The whole
+// answer ends with a newline.
+void append_reply(std::string& out, const redisReply& reply) {
+    switch (reply.type) {
+        case REDIS_REPLY_STRING:
+        case REDIS_REPLY_STATUS:
+            out.append(reply.str, reply.len);
+            break;
+        case REDIS_REPLY_ERROR:
+            out.append(reply.str, reply.len);
+            out += '\n';
+            break;
+        case REDIS_REPLY_INTEGER:
+            out += std::to_string(reply.integer);
+            break;
+        case REDIS_REPLY_ARRAY:
+            for (std::size_t i = 0; i < reply.elements; ++i) {
+                if (i > 0)
+                    out += '\n';
+                append_reply(out, *reply.element[i]);
+            }
+            break;
+        default:
+            break;
     }
-    return out + "'";
-}
-
-std::string run_capture(const std::string& command) {
-    std::string output;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe)
-        return output;
-    std::array<char, 4096> buffer{};
-    std::size_t n = 0;
-    while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
-        output.append(buffer.data(), n);
-    ::pclose(pipe);
-    return output;
 }
 
 }  // namespace
@@ -55,6 +58,7 @@ redis_server::~redis_server() {
 }
 
 void redis_server::start() {
+    m_connection.reset();
     std::vector<std::string> args{"--port", std::to_string(m_port), "--bind", "127.0.0.1", "--save", "",
                                   "--appendonly", "no", "--dir", m_dir.path()};
     if (!m_password.empty()) {
@@ -65,6 +69,7 @@ void redis_server::start() {
 }
 
 void redis_server::stop() {
+    m_connection.reset();
     if (!m_process)
         return;
     m_process->send_signal(SIGTERM);
@@ -74,6 +79,7 @@ void redis_server::stop() {
 }
 
 void redis_server::kill() {
+    m_connection.reset();
     if (!m_process)
         return;
     m_process->send_signal(SIGKILL);
@@ -97,14 +103,65 @@ bool redis_server::answers_ping() const {
     return cli({"PING"}, 0).find("PONG") != std::string::npos;
 }
 
+redisContext* redis_server::connection() const {
+    if (m_connection)
+        return m_connection.get();
+    const timeval limit{10, 0};
+    m_connection.reset(redisConnectWithTimeout("127.0.0.1", m_port, limit));
+    m_db = -1;
+    if (!m_connection || m_connection->err || redisSetTimeout(m_connection.get(), limit) != REDIS_OK) {
+        m_connection.reset();
+        return nullptr;
+    }
+    if (!m_password.empty()) {
+        auto* reply = static_cast<redisReply*>(redisCommand(m_connection.get(), "AUTH %s", m_password.c_str()));
+        const bool ok = reply && reply->type != REDIS_REPLY_ERROR;
+        freeReplyObject(reply);
+        if (!ok) {
+            m_connection.reset();
+            return nullptr;
+        }
+    }
+    return m_connection.get();
+}
+
+// A connection broken by the server (CLIENT KILL, a restart) is made again
+// once.
 std::string redis_server::cli(const std::vector<std::string>& arguments, int db) const {
-    std::string command = "redis-cli --no-auth-warning -h 127.0.0.1 -p " + std::to_string(m_port) + " -n " +
-                          std::to_string(db);
-    if (!m_password.empty())
-        command += " -a " + shell_quote(m_password);
-    for (const auto& a : arguments)
-        command += " " + shell_quote(a);
-    return run_capture(command + " 2>/dev/null");
+    std::vector<const char*> pointers;
+    std::vector<std::size_t> lengths;
+    for (const auto& a : arguments) {
+        pointers.push_back(a.data());
+        lengths.push_back(a.size());
+    }
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        redisContext* c = connection();
+        if (!c)
+            return "";
+        if (m_db != db) {
+            auto* selected = static_cast<redisReply*>(redisCommand(c, "SELECT %d", db));
+            const bool ok = selected && selected->type != REDIS_REPLY_ERROR;
+            freeReplyObject(selected);
+            if (!selected) {
+                m_connection.reset();
+                continue;
+            }
+            if (!ok)
+                return "";
+            m_db = db;
+        }
+        auto* reply = static_cast<redisReply*>(
+            redisCommandArgv(c, static_cast<int>(arguments.size()), pointers.data(), lengths.data()));
+        if (!reply) {
+            m_connection.reset();
+            continue;
+        }
+        std::string out;
+        append_reply(out, *reply);
+        freeReplyObject(reply);
+        return out + "\n";
+    }
+    return "";
 }
 
 std::vector<std::string> redis_server::cli_lines(const std::vector<std::string>& arguments, int db) const {

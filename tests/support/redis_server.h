@@ -3,6 +3,8 @@
 #include "support/child_process.h"
 #include "support/temp_dir.h"
 
+#include <hiredis/hiredis.h>
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,8 +21,10 @@ public:
 
     int port() const { return m_port; }
     const std::string& password() const { return m_password; }
-    // Runs redis-cli against this server (database `db`) and returns its
-    // standard output, e.g. cli({"KEYS", "*"}).
+    // Runs a command against this server (database `db`) and returns what
+    // redis-cli would print for it, e.g. cli({"KEYS", "*"}); "" when the
+    // server does not answer within 10 s. One connection serves every call
+    // until the server is stopped or it breaks.
     std::string cli(const std::vector<std::string>& arguments, int db = 10) const;
     // The same output split into lines, blank ones dropped (redis-cli shows
     // an empty list as one blank line).
@@ -36,13 +40,21 @@ public:
     void stop();
 
 private:
+    struct context_free {
+        void operator()(redisContext* c) const { redisFree(c); }
+    };
+
     void start();
     bool answers_ping() const;
+    // The cached connection, made (and authenticated) when there is none.
+    redisContext* connection() const;
 
     temp_dir m_dir;
     std::string m_password;
     int m_port = 0;
     std::unique_ptr<child_process> m_process;
+    mutable std::unique_ptr<redisContext, context_free> m_connection;
+    mutable int m_db = -1;
 };
 
 }  // namespace kel::test

@@ -435,11 +435,11 @@ TEST_F(context_updater_test, resynchronization_drops_newly_listed_records_of_obj
 
 TEST_F(context_updater_test, a_failed_zones_request_ends_that_resynchronization) {
     serve(site_zones(), site_objects());
-    m_server.serve_after("/api/private/zones/", 2, answer(200, kel::test::zones_answer(site_zones())),
+    m_server->serve_after("/api/private/zones/", 2, answer(200, kel::test::zones_answer(site_zones())),
                          answer(500, "down"));
     start(50ms);
     run_until([this] { return logged("Context synchronization: failed to get zones from server"); });
-    EXPECT_EQ(m_server.count("/api/private/track_obj/"), 1u);
+    EXPECT_EQ(m_server->count("/api/private/track_obj/"), 1u);
     EXPECT_TRUE(zone("zon1"));
 }
 

@@ -162,7 +162,7 @@ events_queue::ptr recording_sender::create_queue() {
 updater_fixture::updater_fixture()
     : m_core(libs::core::core::create(m_logger)),
       m_loop(m_core->create_events_loop("test")),
-      m_client(m_loop->create_http_client(m_server.address(), 5s)) {
+      m_client(m_loop->create_http_client(m_server->address(), 5s)) {
     for (auto* socket : {&m_publisher, &m_log})
         socket->set(zmq::sockopt::linger, 0);
     // Unbounded, so that a burst of test messages is never dropped.
@@ -178,10 +178,10 @@ updater_fixture::updater_fixture()
 updater_fixture::~updater_fixture() = default;
 
 void updater_fixture::serve(const std::vector<zone_recipe>& zones, const std::vector<object_recipe>& objects) {
-    m_server.serve("/api/private/zones/", zones_answer(zones));
-    m_server.serve("/api/private/track_obj/", objects_answer(objects));
-    m_server.serve("/api/private/sublocations/", R"({"sublocations":[]})");
-    m_server.serve("/api/private/nodes/", R"({"nodes":[]})");
+    m_server->serve("/api/private/zones/", zones_answer(zones));
+    m_server->serve("/api/private/track_obj/", objects_answer(objects));
+    m_server->serve("/api/private/sublocations/", R"({"sublocations":[]})");
+    m_server->serve("/api/private/nodes/", R"({"nodes":[]})");
 }
 
 // The initial load asks for the zones twice (the load and the walk of the
@@ -190,9 +190,9 @@ void updater_fixture::serve_changing(const std::vector<zone_recipe>& zones, cons
                                      const std::vector<zone_recipe>& later_zones,
                                      const std::vector<object_recipe>& later_objects) {
     serve(zones, objects);
-    m_server.serve_after("/api/private/zones/", 2, answer(200, zones_answer(zones)),
+    m_server->serve_after("/api/private/zones/", 2, answer(200, zones_answer(zones)),
                          answer(200, zones_answer(later_zones)));
-    m_server.serve_after("/api/private/track_obj/", 1, answer(200, objects_answer(objects)),
+    m_server->serve_after("/api/private/track_obj/", 1, answer(200, objects_answer(objects)),
                          answer(200, objects_answer(later_objects)));
 }
 
@@ -324,14 +324,13 @@ std::vector<std::string> updater_fixture::new_logs() {
     return lines;
 }
 
-bool updater_fixture::logged(const std::string& text) {
+std::size_t updater_fixture::logged(const std::string& text) {
     while (receive_log_line(zmq::recv_flags::dontwait)) {
     }
-    for (const auto& line : m_log_lines) {
-        if (line.find(text) != std::string::npos)
-            return true;
-    }
-    return false;
+    std::size_t count = 0;
+    for (const auto& line : m_log_lines)
+        count += line.find(text) != std::string::npos ? 1 : 0;
+    return count;
 }
 
 // Keeps the text after "&quorvane:<component> <date> <time> ".

@@ -164,10 +164,11 @@ protected:
     // Repository changes and log lines since the previous call.
     std::vector<std::string> changes();
     std::vector<std::string> new_logs();
-    // Whether a line containing `text` arrived so far; never blocks.
-    bool logged(const std::string& text);
+    // How many lines so far contain `text`; never blocks.
+    std::size_t logged(const std::string& text);
 
-    http_server m_server;
+    // Reset and made again on the same port by tests of a server that goes away.
+    std::unique_ptr<http_server> m_server = std::make_unique<http_server>();
     zmq::context_t m_zmq;
     zmq::socket_t m_publisher{m_zmq, zmq::socket_type::pub};
     zmq::socket_t m_log{m_zmq, zmq::socket_type::pull};
