@@ -1,5 +1,6 @@
 #include "context/trackable_object_in_zone.h"
 
+#include "context/context.h"
 #include "context/trackable_object.h"
 #include "context/zone.h"
 
@@ -30,7 +31,10 @@ TEST(trackable_object_in_zone_test, key_is_the_object_words_then_the_zone_words)
     EXPECT_EQ(key, trackable_object_in_zone::make_uid(a, uid_b));
 }
 
-}  // namespace
+trackable_object_in_zone record(const std::string& object_uid, const std::string& zone_uid) {
+    return trackable_object_in_zone(trackable_object_in_zone::make_uid(parse_uid(object_uid), zone_uid), object_uid,
+                                    zone_uid, "project", "floor", "restricted");
+}
 
 // Records share the texts they report: a text is held once however many
 // records report it, outlives the moves of its records, and goes with the
@@ -55,3 +59,5 @@ TEST(trackable_object_in_zone_test, records_share_their_texts_until_the_last_one
     }
     EXPECT_EQ(kel::context::interned_text::pool_size(), held_before);
 }
+
+}  // namespace
