@@ -165,6 +165,8 @@ void events_generator::after_updating(const trackable_object& o, timestamp ts) {
 // or left them, but only the ones named below can have. They are evaluated
 // in repository order, as a visit of every object would.
 void events_generator::update_carried_zones(events_queue& queue, const trackable_object& o, timestamp ts) {
+    if (!m_zones_index.carries_zones(o))
+        return;
     const auto group = m_context.get_multi_tiered_zones().try_get(o.get_uid());
     if (!group || !group->has_zones())
         return;
@@ -217,7 +219,7 @@ void events_generator::before_deleting(const zone& z, timestamp ts) {
 void events_generator::before_deleting(const trackable_object& o, timestamp ts) {
     // The zones it carried stay, without their carrier.
     ++m_keep_in_epoch;
-    m_keep_in_inputs.erase(o.get_uid_bytes());
+    m_zones_index.block_of(o).keep_in = keep_in_inputs{};
     epoch_guard guard(m_keep_in_epoch);
     auto queue = m_events_sender.create_queue();
     save_batch batch(m_context_save_restore);
@@ -230,17 +232,20 @@ void events_generator::before_deleting(const trackable_object& o, timestamp ts) 
 }
 
 void events_generator::update_events(events_queue& queue, const trackable_object& object, timestamp ts) {
-    auto& inputs = m_keep_in_inputs[object.get_uid_bytes()];
+    auto& block = m_zones_index.block_of(object);
+    auto& inputs = block.keep_in;
     const bool same_inputs = inputs.valid && keep_in_settled(inputs, object);
+    if (same_inputs)
+        inputs.version = object.get_inputs_version();
     const bool settled = same_inputs && inputs.epoch == m_keep_in_epoch;
     // A carrier's inputs decide who is allowed in the zones it carries.
-    if (inputs.valid && !same_inputs && m_context.get_multi_tiered_zones().try_get(object.get_uid()))
+    if (inputs.valid && !same_inputs && m_zones_index.carries_zones(object))
         ++m_keep_in_epoch;
     // Should the evaluation fail half-way, the next one is whole.
     inputs.valid = false;
     zones_range range;
     range.swap(m_range);
-    const auto& lists = m_zones_index.get_object_zones(object);
+    const auto& lists = block.zones;
     m_recorded = &lists.recorded;
     collect_candidates(object, lists, !settled, range);
     evaluate(queue, object, range, ts);
@@ -257,7 +262,7 @@ void events_generator::update_events(events_queue& queue, const trackable_object
 // of one batch are then decided in the same order on every run, which an
 // order by address would not give. The keep-in zones come sorted already;
 // the few others are sorted and merged in.
-void events_generator::collect_candidates(const trackable_object& object, const zones_index::object_zones& lists,
+void events_generator::collect_candidates(const trackable_object& object, const object_zones& lists,
                                           bool with_keep_in, zones_range& range) {
     auto& few = m_keyed_candidates;
     few.clear();
@@ -287,6 +292,11 @@ void events_generator::collect_candidates(const trackable_object& object, const 
 // Whether the object's inputs to its keep-in pairs, other than its
 // position, are what they were at its last evaluation.
 bool events_generator::keep_in_settled(const keep_in_inputs& inputs, const trackable_object& object) const {
+    // The texts and groups compared below are cold by the time the object's
+    // next position comes: their reads cost more than the rest of a
+    // settled position together.
+    if (inputs.version == object.get_inputs_version())
+        return inputs.has_position == object.get_position().has_value();
     const auto sublocation = object.get_sublocation_uid();
     return inputs.responsive == object.get_responsive() && inputs.associated == object.get_associated() &&
            inputs.has_position == object.get_position().has_value() &&
@@ -303,6 +313,7 @@ void events_generator::remember_keep_in_inputs(keep_in_inputs& inputs, const tra
     inputs.sublocation = sublocation ? boost::optional<std::string>(*sublocation) : boost::none;
     inputs.project = object.get_project_uid();
     inputs.groups = object.get_groups();
+    inputs.version = object.get_inputs_version();
     inputs.epoch = m_keep_in_epoch;
     inputs.valid = true;
 }

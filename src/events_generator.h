@@ -66,18 +66,6 @@ private:
     template <typename F>
     void for_each_affected(const zones_range& tiers, F f);
 
-    // What an object's keep-in pairs depend on besides its position, as of
-    // its last evaluation, and the epoch then.
-    struct keep_in_inputs {
-        bool valid = false;
-        std::uint64_t epoch = 0;
-        std::string project;
-        boost::optional<std::string> sublocation;
-        std::set<std::string> groups;
-        bool responsive = false;
-        bool associated = false;
-        bool has_position = false;
-    };
     // Bumps the keep-in epoch when an exception leaves an observer call:
     // some pairs may then be left undecided.
     class epoch_guard {
@@ -96,7 +84,7 @@ private:
     };
     bool keep_in_settled(const keep_in_inputs& inputs, const context::trackable_object& object) const;
     void remember_keep_in_inputs(keep_in_inputs& inputs, const context::trackable_object& object) const;
-    void collect_candidates(const context::trackable_object& object, const zones_index::object_zones& lists,
+    void collect_candidates(const context::trackable_object& object, const object_zones& lists,
                             bool with_keep_in, zones_range& range);
 
     void update_carried_zones(events_queue& queue, const context::trackable_object& object,
@@ -171,8 +159,8 @@ private:
     // play. (In a keep-in zone of another sublocation the outcome does not
     // depend on the position at all.) The epoch moves when an
     // object appears or goes, when one carrying zones changes its inputs,
-    // and when an observer call fails half-way.
-    std::unordered_map<uid, keep_in_inputs, uid_hash> m_keep_in_inputs;
+    // and when an observer call fails half-way. The inputs are kept in the
+    // object's block.
     std::uint64_t m_keep_in_epoch = 1;
 };
 

@@ -30,32 +30,28 @@ objects_grid::cell objects_grid::cell_of(std::int64_t cx, std::int64_t cy) {
            static_cast<std::uint32_t>(cy);
 }
 
-void objects_grid::update(const context::trackable_object& object) {
+void objects_grid::update(const context::trackable_object& object, object_block& block) {
     const auto& position = object.get_position();
-    const auto filed = m_filed.find(&object);
     if (!position) {
-        if (filed != m_filed.end())
-            remove(object);
+        remove(object, block);
         return;
     }
     const cell c = cell_of(column(position->get_x()), column(position->get_y()));
-    if (filed != m_filed.end()) {
-        if (filed->second == c)
+    if (block.filed) {
+        if (block.cell == c)
             return;
-        unfile(object, filed->second);
-        filed->second = c;
-    } else {
-        m_filed.emplace(&object, c);
+        unfile(object, block.cell);
     }
+    block.filed = true;
+    block.cell = c;
     m_cells[c].push_back(&object);
 }
 
-void objects_grid::remove(const context::trackable_object& object) {
-    const auto filed = m_filed.find(&object);
-    if (filed == m_filed.end())
+void objects_grid::remove(const context::trackable_object& object, object_block& block) {
+    if (!block.filed)
         return;
-    unfile(object, filed->second);
-    m_filed.erase(filed);
+    unfile(object, block.cell);
+    block.filed = false;
 }
 
 void objects_grid::unfile(const context::trackable_object& object, cell c) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "context/trackable_object.h"
+#include "object_blocks.h"
 #include "zone_geometry.h"
 
 #include <cstdint>
@@ -13,13 +14,13 @@ namespace kel {
 // in, so that the objects inside a box can be found without visiting the
 // whole site. Objects without a current position are not filed. Holds
 // pointers into the trackable objects repository: remove() an object before
-// the repository destroys it.
+// the repository destroys it. Where an object is filed is kept in its block.
 class objects_grid {
 public:
     // Files the object under its current position, or takes it out when it
     // has none.
-    void update(const context::trackable_object& object);
-    void remove(const context::trackable_object& object);
+    void update(const context::trackable_object& object, object_block& block);
+    void remove(const context::trackable_object& object, object_block& block);
 
     // Appends every filed object whose position lies in `box` (edges
     // included). Returns false, appending nothing, when the box spans too
@@ -33,7 +34,6 @@ private:
     void unfile(const context::trackable_object& object, cell c);
 
     std::unordered_map<cell, std::vector<const context::trackable_object*>> m_cells;
-    std::unordered_map<const context::trackable_object*, cell> m_filed;
 };
 
 }  // namespace kel

@@ -65,7 +65,7 @@ zones_index::zones_index(context_save_restore& save_restore, events_sender& send
       m_context(context),
       m_logger(logger) {
     for (const context::trackable_object& object : context.get_trackable_objects().get_range())
-        m_objects_grid.update(object);
+        file(object);
     m_on_save_connection = save_restore.do_on_save(
         [this](const context::trackable_object_in_zone& record, boost::optional<const context::zone&> zone) {
             on_save(record, zone);
@@ -143,15 +143,28 @@ void zones_index::on_zone_delete(const context::zone& zone) {
                                             [&](const keyed_zone& k) { return k.z == &zone; }));
     // Records of objects that are not in the repository (restored ones, say)
     // are not cleared with the zone; no reference to it may survive it.
-    for (auto& entry : m_object_zones) {
-        entry.second.related.erase(zone);
-        erase_zone(entry.second.recorded, zone);
-    }
+    m_blocks.for_each([&](object_block& block) {
+        block.zones.related.erase(zone);
+        erase_zone(block.zones.recorded, zone);
+    });
     m_recorders.erase(&zone);
+}
+
+bool zones_index::carries_zones(const context::trackable_object& object) {
+    auto& block = m_blocks.of(object);
+    const auto& groups = m_context.get_multi_tiered_zones();
+    const auto now = groups.get_generation() + 1;
+    if (block.carrier_checked != now) {
+        block.carries_zones = groups.is_exists(object.get_uid());
+        block.carrier_checked = now;
+    }
+    return block.carries_zones;
 }
 
 template <typename F>
 void zones_index::for_each_carried_zone(const context::trackable_object& object, F f) {
+    if (!carries_zones(object))
+        return;
     const auto group = m_context.get_multi_tiered_zones().try_get(object.get_uid());
     if (!group)
         return;
@@ -166,14 +179,19 @@ void zones_index::on_trackable_update(const context::trackable_object& object) {
 }
 
 void zones_index::on_trackable_delete(const context::trackable_object& object) {
-    m_objects_grid.remove(object);
+    auto& block = m_blocks.of(object);
+    m_objects_grid.remove(object, block);
     for_each_carried_zone(object, [this](const context::zone& zone) { on_zone_delete(zone); });
+    // A record left behind (its clearing failed) keeps its lists for a
+    // later object of the same uid.
+    if (block.zones.related.empty() && block.zones.recorded.empty())
+        m_blocks.erase(object.get_uid_bytes());
 }
 
 const zones_index::zones& zones_index::get_related_zones(const context::trackable_object& object) const {
     static const zones none;
-    const auto found = m_object_zones.find(object.get_uid_bytes());
-    return found == m_object_zones.end() ? none : found->second.related;
+    const auto block = m_blocks.find(object);
+    return block ? block->zones.related : none;
 }
 
 zones_index::zones zones_index::get_zones_by_position(const context::trackable_object& object) const {
@@ -234,7 +252,7 @@ void zones_index::on_save(const context::trackable_object_in_zone& record,
     // parse_uid of its uid text, without decoding it again.
     const auto& key = record.get_uid();
     const uid object_key{key[0], key[1]};
-    auto& entry = m_object_zones[object_key];
+    auto& entry = m_blocks.of(object_key).zones;
     auto& related = entry.related;
     if (in_play(record))
         related.insert(*zone);
@@ -269,11 +287,7 @@ const std::vector<std::string>& zones_index::get_recorders(const context::zone& 
 }
 
 const zones_index::recorded_zones& zones_index::get_recorded_zones(const context::trackable_object& object) {
-    return m_object_zones[object.get_uid_bytes()].recorded;
-}
-
-const zones_index::object_zones& zones_index::get_object_zones(const context::trackable_object& object) {
-    return m_object_zones[object.get_uid_bytes()];
+    return m_blocks.of(object).zones.recorded;
 }
 
 void zones_index::on_enter_event(const context::trackable_object_in_zone& record) {

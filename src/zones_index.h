@@ -2,6 +2,7 @@
 
 #include "context/context.h"
 #include "globals.h"
+#include "object_blocks.h"
 #include "objects_grid.h"
 #include "zone_geometry.h"
 
@@ -46,9 +47,6 @@ class events_sender;
 // repository holds, whether or not the events generator heard of it.
 class zones_index {
 public:
-    struct by_identity {
-        bool operator()(const context::zone& a, const context::zone& b) const { return &a < &b; }
-    };
     // A zone with a copy of its uid words, so that sorting zones by uid does
     // not chase their pointers.
     struct keyed_zone {
@@ -62,7 +60,7 @@ public:
     static keyed_zone key_of(const context::zone& zone) {
         return {zone.get_uid_bytes()[0], zone.get_uid_bytes()[1], &zone};
     }
-    using zones = std::set<std::reference_wrapper<const context::zone>, by_identity>;
+    using zones = kel::object_zones::zones;
     using recorded_zones = std::vector<const context::zone*>;
 
     zones_index(context_save_restore& save_restore, events_sender& sender, const context::context& context,
@@ -113,14 +111,21 @@ public:
     // saves, so a caller may hold it across them.
     const recorded_zones& get_recorded_zones(const context::trackable_object& object);
 
-    // Both lists of one object, found with one lookup: the position path
-    // needs both for every position. The entry stays the object's own, as
+    // Both lists of one object, kept in its block: the position path needs
+    // both for every position. They stay the object's own, as
     // get_recorded_zones' list does.
-    struct object_zones {
-        zones related;
-        recorded_zones recorded;
-    };
-    const object_zones& get_object_zones(const context::trackable_object& object);
+    const object_zones& get_object_zones(const context::trackable_object& object) {
+        return m_blocks.of(object).zones;
+    }
+
+    // The block of everything the engine keeps of the object; the index
+    // keeps the blocks, and takes one away with its object's removal once
+    // nothing is filed in it.
+    object_block& block_of(const context::trackable_object& object) { return m_blocks.of(object); }
+    // Whether the object carries zones (a multi-tiered zone is filed under
+    // its uid). Asks the multi-tiered zones only when they changed since
+    // the object's last answer.
+    bool carries_zones(const context::trackable_object& object);
 
     // Uids of the objects whose last save of their record in `zone` (not a
     // keep-in zone) had a flag set: the objects that may hold a record there.
@@ -138,17 +143,18 @@ public:
 private:
     class objects_filer final : public libs::context_utils::objects_repository<context::trackable_object>::observer {
     public:
-        explicit objects_filer(objects_grid& grid) : m_grid(grid) {}
+        explicit objects_filer(zones_index& index) : m_index(index) {}
         void after_creating(const context::trackable_object& object, libs::core::timestamp) override {
-            m_grid.update(object);
+            m_index.file(object);
         }
         void after_updating(const context::trackable_object& object, libs::core::timestamp) override {
-            m_grid.update(object);
+            m_index.file(object);
         }
 
     private:
-        objects_grid& m_grid;
+        zones_index& m_index;
     };
+    void file(const context::trackable_object& object) { m_objects_grid.update(object, m_blocks.of(object)); }
 
     using value = std::pair<index_box, const context::zone*>;
     using rtree = boost::geometry::index::rtree<value, boost::geometry::index::quadratic<16, 4>>;
@@ -171,10 +177,10 @@ private:
 
     std::unordered_map<std::uint64_t, rtree> m_trees;
     std::unordered_map<const context::zone*, indexed> m_indexed_zones;
-    std::unordered_map<uid, object_zones, uid_hash> m_object_zones;
     std::unordered_map<const context::zone*, std::vector<std::string>> m_recorders;
+    object_blocks m_blocks;
     objects_grid m_objects_grid;
-    objects_filer m_objects_filer{m_objects_grid};
+    objects_filer m_objects_filer{*this};
     libs::context_utils::objects_repository<context::trackable_object>::subscription_handle m_objects_subscription;
     zones m_keep_in_zones;
     std::vector<keyed_zone> m_keep_in_by_uid;

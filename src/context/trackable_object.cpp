@@ -1,8 +1,18 @@
 #include "context/trackable_object.h"
 
+#include <atomic>
 #include <ostream>
 
 namespace kel::context {
+
+namespace {
+
+std::uint64_t next_inputs_version() {
+    static std::atomic<std::uint64_t> last{0};
+    return last.fetch_add(1, std::memory_order_relaxed) + 1;
+}
+
+}  // namespace
 
 trackable_object::trackable_object(std::string uid,
                                    kel::uid uid_bytes,
@@ -19,7 +29,12 @@ trackable_object::trackable_object(std::string uid,
       m_associated(associated),
       m_position(position),
       m_sublocation_uid(std::move(sublocation_uid)),
-      m_groups(std::move(groups)) {}
+      m_groups(std::move(groups)),
+      m_inputs_version(next_inputs_version()) {}
+
+void trackable_object::touch() {
+    m_inputs_version = next_inputs_version();
+}
 
 boost::optional<const std::string&> trackable_object::get_sublocation_uid() const {
     if (!m_sublocation_uid)

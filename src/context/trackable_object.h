@@ -7,6 +7,7 @@
 
 #include <boost/optional.hpp>
 
+#include <cstdint>
 #include <iosfwd>
 #include <set>
 #include <string>
@@ -42,16 +43,47 @@ public:
     const boost::optional<point>& get_last_position() const { return m_last_position; }
     boost::optional<const std::string&> get_sublocation_uid() const;
     const std::set<std::string>& get_groups() const { return m_groups; }
-    std::set<std::string>& get_groups() { return m_groups; }
+    // The groups, to be changed in place: counts as a change of them.
+    std::set<std::string>& get_groups() {
+        touch();
+        return m_groups;
+    }
 
-    void set_project_uid(std::string project_uid) { m_project_uid = std::move(project_uid); }
-    void set_responsive(bool responsive) { m_responsive = responsive; }
-    void set_associated(bool associated) { m_associated = associated; }
+    void set_project_uid(std::string project_uid) {
+        m_project_uid = std::move(project_uid);
+        touch();
+    }
+    void set_responsive(bool responsive) {
+        m_responsive = responsive;
+        touch();
+    }
+    void set_associated(bool associated) {
+        m_associated = associated;
+        touch();
+    }
     // An empty value forgets the position.
     void set_position(boost::optional<point> position) { m_position = position; }
     void set_last_position(point position) { m_last_position = position; }
-    void set_sublocation_uid(boost::optional<std::string> uid) { m_sublocation_uid = std::move(uid); }
-    void set_groups(std::set<std::string> groups) { m_groups = std::move(groups); }
+    void set_sublocation_uid(boost::optional<std::string> uid) {
+        m_sublocation_uid = std::move(uid);
+        touch();
+    }
+    void set_groups(std::set<std::string> groups) {
+        m_groups = std::move(groups);
+        touch();
+    }
+
+    // Moves at every change of what the object is other than its positions
+    // (project, flags, sublocation, groups), and is never shared by two
+    // objects of the process, so that equal versions tell equal inputs
+    // without comparing them.
+    std::uint64_t get_inputs_version() const { return m_inputs_version; }
+
+    // Where the engine keeps its own state of the object: a hint that the
+    // engine checks before it trusts it, not part of the object's value.
+    static constexpr std::uint32_t no_block_hint = 0xffffffff;
+    std::uint32_t get_block_hint() const { return m_block_hint; }
+    void set_block_hint(std::uint32_t hint) const { m_block_hint = hint; }
 
 private:
     std::string m_uid;
@@ -63,6 +95,10 @@ private:
     boost::optional<point> m_last_position;
     boost::optional<std::string> m_sublocation_uid;
     std::set<std::string> m_groups;
+    std::uint64_t m_inputs_version;
+    mutable std::uint32_t m_block_hint = no_block_hint;
+
+    void touch();
 };
 
 // Log form: "trackable_object{ <uid>}".

@@ -105,9 +105,10 @@ protected:
                 change_object(e, tag, [&](kel::context::trackable_object& o) {
                     if (which == 0)
                         o.set_responsive(!o.get_responsive());
+                    else if (which == 1 && o.get_groups().empty())
+                        o.get_groups().insert("grpA");  // in place, as membership notifications do
                     else if (which == 1)
-                        o.set_groups(o.get_groups().empty() ? std::set<std::string>{"grpA"}
-                                                            : std::set<std::string>{});
+                        o.set_groups({});
                     else
                         o.set_position(boost::none);
                 });

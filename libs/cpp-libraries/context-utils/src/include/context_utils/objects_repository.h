@@ -16,6 +16,7 @@
 #include <string>
 #include <string_view>
 #include <type_traits>
+#include <cstdint>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -203,6 +204,9 @@ public:
 
     bool is_exists(boost::string_view uid) const { return find_holder(uid) != nullptr; }
     std::size_t size() const { return m_objects.size(); }
+    // Moves whenever an object may have been added, changed or removed, so
+    // that a reader can tell its conclusions from the store still stand.
+    std::uint64_t get_generation() const { return m_generation; }
 
     // Bidirectional range of const T& in ascending uid order. Valid until
     // the repository changes its set of objects.
@@ -230,6 +234,7 @@ public:
     // uid is already stored, the stored object stays, the given one is
     // discarded, and after_creating is still reported for the stored one.
     const T& add(storage_type object, timestamp ts) {
+        ++m_generation;
         std::string uid(object_in(object).get_uid());
         const auto added = m_objects.try_emplace(std::move(uid), std::move(object));
         if (added.second)
@@ -247,6 +252,7 @@ public:
             add(std::move(object), ts);
             return;
         }
+        ++m_generation;
         entry->second.m_object = std::move(object);
         notify(&observer::after_updating, entry->second.get_object(), ts);
     }
@@ -282,6 +288,7 @@ private:
     // The object stays stored when an observer throws.
     void erase(entry_iterator entry, timestamp ts) {
         notify(&observer::before_deleting, entry->second.get_object(), ts);
+        ++m_generation;
         m_by_uid.erase(entry->first);
         m_objects.erase(entry);
     }
@@ -300,6 +307,7 @@ private:
 
     void end_writing(entry_iterator entry, timestamp ts, bool unwinding) {
         object_holder& holder = entry->second;
+        ++m_generation;
         std::exception_ptr failure = capture([&] { notify(&observer::after_updating, holder.get_object(), ts); });
         --holder.m_dispatching_events;
         if (holder.m_dispatching_events == 0 && holder.m_should_be_deleted) {
@@ -340,6 +348,7 @@ private:
     // Views of the keys of m_objects, whose nodes never move.
     std::unordered_map<boost::string_view, entry_iterator, uid_hash> m_by_uid;
     mutable observers_list m_observers;
+    std::uint64_t m_generation = 0;
 };
 
 }  // namespace kel::libs::context_utils

@@ -1,0 +1,105 @@
+#pragma once
+
+#include "context/trackable_object.h"
+#include "context/zone.h"
+#include "globals.h"
+
+#include <boost/optional.hpp>
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <set>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace kel {
+
+// The zones of one object that the index keeps for the position path.
+struct object_zones {
+    struct by_identity {
+        bool operator()(const context::zone& a, const context::zone& b) const { return &a < &b; }
+    };
+    using zones = std::set<std::reference_wrapper<const context::zone>, by_identity>;
+    // Zones in which the object's membership is in play.
+    zones related;
+    // Zones that are not keep-in whose last save of the object's record had
+    // a flag set.
+    std::vector<const context::zone*> recorded;
+};
+
+// What an object's keep-in pairs depend on besides its position, as of its
+// last evaluation, and the generator's keep-in epoch then.
+struct keep_in_inputs {
+    bool valid = false;
+    std::uint64_t epoch = 0;
+    // The object's inputs version when these were last found its inputs.
+    std::uint64_t version = 0;
+    std::string project;
+    boost::optional<std::string> sublocation;
+    std::set<std::string> groups;
+    bool responsive = false;
+    bool associated = false;
+    bool has_position = false;
+};
+
+// Everything the engine keeps per trackable object, in one place, so that a
+// position finds it once instead of in a table per component.
+struct object_block {
+    kel::uid key{};
+    // False once erased, until the place is given to another uid.
+    bool used = false;
+    object_zones zones;
+    keep_in_inputs keep_in;
+    // The objects grid's cell for the object, when it is filed.
+    bool filed = false;
+    std::uint64_t cell = 0;
+    // Whether the object carries zones, as of the multi-tiered zones
+    // repository's generation `carrier_checked`, plus one (0: never asked).
+    bool carries_zones = false;
+    std::uint64_t carrier_checked = 0;
+};
+
+// The blocks of every object uid the engine heard of: objects of the
+// repository, and uids that only records name (restored records of objects
+// that are gone). A block lives until erase(); references to it stay valid
+// until then, whatever else is added.
+//
+// A trackable object carries a hint of its block's place. Any hint is
+// safe: it is checked against the block's uid, and a wrong or missing one
+// costs one hash lookup, after which the object carries the right one. A
+// replacement of the object (a notification's update) thus finds its block
+// again at its first use.
+class object_blocks {
+public:
+    object_blocks() = default;
+    object_blocks(const object_blocks&) = delete;
+    object_blocks& operator=(const object_blocks&) = delete;
+
+    // The object's block, made empty when it had none.
+    object_block& of(const context::trackable_object& object);
+    // The same by uid, without a hint to use or leave.
+    object_block& of(const kel::uid& key);
+    // Null when the uid has no block.
+    const object_block* find(const context::trackable_object& object) const;
+
+    void erase(const kel::uid& key);
+
+    template <typename F>
+    void for_each(F f) {
+        for (auto& entry : m_by_key)
+            f(m_blocks[entry.second]);
+    }
+
+private:
+    object_block* hinted(const context::trackable_object& object) const;
+    std::uint32_t place_of(const kel::uid& key);
+
+    // A deque keeps its elements where they are as it grows.
+    mutable std::deque<object_block> m_blocks;
+    std::vector<std::uint32_t> m_free;
+    std::unordered_map<kel::uid, std::uint32_t, uid_hash> m_by_key;
+};
+
+}  // namespace kel
