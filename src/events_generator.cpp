@@ -93,7 +93,12 @@ events_generator::events_generator(context::context& context, context_save_resto
       m_logger(logger),
       m_zones_subscription(context.get_zones().subscribe(*this)),
       m_trackable_objects_subscription(context.get_trackable_objects().subscribe(*this)),
-      m_ignored_zones_types(std::move(ignored_zones_types)) {}
+      m_ignored_zones_types(std::move(ignored_zones_types)) {
+    m_records_erased = records().on_erase([this](const context::trackable_object_in_zone_uid& key) {
+        if (object_block* block = m_zones_index.find_block(uid{key[0], key[1]}))
+            block->recent.forget(key);
+    });
+}
 
 events_generator::~events_generator() = default;
 
@@ -247,8 +252,15 @@ void events_generator::update_events(events_queue& queue, const trackable_object
     range.swap(m_range);
     const auto& lists = block.zones;
     m_recorded = &lists.recorded;
+    m_block = &block;
     collect_candidates(object, lists, !settled, range);
     evaluate(queue, object, range, ts);
+    // The next position of the object will mostly use these again.
+    block.recent.clear();
+    for (record* r : m_pass_records) {
+        if (r)
+            block.recent.add(*r);
+    }
     if (same_inputs) {
         inputs.epoch = m_keep_in_epoch;
         inputs.valid = true;
@@ -320,7 +332,8 @@ void events_generator::remember_keep_in_inputs(keep_in_inputs& inputs, const tra
 
 void events_generator::update_events(events_queue& queue, const trackable_object& object, const zones_range& zones,
                                      timestamp ts) {
-    m_recorded = &m_zones_index.get_recorded_zones(object);
+    m_block = &m_zones_index.block_of(object);
+    m_recorded = &m_block->zones.recorded;
     evaluate(queue, object, zones, ts);
 }
 
@@ -341,14 +354,11 @@ void events_generator::evaluate(events_queue& queue, const trackable_object& obj
         looked_up.push_back(known);
     }
     if (object.get_position()) {
-        auto& map = records();
         for (std::size_t i = 0; i < zones.size(); ++i) {
             const zone& z = zones[i];
             record* r = pass_records[i];
-            if (!r && !looked_up[i]) {
-                auto found = map.find(record::make_uid(object, z));
-                r = found == map.end() ? nullptr : &found->second;
-            }
+            if (!r && !looked_up[i])
+                r = lookup(record::make_uid(object, z));
             if (r)
                 decide_event(queue, *r, object, z, ts);
             pass_records[i] = r;
@@ -471,13 +481,15 @@ void events_generator::decide_event(events_queue& queue, record& r, const tracka
 // removed it from Redis, so it is dropped from memory too. Keep-in records
 // stay: their later events report what the record was made with.
 void events_generator::forget_settled_records(const trackable_object& object, const zones_range& zones,
-                                              const std::vector<record*>& pass_records) {
+                                              std::vector<record*>& pass_records) {
     auto& map = records();
     for (std::size_t i = 0; i < zones.size(); ++i) {
         const record* r = pass_records[i];
         if (r && !zones[i].get().is_keep_in() && !r->is_in_zone() && !r->is_event_generated() &&
-            !r->is_leave_generated() && !r->is_in_debouncing_state())
+            !r->is_leave_generated() && !r->is_in_debouncing_state()) {
             map.erase(record::make_uid(object, zones[i].get()));
+            pass_records[i] = nullptr;
+        }
     }
 }
 
@@ -493,6 +505,14 @@ events_generator::record* events_generator::find_record(const context::trackable
                                                         const zone& z) {
     if (!may_hold_record(z))
         return nullptr;
+    return lookup(uid);
+}
+
+// Every record among the recent ones is in the map under its key, so a hit
+// there is what the map would answer.
+events_generator::record* events_generator::lookup(const context::trackable_object_in_zone_uid& uid) {
+    if (record* r = m_block->recent.find(uid))
+        return r;
     auto found = records().find(uid);
     return found == records().end() ? nullptr : &found->second;
 }

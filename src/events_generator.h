@@ -8,6 +8,8 @@
 #include "core/logger.h"
 #include "core/timestamp.h"
 
+#include <boost/signals2/connection.hpp>
+
 #include <context_utils/objects_repository.h>
 
 #include <cstdint>
@@ -105,11 +107,14 @@ private:
     void decide_event(events_queue& queue, record& r, const context::trackable_object& object,
                       const context::zone& zone, libs::core::timestamp ts);
 
+    // Nulls the entries of `pass_records` it erases.
     void forget_settled_records(const context::trackable_object& object, const zones_range& zones,
-                                const std::vector<record*>& pass_records);
+                                std::vector<record*>& pass_records);
     // Whether the object under evaluation may hold a record in `zone`.
     bool may_hold_record(const context::zone& zone) const;
     record* find_record(const context::trackable_object_in_zone_uid& uid, const context::zone& zone);
+    // The record of the object under evaluation, if any, by its key.
+    record* lookup(const context::trackable_object_in_zone_uid& uid);
     void clear_event(events_queue& queue, const context::trackable_object& object, const context::zone& zone,
                      libs::core::timestamp ts);
     // Call only when find_record found none.
@@ -146,8 +151,12 @@ private:
     // Lent per zone change and per carrier move, which may nest.
     scratch_vector<std::reference_wrapper<const context::zone>> m_tiers;
     scratch_vector<const context::trackable_object*> m_affected;
-    // The zones of the object under evaluation that may hold its records.
+    // The zones of the object under evaluation that may hold its records,
+    // and its block.
     const std::vector<const context::zone*>* m_recorded = nullptr;
+    object_block* m_block = nullptr;
+    // Takes each erased record out of its object's recent records.
+    boost::signals2::scoped_connection m_records_erased;
     // Keep-in zones are evaluated for every object of their project at every
     // position, yet one evaluation leaves each pair in a state that a later
     // position outside the zone's box cannot change, as long as the object's

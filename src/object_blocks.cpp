@@ -48,6 +48,11 @@ const object_block* object_blocks::find(const context::trackable_object& object)
     return found == m_by_key.end() ? nullptr : &m_blocks[found->second];
 }
 
+object_block* object_blocks::find(const kel::uid& key) {
+    const auto found = m_by_key.find(key);
+    return found == m_by_key.end() ? nullptr : &m_blocks[found->second];
+}
+
 void object_blocks::erase(const kel::uid& key) {
     const auto found = m_by_key.find(key);
     if (found == m_by_key.end())

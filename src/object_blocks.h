@@ -3,6 +3,7 @@
 #include "context/trackable_object.h"
 #include "context/zone.h"
 #include "globals.h"
+#include "recent_records.h"
 
 #include <boost/optional.hpp>
 
@@ -59,6 +60,7 @@ struct object_block {
     // repository's generation `carrier_checked`, plus one (0: never asked).
     bool carries_zones = false;
     std::uint64_t carrier_checked = 0;
+    recent_records recent;
 };
 
 // The blocks of every object uid the engine heard of: objects of the
@@ -83,6 +85,7 @@ public:
     object_block& of(const kel::uid& key);
     // Null when the uid has no block.
     const object_block* find(const context::trackable_object& object) const;
+    object_block* find(const kel::uid& key);
 
     void erase(const kel::uid& key);
 

@@ -122,6 +122,8 @@ public:
     // keeps the blocks, and takes one away with its object's removal once
     // nothing is filed in it.
     object_block& block_of(const context::trackable_object& object) { return m_blocks.of(object); }
+    // Null when the uid has no block.
+    object_block* find_block(const kel::uid& key) { return m_blocks.find(key); }
     // Whether the object carries zones (a multi-tiered zone is filed under
     // its uid). Asks the multi-tiered zones only when they changed since
     // the object's last answer.

@@ -3,18 +3,15 @@
 #include "context/multi_tiered_zone.h"
 #include "context/trackable_object.h"
 #include "context/trackable_object_in_zone.h"
+#include "context/trackable_objects_in_zones.h"
 #include "context/zone.h"
 #include "globals.h"
 
 #include <context_utils/objects_repository.h>
 
-#include <unordered_map>
 
 namespace kel::context {
 
-using trackable_objects_in_zones =
-    std::unordered_map<trackable_object_in_zone_uid, trackable_object_in_zone, trackable_object_in_zone_uid_hash,
-                       trackable_object_in_zone_uid_equal>;
 using multi_tiered_zones = libs::context_utils::objects_repository<multi_tiered_zone>;
 using zones = libs::context_utils::objects_repository<zone>;
 using trackable_objects = libs::context_utils::objects_repository<trackable_object>;

@@ -42,7 +42,7 @@ trackable_object_in_zone record(const std::string& object_uid, const std::string
 TEST(trackable_object_in_zone_test, records_share_their_texts_until_the_last_one_goes) {
     const auto held_before = kel::context::interned_text::pool_size();
     {
-        kel::context::trackable_objects_in_zones records;
+        kel::context::trackable_objects_in_zones::map_type records;
         records.emplace(trackable_object_in_zone::make_uid(parse_uid(uid_a), uid_b), record(uid_a, uid_b));
         const auto held_by_one = kel::context::interned_text::pool_size();
         records.emplace(trackable_object_in_zone::make_uid(parse_uid(uid_b), uid_a), record(uid_b, uid_a));
