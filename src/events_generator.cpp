@@ -196,10 +196,8 @@ bool events_generator::find_affected(const zones_range& tiers, std::vector<const
             return false;
         // A carrier's zones follow it before its own update ends: the index
         // may still file it under its previous position.
-        if (const auto& owner = tier.get_trackable_object_uid()) {
-            if (const auto carrier = objects.try_get(*owner))
-                affected.push_back(&*carrier);
-        }
+        if (const auto carrier = tier.find_carrier(objects))
+            affected.push_back(&*carrier);
         for (const auto& recorder : m_zones_index.get_recorders(tier)) {
             if (const auto object = objects.try_get(recorder))
                 affected.push_back(&*object);
@@ -558,7 +556,7 @@ bool events_generator::is_event_allowed(const trackable_object& object, const zo
     if (owner_uid) {
         if (*owner_uid == object.get_uid())
             return false;
-        const auto owner = m_context.get_trackable_objects().try_get(*owner_uid);
+        const auto owner = z.find_carrier(m_context.get_trackable_objects());
         if (owner && !(owner->get_associated() && owner->get_responsive()))
             return false;
     }

@@ -80,10 +80,7 @@ bool in_circle(position p, const context::point& centre, boost::optional<std::in
 }
 
 boost::optional<context::point> carrier_position(const context::zone& z, const context::context& ctx) {
-    const auto carrier_uid = z.get_trackable_object_uid();
-    if (!carrier_uid)
-        return boost::none;
-    const auto carrier = ctx.get_trackable_objects().try_get(*carrier_uid);
+    const auto carrier = z.find_carrier(ctx.get_trackable_objects());
     if (!carrier)
         return boost::none;
     return carrier->get_position();

@@ -91,12 +91,13 @@ private:
     std::string m_project_uid;
     bool m_responsive;
     bool m_associated;
+    // Beside the position: a carrier's move reads both of each tag nearby.
+    mutable std::uint32_t m_block_hint = no_block_hint;
     boost::optional<point> m_position;
     boost::optional<point> m_last_position;
     boost::optional<std::string> m_sublocation_uid;
     std::set<std::string> m_groups;
     std::uint64_t m_inputs_version;
-    mutable std::uint32_t m_block_hint = no_block_hint;
 
     void touch();
 };

@@ -72,6 +72,13 @@ boost::optional<const std::string&> zone::get_sublocation_uid() const {
     return view(m_sublocation_uid);
 }
 
+boost::optional<const trackable_object&> zone::find_carrier(
+    const remembered_lookup<trackable_object>::repository& objects) const {
+    if (!m_trackable_object_uid)
+        return boost::none;
+    return m_carrier.find(objects, *m_trackable_object_uid);
+}
+
 boost::optional<const std::string&> zone::get_trackable_object_uid() const {
     return view(m_trackable_object_uid);
 }

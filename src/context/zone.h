@@ -4,6 +4,9 @@
 
 #include "context/point.h"
 
+#include "context/remembered_lookup.h"
+#include "context/trackable_object.h"
+
 #include <core/only_movable.h>
 
 #include <boost/optional.hpp>
@@ -58,6 +61,9 @@ public:
         int min_x, min_y, max_x, max_y;
     };
     const boost::optional<bounds>& get_points_bounds() const { return m_points_bounds; }
+    // The carrying object as `objects` holds it now, if any: one carrier
+    // move evaluates many pairs of the zone, each of which needs it.
+    boost::optional<const trackable_object&> find_carrier(const remembered_lookup<trackable_object>::repository& objects) const;
     bool get_active() const { return m_active; }
     shape get_shape() const { return m_shape; }
     const std::string& get_type_name() const { return m_type_name; }
@@ -75,7 +81,10 @@ public:
     void set_radius(boost::optional<std::int32_t> radius) { m_radius = radius; }
     void set_project_uid(std::string project_uid) { m_project_uid = std::move(project_uid); }
     void set_sublocation_uid(boost::optional<std::string> uid) { m_sublocation_uid = std::move(uid); }
-    void set_trackable_object_uid(boost::optional<std::string> uid) { m_trackable_object_uid = std::move(uid); }
+    void set_trackable_object_uid(boost::optional<std::string> uid) {
+        m_trackable_object_uid = std::move(uid);
+        m_carrier.forget();
+    }
     void set_points(boost::optional<std::vector<point>> points);
     void set_active(bool active) { m_active = active; }
     void set_shape(shape shape) { m_shape = shape; }
@@ -101,6 +110,7 @@ private:
     std::set<std::string> m_exceptions;
     std::vector<kel::uid> m_exceptions_bytes;
     std::set<std::string> m_exceptions_groups;
+    remembered_lookup<trackable_object> m_carrier;
 };
 
 }  // namespace kel::context
