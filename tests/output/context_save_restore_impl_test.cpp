@@ -2,6 +2,7 @@
 
 #include "output/context_builders.h"
 #include "support/log_capture.h"
+#include "support/recording_sender.h"
 #include "support/redis_server.h"
 
 #include "core/exception.h"
@@ -20,37 +21,6 @@ namespace {
 using kel::context::trackable_object_in_zone;
 using kel::libs::core::timestamp;
 using kel::test::uid_text;
-using object_ref = boost::optional<const kel::context::trackable_object&>;
-
-// Records the events queued on its queues, one line each: "leave <object>
-// <zone>", with " with object" when the object was given.
-class recording_events_sender : public kel::events_sender {
-public:
-    struct recording_queue : kel::events_queue {
-        explicit recording_queue(recording_events_sender& sender) : m_sender(sender) {}
-        void send_enter(const trackable_object_in_zone& r, object_ref o, timestamp ts) override {
-            m_sender.record("enter", r, o, ts);
-        }
-        void send_leave(const trackable_object_in_zone& r, object_ref o, timestamp ts) override {
-            m_sender.record("leave", r, o, ts);
-        }
-        recording_events_sender& m_sender;
-    };
-
-    kel::events_queue::ptr create_queue() override { return std::make_unique<recording_queue>(*this); }
-    connection do_on_enter_event(const slot_type& slot) override { return m_signal.connect(slot); }
-    connection do_on_leave_event(const slot_type& slot) override { return m_signal.connect(slot); }
-
-    void record(const std::string& action, const trackable_object_in_zone& r, object_ref o, timestamp ts) {
-        m_events.push_back(action + " " + r.get_trackable_object_uid() + " " + r.get_zone_uid() +
-                           (o ? " with object" : ""));
-        m_times.push_back(ts);
-    }
-
-    std::vector<std::string> m_events;
-    std::vector<timestamp> m_times;
-    kel::event_signal m_signal;
-};
 
 // The four flags as "<in zone><event generated><leave generated><debouncing>",
 // each 0 or 1.
@@ -154,7 +124,8 @@ protected:
     kel::test::log_capture m_log{m_logger};
     std::map<std::string, std::string> m_site_zones;
     std::set<std::string> m_site_objects;
-    recording_events_sender m_sender;
+    // Leaves are noted " with object" when the object was given.
+    kel::test::recording_sender m_sender{true};
     std::unique_ptr<kel::context::writable_context> m_context;
     std::unique_ptr<kel::redis::context> m_client;
     std::unique_ptr<kel::context_save_restore_impl> m_persistence;
@@ -299,18 +270,6 @@ TEST_F(persistence, a_burst_writes_at_its_end_and_a_failed_one_is_rewritten_by_t
     EXPECT_EQ(stored(wrong).size(), 10u);
 }
 
-TEST_F(persistence, a_cancelled_batch_still_waits_for_its_saves_and_throws_nothing) {
-    add_zone(m_x);
-    m_persistence->begin_batch();
-    save(m_a, m_x, inside);
-    m_persistence->cancel_batch();
-    EXPECT_EQ(stored_ids(), std::set<std::string>{m_a + "-" + m_x});
-    cli({"SET", records_key + m_b + "-" + m_x, "not a hash"});
-    m_persistence->begin_batch();
-    save(m_b, m_x, inside);
-    m_persistence->cancel_batch();
-}
-
 // --- restore ----------------------------------------------------------------------
 
 TEST_F(persistence, restarts_restore_each_flag_as_saved) {
@@ -364,15 +323,6 @@ TEST_F(persistence, restore_drops_the_records_of_a_deleted_zone_sending_the_owed
     EXPECT_TRUE(stored_ids().empty());
 }
 
-TEST_F(persistence, a_vanished_hash_is_skipped_silently) {
-    add_zone(m_x);
-    add_object(m_a);
-    cli({"SADD", records_key + "set", "gone-id"});
-    restart_service();
-    EXPECT_TRUE(m_context->get_trackable_objects_in_zones().empty());
-    EXPECT_EQ(kel::test::log_capture::count(m_log.take(), "Skipped"), 0u);
-}
-
 // A record that cannot be read is skipped with one error line naming its
 // key; the others are restored and the start goes on.
 TEST_F(persistence, an_unreadable_record_is_skipped_with_one_line_naming_its_key) {
@@ -401,12 +351,6 @@ TEST_F(persistence, an_unreadable_record_is_skipped_with_one_line_naming_its_key
         EXPECT_EQ(kel::test::log_capture::count(lines, c.reason), 1u) << c.reason;
         EXPECT_EQ(cli({"GET", "quorvane:version"}), "1");
     }
-}
-
-TEST_F(persistence, an_unreadable_set_of_records_is_skipped_and_the_start_goes_on) {
-    cli({"SET", records_key + "set", "not a set"});
-    m_persistence->restore();
-    EXPECT_EQ(kel::test::log_capture::count(m_log.take(), "Skipped the stored record " + records_key + "set"), 1u);
 }
 
 // A version that is no number, or one this build does not know, refuses to

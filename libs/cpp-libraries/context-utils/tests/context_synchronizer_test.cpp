@@ -4,6 +4,7 @@
 #include <core/logger.h>
 
 #include "support/http_server.h"
+#include "support/run_until.h"
 
 #include <gtest/gtest.h>
 
@@ -44,21 +45,8 @@ protected:
                                      R"(","ts":1600000000,"ms":42,"project_uid":"p","plist":)" + plist + "}");
     }
 
-    // Runs the loop until `done` holds, at most a few seconds.
     void run_until(const std::function<bool()>& done) {
-        auto check = m_loop->create_periodic_timer(
-            2ms, "check",
-            [&](auto) {
-                if (done())
-                    m_loop->stop();
-            },
-            KEL_SOURCE_LOCATION());
-        auto limit = m_loop->create_timer(
-            kel::libs::core::timer::time_point(std::chrono::steady_clock::now() + 10s), "limit",
-            [&](auto) { m_loop->stop(); }, KEL_SOURCE_LOCATION());
-        m_loop->get_io_context().restart();
-        m_loop->run();
-        ASSERT_TRUE(done()) << "timed out";
+        ASSERT_TRUE(kel::test::run_until(*m_loop, done)) << "timed out";
     }
 
     http_server m_server;
@@ -142,19 +130,6 @@ TEST_F(context_synchronizer_test, zones_arrive_asynchronously_as_server_views) {
         EXPECT_EQ(zone.get_uid(), "z1");
         EXPECT_EQ(zone.get_updated_at(), timestamp(1700000000, 123));
     }
-}
-
-TEST_F(context_synchronizer_test, failed_list_request_yields_nothing) {
-    m_server.serve("/api/private/track_obj/", "down", 500);
-    const auto request = m_synchronizer.get_trackable_objects_async();
-    bool called = false;
-    context_synchronizer::trackable_objects_result got;
-    request->set_callback([&](context_synchronizer::trackable_objects_result objects) {
-        got = std::move(objects);
-        called = true;
-    });
-    run_until([&] { return called; });
-    EXPECT_FALSE(got);
 }
 
 }  // namespace
