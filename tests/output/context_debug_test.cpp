@@ -126,22 +126,6 @@ TEST_F(started_mirror, position_updates_with_unchanged_flags_write_nothing) {
     EXPECT_EQ(field(object_key(m_object), "ts"), "1 0 [1970-01-01T00:00:01.000Z]");
 }
 
-TEST_F(started_mirror, a_change_of_the_responsive_flag_alone_rewrites_the_object) {
-    add_object(m_object, at(1000));
-    change_object(m_object, at(2000), [](kel::context::trackable_object& o) { o.set_responsive(false); });
-    EXPECT_EQ(field(object_key(m_object), "responsive"), "false");
-    EXPECT_EQ(field(object_key(m_object), "ts"), "2 0 [1970-01-01T00:00:02.000Z]");
-}
-
-TEST_F(started_mirror, a_deleted_object_is_written_again_when_it_comes_back) {
-    add_object(m_object, at(1000));
-    m_context.take_trackable_objects().remove(m_object, at(2000));
-    EXPECT_TRUE(hash(object_key(m_object)).empty());
-    EXPECT_TRUE(set_members("quorvane:trackable_objects:set").empty());
-    add_object(m_object, at(3000));
-    EXPECT_EQ(field(object_key(m_object), "ts"), "3 0 [1970-01-01T00:00:03.000Z]");
-}
-
 TEST_F(started_mirror, a_failed_write_is_tried_again_at_the_next_report) {
     m_redis.cli({"SET", object_key(m_object), "in the way"});
     EXPECT_THROW(add_object(m_object, at(1000)), kel::libs::core::exception);

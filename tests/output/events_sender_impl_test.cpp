@@ -107,12 +107,6 @@ TEST_F(events_sender, the_last_position_stands_in_for_a_missing_position) {
     EXPECT_NE(next_message().find(R"("x":4,"y":5,"z":6)"), std::string::npos);
 }
 
-TEST_F(events_sender, an_object_without_any_position_has_no_coordinates) {
-    const auto object = make_object("object");
-    make_sender(true)->create_queue()->send_enter(make_record("object", "zone"), object, m_ts);
-    EXPECT_EQ(next_message().find("\"x\""), std::string::npos);
-}
-
 // --- batches --------------------------------------------------------------------
 
 TEST_F(events_sender, every_enter_of_a_batch_leaves_before_every_leave) {
@@ -140,12 +134,6 @@ TEST_F(events_sender, events_go_out_only_when_the_queue_is_released) {
     EXPECT_EQ(next_message(), m_marker_text);
     queue.reset();
     EXPECT_NE(next_message().find("\"zone_uid\":\"zone\""), std::string::npos);
-}
-
-TEST_F(events_sender, a_queue_released_without_events_sends_nothing) {
-    make_sender(true)->create_queue();
-    send_marker();
-    EXPECT_EQ(next_message(), m_marker_text);
 }
 
 // --- signals --------------------------------------------------------------------
@@ -186,13 +174,6 @@ TEST_F(events_sender, a_throwing_slot_leaves_its_event_unqueued) {
 }
 
 // --- logging --------------------------------------------------------------------
-
-TEST_F(events_sender, with_print_events_to_log_every_event_text_is_logged) {
-    make_sender(false, true)->create_queue()->send_leave(make_record("object", "zone"), boost::none, m_ts);
-    EXPECT_EQ(next_log_line(),
-              R"(Event #zone_event {"action":"leave","ms":123,"obj_uid":"object","project_uid":"project",)"
-              R"("sublocation_uid":"sublocation","ts":86400,"zone_type_name":"polygon","zone_uid":"zone"})");
-}
 
 TEST_F(events_sender, a_failed_send_is_logged_and_the_rest_still_go_out) {
     // A PUSH socket connected nowhere has no queue: every send fails at once.

@@ -65,11 +65,6 @@ TEST_F(main_process, usage_errors_exit_with_one) {
     EXPECT_EQ(exit_status({"-c"}), 1);
 }
 
-TEST_F(main_process, start_up_failures_exit_with_one) {
-    EXPECT_EQ(exit_status({"-c", m_dir.file("missing.json")}), 1);
-    EXPECT_EQ(exit_status({"-c", m_dir.write("bad.json", R"({"proxy": {}})")}), 1);
-}
-
 // Before the configuration is applied, syslog may be read by no one (a
 // container): a failed start says why on standard error, naming the path
 // and the system's reason.
@@ -137,23 +132,6 @@ TEST_F(main_process, runs_writes_its_pid_and_stops_cleanly_on_sigterm) {
     child->send_signal(SIGTERM);
     EXPECT_EQ(child->wait_exit(20s), 0);
     EXPECT_EQ(kel::test::read_file(pid_path()), pid) << "the pid file stays after exit";
-}
-
-TEST_F(main_process, sigint_stops_too_and_a_stale_pid_file_is_overwritten) {
-    std::ofstream(pid_path()) << "garbage";
-    auto child = start({"-c", valid_config()});
-    ASSERT_TRUE(kel::test::wait_until([&] { return catches_sigterm(child->pid()); }, 20s));
-    EXPECT_EQ(kel::test::read_file(pid_path()), std::to_string(child->pid()));
-    child->send_signal(SIGINT);
-    EXPECT_EQ(child->wait_exit(20s), 0);
-}
-
-TEST_F(main_process, last_config_option_wins) {
-    const auto good = valid_config();
-    auto child = start({"-c", m_dir.file("missing.json"), "-c", good, "extra"});
-    ASSERT_TRUE(kel::test::wait_until([&] { return catches_sigterm(child->pid()); }, 20s));
-    child->send_signal(SIGTERM);
-    EXPECT_EQ(child->wait_exit(20s), 0);
 }
 
 }  // namespace

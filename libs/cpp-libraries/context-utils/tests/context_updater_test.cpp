@@ -97,11 +97,4 @@ TEST_F(context_updater_test, malformed_envelopes_throw_their_messages) {
     EXPECT_TRUE(m_calls.empty());
 }
 
-TEST_F(context_updater_test, positions_are_handed_over_unchecked) {
-    m_updater.handle_pos(R"({"tk_uid":12})");
-    EXPECT_EQ(m_calls, (std::vector<std::string>{"pos"}));
-    EXPECT_EQ(m_last["tk_uid"], 12);
-    EXPECT_THROW(m_updater.handle_pos("not json"), kel::libs::core::exception);
-}
-
 }  // namespace

@@ -73,17 +73,6 @@ TEST_F(logger_stream, location_and_function_prefix_the_message) {
     EXPECT_NE(line.find(":7 kel::a::b: oops"), std::string::npos) << line;
 }
 
-TEST_F(logger_stream, component_loggers_carry_their_name) {
-    auto component = m_logger.component("core");
-    component->warning("w");
-    EXPECT_EQ(next_line().rfind("&quorvane:core ", 0), 0u);
-}
-
-TEST_F(logger_stream, explicit_date_is_used) {
-    m_logger.info("x").date_time(kel::libs::core::timestamp(std::chrono::milliseconds(1700000000123)));
-    EXPECT_EQ(next_line(), "&quorvane:main 2023-11-14 22:13:20.123 x");
-}
-
 TEST_F(logger_stream, exceptions_are_described) {
     try {
         throw 42;
