@@ -63,12 +63,6 @@ void service_fixture::add_tag(const std::string& uid, const std::string& subloca
     m_tags.append(object_json(tag));
 }
 
-void service_fixture::server_lists_inside(const std::string& zone, const std::string& tag) {
-    zone_recipe listing(zone);
-    listing.trackables = {tag};
-    served_zone(zone)["trackables_in_zone"].append(test::zone_json(listing)["trackables_in_zone"][0]);
-}
-
 void service_fixture::remove_zone_on_server(const std::string& uid) {
     Json::Value kept(Json::arrayValue);
     for (const auto& z : m_zones)

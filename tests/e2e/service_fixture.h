@@ -31,9 +31,6 @@ public:
     void place_tag(const std::string& uid, int x, int y);
     // A vehicle tag carrying a circle zone of `radius`.
     void add_circle(const std::string& uid, const std::string& carrier, int radius);
-    // Lists `tag` as inside `zone` in the server's answer, as a site that
-    // already reported its ENTER does.
-    void server_lists_inside(const std::string& zone, const std::string& tag);
     void remove_zone_on_server(const std::string& uid);
     void serve_site();
 

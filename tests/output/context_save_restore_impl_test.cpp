@@ -293,22 +293,6 @@ TEST_F(persistence, restarts_restore_each_flag_as_saved) {
     EXPECT_TRUE(m_sender.m_events.empty());
 }
 
-TEST_F(persistence, restore_keeps_a_record_made_before_it_and_raises_the_save_signal) {
-    add_zone(m_x);
-    add_object(m_a);
-    save(m_a, m_x, inside);
-    start_service();
-    put_record(m_a, m_x, stateless);
-    std::vector<std::string> saved;
-    const auto connection = m_persistence->do_on_save(
-        [&](const trackable_object_in_zone& record, boost::optional<const kel::context::zone&>) {
-            saved.push_back(record.get_zone_uid());
-        });
-    m_persistence->restore();
-    EXPECT_EQ(flags_of(*in_memory(m_a, m_x)), inside);
-    EXPECT_EQ(saved, std::vector<std::string>{m_x});
-}
-
 TEST_F(persistence, restore_drops_the_records_of_a_deleted_zone_sending_the_owed_leave) {
     add_zone(m_x);
     add_zone(m_y);
@@ -372,16 +356,6 @@ TEST_F(persistence, an_unknown_layout_version_refuses_the_restore_naming_key_and
 }
 
 // --- check_event --------------------------------------------------------------------
-
-TEST_F(persistence, check_event_keeps_a_record_whose_zone_and_object_exist) {
-    add_zone(m_x);
-    add_object(m_a);
-    save(m_a, m_x, inside);
-    m_persistence->check_event(*in_memory(m_a, m_x));
-    EXPECT_NE(in_memory(m_a, m_x), nullptr);
-    EXPECT_EQ(stored_ids().size(), 1u);
-    EXPECT_TRUE(m_sender.m_events.empty());
-}
 
 TEST_F(persistence, check_event_for_a_deleted_zone_sends_one_leave_now_and_drops_the_record) {
     add_zone(m_x);
@@ -471,15 +445,6 @@ TEST_F(older_layout, is_migrated_once_and_deleted) {
     EXPECT_EQ(stored_ids(), migrated_ids);
 }
 
-TEST_F(older_layout, runs_again_when_the_version_is_zero) {
-    cli({"SET", "quorvane:version", "0"});
-    write_older_layout();
-    load_site();
-    m_persistence->restore();
-    EXPECT_TRUE(cli_set({"SMEMBERS", "trackable_objects:set"}).empty());
-    EXPECT_EQ(stored_ids().size(), 3u);
-}
-
 TEST_F(older_layout, drops_the_entries_of_a_zone_that_is_gone_sending_the_owed_leave) {
     write_older_layout();
     load_site();
@@ -518,19 +483,6 @@ TEST_F(persistence, after_redis_came_back_empty_the_next_save_rewrites_every_rec
     EXPECT_EQ(stored_ids(), (std::set<std::string>{m_a + "-" + m_x, m_a + "-" + m_y, m_b + "-" + m_x}));
     EXPECT_EQ(stored(m_a + "-" + m_y).at(9), std::make_pair(std::string("in_debouncing_state"), std::string("true")));
     EXPECT_EQ(cli({"GET", "quorvane:version"}), "1");
-}
-
-TEST_F(persistence, saves_fail_while_redis_is_down_and_the_first_after_catch_up) {
-    add_zone(m_x);
-    add_zone(m_y);
-    m_persistence->restore();
-    save(m_a, m_x, inside);
-    m_redis.stop();
-    EXPECT_THROW(save(m_b, m_x, inside), kel::libs::core::exception);
-    m_redis.restart();
-
-    save(m_b, m_y, inside);
-    EXPECT_EQ(stored_ids(), (std::set<std::string>{m_a + "-" + m_x, m_b + "-" + m_x, m_b + "-" + m_y}));
 }
 
 TEST_F(persistence, after_a_dropped_connection_records_memory_no_longer_has_are_deleted) {

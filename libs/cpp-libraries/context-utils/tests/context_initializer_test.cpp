@@ -121,25 +121,6 @@ TEST_F(context_initializer_test, failing_server_is_retried_until_it_answers) {
         << lines[0];
 }
 
-TEST_F(context_initializer_test, answer_without_its_array_fails) {
-    m_server.serve("/api/private/zones/", R"({"zone":[]})");
-    m_server.serve("/api/private/track_obj/", R"([{"uid":"t1"}])");
-    auto initializer = make();
-    EXPECT_EQ(error_of([&] { initializer.for_each_object_on_server(object_infos::zone, record("zone")); }),
-              R"("zones" is not an array!)");
-    EXPECT_EQ(error_of([&] { initializer.for_each_object_on_server(object_infos::trackable_object, record("t")); }),
-              R"("trackableObjects" is not an array!)");
-}
-
-TEST_F(context_initializer_test, empty_list_loads_nothing_and_a_stopped_walk_says_so) {
-    m_server.serve("/api/private/zones/", R"({"zones":[]})");
-    m_server.serve("/api/private/alarms/", R"({"alarms":[{"uid":"a1"},{"uid":"a2"}]})");
-    auto initializer = make();
-    EXPECT_TRUE(initializer.for_each_object_on_server(object_infos::zone, record("zone")));
-    EXPECT_FALSE(initializer.for_each_object_on_server(object_infos::alarm, [](const auto&) { return false; }));
-    EXPECT_TRUE(m_loaded.empty());
-}
-
 TEST_F(context_initializer_test, stopping_the_loop_interrupts_the_retries) {
     m_server.serve("/api/private/zones/", "busy", 503);
     auto initializer = make(std::chrono::seconds(30));
@@ -151,26 +132,6 @@ TEST_F(context_initializer_test, stopping_the_loop_interrupts_the_retries) {
     EXPECT_EQ(error_of([&] { initializer.perform_get_request("/api/private/zones/"); }), "Interrupted");
     stopper.join();
     EXPECT_LT(std::chrono::steady_clock::now() - start, 5s) << "the pause ends with the loop";
-}
-
-TEST_F(context_initializer_test, asynchronous_list_arrives_on_the_loop) {
-    m_server.serve("/api/private/zones/", R"({"zones":[{"uid":"z1"}]})");
-    auto initializer = make();
-    std::vector<bool> answers;
-    const auto request = initializer.get_objects_async(object_infos::zone, [&](auto answer) {
-        answers.push_back(static_cast<bool>(answer));
-        m_server.serve("/api/private/zones/", "down", 500);
-        if (answers.size() == 1)
-            m_keep = initializer.get_objects_async(object_infos::zone, [&](auto again) {
-                answers.push_back(static_cast<bool>(again));
-                m_loop->stop();
-            });
-    });
-    auto limit = m_loop->create_timer(
-        kel::libs::core::timer::time_point(std::chrono::steady_clock::now() + 10s), "limit",
-        [&](auto) { m_loop->stop(); }, KEL_SOURCE_LOCATION());
-    m_loop->run();
-    EXPECT_EQ(answers, (std::vector<bool>{true, false}));
 }
 
 }  // namespace

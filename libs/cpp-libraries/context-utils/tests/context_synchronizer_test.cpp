@@ -106,30 +106,4 @@ TEST_F(context_synchronizer_test, messages_reach_their_typed_callbacks) {
     EXPECT_EQ(m_seen, (std::vector<std::string>{"zone z1", "to t1", "pos t1", "group g1", "association t1"}));
 }
 
-TEST_F(context_synchronizer_test, walk_of_server_zones_stops_when_asked) {
-    m_server.serve("/api/private/zones/", R"({"zones":[{"uid":"z1"},{"uid":"z2"}]})");
-    EXPECT_FALSE(m_synchronizer.for_each_zone_on_server([&](parsers::zone& z) {
-        m_seen.push_back(z.get_uid());
-        return false;
-    }));
-    EXPECT_EQ(m_seen, (std::vector<std::string>{"z1"}));
-}
-
-TEST_F(context_synchronizer_test, zones_arrive_asynchronously_as_server_views) {
-    const auto request = m_synchronizer.get_zones_async();
-    context_synchronizer::zones_result got;
-    bool called = false;
-    request->set_callback([&](context_synchronizer::zones_result zones) {
-        got = std::move(zones);
-        called = true;
-    });
-    run_until([&] { return called; });
-    ASSERT_TRUE(got);
-    ASSERT_EQ(got->size(), 1u);
-    for (const auto& zone : *got) {
-        EXPECT_EQ(zone.get_uid(), "z1");
-        EXPECT_EQ(zone.get_updated_at(), timestamp(1700000000, 123));
-    }
-}
-
 }  // namespace

@@ -53,14 +53,6 @@ protected:
     Json::Value m_last;
 };
 
-TEST_F(context_updater_test, object_and_action_names_are_case_insensitive) {
-    notify("zone", "Created");
-    notify("Zone", "UPDATED");
-    notify("TRACKABLE_object", "updated");
-    EXPECT_EQ(m_calls, (std::vector<std::string>{"zone created", "zone updated", "trackable updated"}));
-    EXPECT_EQ(m_last["plist"]["uid"], "u") << "the whole envelope is handed over";
-}
-
 TEST_F(context_updater_test, unknown_kinds_actions_and_unregistered_callbacks_are_ignored) {
     notify("SATELLITE", "created");
     notify("ZONE", "renamed");
@@ -70,23 +62,6 @@ TEST_F(context_updater_test, unknown_kinds_actions_and_unregistered_callbacks_ar
     notify("Trackable_Object_Groups", "created");
     notify("TRACKABLE_OBJECT_ASSOCIATION", "deleted");
     EXPECT_TRUE(m_calls.empty());
-}
-
-TEST_F(context_updater_test, groups_and_associations_have_their_own_actions) {
-    notify("Trackable_Object_Groups", "updated");
-    notify("trackable_object_association", "created");
-    notify("TRACKABLE_OBJECT_ASSOCIATION", "Updated");
-    notify("node", "deleted");
-    EXPECT_EQ(m_calls, (std::vector<std::string>{"groups updated", "association created", "association updated",
-                                                 "node deleted"}));
-}
-
-TEST_F(context_updater_test, registering_by_catalogue_entry_replaces_the_callback) {
-    m_updater.on_deleting(object_infos::zone, record("zone gone"));
-    m_updater.on_creating(object_infos::alarm, record("never"));
-    notify("ZONE", "deleted");
-    notify("ALARM", "created");
-    EXPECT_EQ(m_calls, (std::vector<std::string>{"zone gone"}));
 }
 
 TEST_F(context_updater_test, malformed_envelopes_throw_their_messages) {

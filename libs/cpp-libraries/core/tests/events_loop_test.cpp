@@ -132,14 +132,6 @@ TEST_F(events_loop_test, throwing_handler_ends_run_and_run_resumes) {
     EXPECT_EQ(order, (std::vector<int>{2}));
 }
 
-TEST_F(events_loop_test, run_catch_exceptions_logs_and_runs_the_rest) {
-    std::vector<int> order;
-    m_loop->post([] { throw std::runtime_error("boom"); }, KEL_SOURCE_LOCATION());
-    m_loop->post([&] { order.push_back(2); }, KEL_SOURCE_LOCATION());
-    m_loop->run_catch_exceptions(KEL_SOURCE_LOCATION());
-    EXPECT_EQ(order, (std::vector<int>{2}));
-}
-
 TEST_F(events_loop_test, sigterm_stops_run_and_is_reported) {
     auto signals = m_loop->stop_on_signals();
     auto work = m_loop->create_work();

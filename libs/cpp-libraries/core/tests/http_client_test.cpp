@@ -84,16 +84,6 @@ TEST_F(http_client_test, failure_status_carries_the_body_as_error) {
     EXPECT_EQ(r.error(), std::string("not found"));
 }
 
-TEST_F(http_client_test, body_and_method_are_sent) {
-    m_server.serve("/p", "{}", 201);
-    const auto r = m_client->perform_request(method::post, "/p", R"({"a":1})");
-    EXPECT_EQ(r.status_code(), 201);
-    const auto requests = m_server.requests();
-    ASSERT_EQ(requests.size(), 1u);
-    EXPECT_EQ(requests[0].method, "POST");
-    EXPECT_EQ(requests[0].body, R"({"a":1})");
-}
-
 TEST_F(http_client_test, unreachable_server_gives_a_transport_error) {
     use_client("http://127.0.0.1:" + std::to_string(kel::test::free_port()), 5s);
     const auto r = get("/");
