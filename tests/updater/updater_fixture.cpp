@@ -42,15 +42,11 @@ updater_fixture::updater_fixture()
     : m_core(libs::core::core::create(m_logger)),
       m_loop(m_core->create_events_loop("test")),
       m_client(m_loop->create_http_client(m_server->address(), 5s)) {
-    for (auto* socket : {&m_publisher, &m_log})
-        socket->set(zmq::sockopt::linger, 0);
+    m_publisher.set(zmq::sockopt::linger, 0);
     // Unbounded, so that a burst of test messages is never dropped.
     m_publisher.set(zmq::sockopt::sndhwm, 0);
     m_publisher.bind("tcp://127.0.0.1:*");
     m_stream = m_loop->create_zmq_message_stream(m_publisher.get(zmq::sockopt::last_endpoint));
-    m_log.set(zmq::sockopt::rcvtimeo, 10000);
-    m_log.bind("tcp://127.0.0.1:*");
-    m_logger.connect(m_log.get(zmq::sockopt::last_endpoint));
     serve({}, {});
 }
 
@@ -162,41 +158,6 @@ const context::trackable_object_in_zone* updater_fixture::record(const std::stri
 
 std::vector<std::string> updater_fixture::changes() {
     return std::exchange(m_observer.m_changes, {});
-}
-
-// The logger's own stream orders its lines: once a marker logged now comes
-// back, every earlier line has too.
-std::vector<std::string> updater_fixture::new_logs() {
-    const std::string marker = "-- end of lines " + std::to_string(++m_markers) + " --";
-    m_logger.info(marker);
-    while ((m_log_lines.empty() || m_log_lines.back() != marker) && receive_log_line(zmq::recv_flags::none)) {
-    }
-    std::vector<std::string> lines(m_log_lines.begin() + static_cast<std::ptrdiff_t>(m_logs_read),
-                                   m_log_lines.end());
-    if (!lines.empty() && lines.back() == marker)
-        lines.pop_back();
-    m_logs_read = m_log_lines.size();
-    return lines;
-}
-
-std::size_t updater_fixture::logged(const std::string& text) {
-    while (receive_log_line(zmq::recv_flags::dontwait)) {
-    }
-    std::size_t count = 0;
-    for (const auto& line : m_log_lines)
-        count += line.find(text) != std::string::npos ? 1 : 0;
-    return count;
-}
-
-// Keeps the text after "&quorvane:<component> <date> <time> ".
-bool updater_fixture::receive_log_line(zmq::recv_flags flags) {
-    zmq::message_t message;
-    if (!m_log.recv(message, flags))
-        return false;
-    const auto line = message.to_string();
-    const auto third_blank = line.find(' ', line.find(' ', line.find(' ') + 1) + 1);
-    m_log_lines.push_back(third_blank == std::string::npos ? line : line.substr(third_blank + 1));
-    return true;
 }
 
 }  // namespace kel::test

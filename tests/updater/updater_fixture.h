@@ -3,6 +3,7 @@
 #include "context/writable_context.h"
 #include "context_updater.h"
 #include "support/http_server.h"
+#include "support/log_capture.h"
 #include "support/recording_save_restore.h"
 #include "support/site.h"
 
@@ -89,16 +90,16 @@ protected:
     const context::trackable_object_in_zone* record(const std::string& object, const std::string& zone) const;
     // Repository changes and log lines since the previous call.
     std::vector<std::string> changes();
-    std::vector<std::string> new_logs();
+    std::vector<std::string> new_logs() { return m_log.take(); }
     // How many lines so far contain `text`; never blocks.
-    std::size_t logged(const std::string& text);
+    std::size_t logged(const std::string& text) { return m_log.logged(text); }
 
     // Reset and made again on the same port by tests of a server that goes away.
     std::unique_ptr<http_server> m_server = std::make_unique<http_server>();
     zmq::context_t m_zmq;
     zmq::socket_t m_publisher{m_zmq, zmq::socket_type::pub};
-    zmq::socket_t m_log{m_zmq, zmq::socket_type::pull};
     libs::core::logger m_logger{"quorvane", "updater"};
+    log_capture m_log{m_logger};
     libs::core::core::ptr m_core;
     libs::core::events_loop::ptr m_loop;
     libs::core::http::client::ptr m_client;
@@ -109,15 +110,11 @@ protected:
     std::unique_ptr<context_updater> m_updater;
 
 private:
-    bool receive_log_line(zmq::recv_flags flags);
     void join_stream();
 
     libs::core::message_stream::subscription::ptr m_probe_subscription;
     int m_probes_sent = 0;
     int m_last_probe = -1;
-    std::vector<std::string> m_log_lines;
-    std::size_t m_logs_read = 0;
-    int m_markers = 0;
 };
 
 }  // namespace kel::test

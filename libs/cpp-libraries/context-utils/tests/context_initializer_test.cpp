@@ -5,11 +5,10 @@
 #include <core/logger.h>
 
 #include "support/http_server.h"
+#include "support/log_capture.h"
 #include "support/wait.h"
 
 #include <gtest/gtest.h>
-
-#include <zmq.hpp>
 
 #include <chrono>
 #include <string>
@@ -31,9 +30,6 @@ protected:
           m_core(kel::libs::core::core::create(m_logger)),
           m_loop(m_core->create_events_loop("test")),
           m_client(m_loop->create_http_client(m_server.address(), std::chrono::seconds(5))) {
-        m_log.set(zmq::sockopt::rcvtimeo, 5000);
-        m_log.bind("tcp://127.0.0.1:*");
-        m_logger.connect(m_log.get(zmq::sockopt::last_endpoint));
         // Retries come every few milliseconds here: each line is counted.
         m_logger.set_repeat_interval(std::chrono::steady_clock::duration::zero());
     }
@@ -56,17 +52,6 @@ protected:
         return t;
     }
 
-    // The next `count` lines of the logger that mention `text`.
-    std::vector<std::string> logged(const std::string& text, std::size_t count) {
-        std::vector<std::string> lines;
-        zmq::message_t line;
-        while (lines.size() < count && m_log.recv(line)) {
-            if (line.to_string().find(text) != std::string::npos)
-                lines.push_back(line.to_string());
-        }
-        return lines;
-    }
-
     std::string error_of(const std::function<void()>& f) {
         try {
             f();
@@ -77,10 +62,8 @@ protected:
     }
 
     http_server m_server;
-    // Before the logger, so that the logger's last lines still have a peer.
-    zmq::context_t m_zmq;
-    zmq::socket_t m_log{m_zmq, zmq::socket_type::pull};
     kel::libs::core::logger m_logger;
+    kel::test::log_capture m_log{m_logger};
     kel::libs::core::core::ptr m_core;
     kel::libs::core::events_loop::ptr m_loop;
     kel::libs::core::http::client::ptr m_client;
@@ -112,13 +95,11 @@ TEST_F(context_initializer_test, failing_server_is_retried_until_it_answers) {
     EXPECT_TRUE(initializer.for_each_object_on_server(object_infos::zone, record("zone")));
     EXPECT_EQ(m_server.count("/api/private/zones/"), 4u);
     EXPECT_EQ(m_loaded, (std::vector<std::string>{"zone z1"}));
-    const auto lines = logged("Request failed with code: ", 3);
-    ASSERT_EQ(lines.size(), 3u);
+    const auto lines = m_log.take();
     // The body is cut to its first 300 bytes and its size.
-    EXPECT_NE(lines[0].find("Request failed with code: 503, addr: /api/private/zones/, response " +
-                            body.substr(0, 300) + "... (1000 bytes)"),
-              std::string::npos)
-        << lines[0];
+    EXPECT_EQ(kel::test::log_capture::count(lines, "Request failed with code: 503, addr: /api/private/zones/, response " +
+                                                       body.substr(0, 300) + "... (1000 bytes)"),
+              3u);
 }
 
 TEST_F(context_initializer_test, stopping_the_loop_interrupts_the_retries) {
