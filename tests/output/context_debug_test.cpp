@@ -75,19 +75,6 @@ protected:
 
 // --- zones --------------------------------------------------------------------------
 
-TEST_F(started_mirror, a_zone_without_radius_sublocation_and_owner_gets_placeholders) {
-    m_context.take_zones().add(kel::context::zone("zone", boost::none, "project", boost::none, boost::none,
-                                                  boost::none, true, kel::context::shape::POLYGON, "type", true, {},
-                                                  {}),
-                               at(1700000000005));
-    const fields expected{{"uid", "zone"},        {"radius", "-1"},       {"sublocation_uid", "--"},
-                          {"trackable_object_uid", "--"}, {"active", "true"}, {"shape", "POLYGON"},
-                          {"type_name", "type"},  {"default_allowed", "true"},
-                          {"ts", "1700000000 5 [2023-11-14T22:13:20.005Z]"}};
-    EXPECT_EQ(hash("quorvane:zones:zone"), expected);
-    EXPECT_EQ(set_members("quorvane:zones:set"), std::set<std::string>{"zone"});
-}
-
 TEST_F(started_mirror, a_zone_is_rewritten_at_every_change_and_deleted_with_its_set_entry) {
     auto circle = [](bool active) {
         return kel::context::zone("zone", 500, "project", std::string("sublocation"), std::string("owner"),
@@ -117,13 +104,6 @@ TEST_F(started_mirror, a_trackable_object_is_written_at_creation_with_its_flags)
                           {"ts", "1 0 [1970-01-01T00:00:01.000Z]"}};
     EXPECT_EQ(hash(object_key(m_object)), expected);
     EXPECT_EQ(set_members("quorvane:trackable_objects:set"), std::set<std::string>{m_object});
-}
-
-TEST_F(started_mirror, position_updates_with_unchanged_flags_write_nothing) {
-    add_object(m_object, at(1000));
-    move_object(m_object, at(2000), 1);
-    move_object(m_object, at(3000), 2);
-    EXPECT_EQ(field(object_key(m_object), "ts"), "1 0 [1970-01-01T00:00:01.000Z]");
 }
 
 TEST_F(started_mirror, a_failed_write_is_tried_again_at_the_next_report) {

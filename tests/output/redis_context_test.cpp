@@ -154,44 +154,7 @@ TEST_F(redis_client, a_failure_within_a_burst_is_thrown_again_at_its_end) {
     EXPECT_EQ(error.rfind("Command: HSET text field value, error: WRONGTYPE", 0), 0u) << error;
 }
 
-// The request formatted from views is hiredis's to the byte.
-TEST(redis_format, views_give_the_bytes_hiredis_formats) {
-    const std::vector<std::vector<std::string>> cases{
-        {"PING"}, {"SET", "key", ""}, {"HMSET", "k e y", "100%", "a\r\nb"}, {"SET", std::string("a\0b", 3), "x"}};
-    for (const auto& args : cases) {
-        std::vector<const char*> pointers;
-        std::vector<std::size_t> lengths;
-        for (const auto& arg : args) {
-            pointers.push_back(arg.data());
-            lengths.push_back(arg.size());
-        }
-        char* expected = nullptr;
-        const int length = redisFormatCommandArgv(&expected, static_cast<int>(args.size()), pointers.data(),
-                                                  lengths.data());
-        std::string formatted;
-        if (args.size() == 1)
-            kel::redis::context::format_command(formatted, {args[0]});
-        else if (args.size() == 3)
-            kel::redis::context::format_command(formatted, {args[0], args[1], args[2]});
-        else
-            kel::redis::context::format_command(formatted, {args[0], args[1], args[2], args[3]});
-        EXPECT_EQ(formatted, std::string(expected, static_cast<std::size_t>(length)));
-        redisFreeCommand(expected);
-    }
-}
-
 // --- connection ---------------------------------------------------------------
-
-TEST_F(redis_client, selecting_a_missing_database_fails_construction) {
-    EXPECT_EQ(error_of([&] { connect(1000); }), "Command: SELECT 1000, error: ERR DB index is out of range");
-}
-
-TEST_F(redis_client, a_refused_connection_is_a_connection_error) {
-    const int port = m_server->port();
-    m_server->stop();
-    EXPECT_EQ(error_of([&] { kel::redis::context("127.0.0.1", port, 10, ""); }),
-              "Connection error: Connection refused");
-}
 
 TEST_F(redis_client, a_wrong_password_fails_without_showing_it) {
     use_password_protected_server();

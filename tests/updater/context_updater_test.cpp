@@ -121,21 +121,6 @@ TEST_F(context_updater_test, zone_notifications_create_update_and_delete_zones) 
     EXPECT_EQ(changes(), (strings{"zone zon3 created sl05", "zone zon3 updated sl05", "zone zon1 deleted sl01"}));
 }
 
-TEST_F(context_updater_test, an_update_changing_only_what_the_context_ignores_notifies_nobody) {
-    start_site();
-    notify("ZONE", "updated", zone_json(zone_recipe{"zon1", "sl07"}));
-    settle();
-    EXPECT_TRUE(changes().empty());
-}
-
-TEST_F(context_updater_test, a_carried_zone_lies_in_its_carriers_sublocation_and_joins_its_tiers) {
-    start_site();
-    notify("ZONE", "created", zone_json(buffer("buf3", 900)));
-    settle();
-    EXPECT_EQ(text_of(zone("buf3")->get_sublocation_uid()), "sl02");
-    EXPECT_EQ(tiers("car1"), (uid_set{"buf1", "buf2", "buf3"}));
-}
-
 TEST_F(context_updater_test, a_zone_changing_carrier_moves_to_the_new_carriers_tiers) {
     start_site();
     notify("ZONE", "updated", zone_json(buffer("buf1", 300, "tag1")));

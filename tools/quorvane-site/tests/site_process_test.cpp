@@ -143,22 +143,6 @@ TEST_F(site_process, publishes_a_position_as_its_topic_followed_by_the_json_obje
     EXPECT_TRUE(position["data"]["type"].isString());
 }
 
-TEST_F(site_process, publishes_a_scripted_zone_change_as_a_notify_of_the_whole_zone) {
-    ASSERT_NO_FATAL_FAILURE(start(site_text(R"("zone_changes": {"period": 1, "changes": [
-        {"at": 0.2, "zone_uid": ")" + lab + R"(", "set": {"active": false}}]})")));
-    const std::string frame = next_frame("#notify");
-    ASSERT_EQ(frame.rfind("#notify{", 0), 0u) << frame;
-    const Json::Value notify = parse(frame.substr(7));
-    EXPECT_EQ(notify["object"], "ZONE");
-    EXPECT_EQ(notify["action"], "updated");
-    EXPECT_TRUE(notify["ts"].isUInt());
-    EXPECT_TRUE(notify["ms"].isUInt());
-    EXPECT_EQ(notify["plist"]["uid"], lab);
-    EXPECT_EQ(notify["plist"]["active"], false);
-    EXPECT_EQ(notify["plist"]["zone_type_name"], "room");
-    EXPECT_TRUE(printed(R"(NOTIFY zone "Lab 1" (room) updated: {"active":false})")) << output();
-}
-
 TEST_F(site_process, prints_a_pushed_event_as_one_line_with_the_names_of_the_site) {
     ASSERT_NO_FATAL_FAILURE(start(site_text()));
     push("#zone_event " + kel::libs::core::json::to_string(parse(R"({"action": "enter", "ms": 120,

@@ -31,35 +31,6 @@ TEST(config_json, invalid_json_cannot_be_parsed) {
     EXPECT_GT(parse_error("{\"a\": ").size(), std::string("Cannot parse json: ").size());
 }
 
-TEST(config_json, scalars_convert_only_to_their_own_kind) {
-    auto c = parse(R"({"b": true, "i": 5, "d": 5.5, "s": "text", "n": null})");
-    const auto& root = c->get_root();
-    EXPECT_EQ(root.get<bool>("b"), true);
-    EXPECT_FALSE(root.get<int>("b"));
-    EXPECT_FALSE(root.get<std::string>("b"));
-    EXPECT_EQ(root.get<int>("i"), 5);
-    EXPECT_EQ(root.get<double>("i"), 5.0);
-    EXPECT_FALSE(root.get<bool>("i"));
-    EXPECT_FALSE(root.get<std::string>("i"));
-    EXPECT_EQ(root.get<double>("d"), 5.5);
-    EXPECT_FALSE(root.get<int>("d"));
-    EXPECT_EQ(root.get<std::string>("s"), std::string("text"));
-    EXPECT_FALSE(root.get<int>("s"));
-    EXPECT_FALSE(root.get<value::array>("s"));
-
-    auto null = root.get_value("n");
-    ASSERT_TRUE(null);
-    EXPECT_FALSE(null->as_bool());
-    EXPECT_FALSE(null->as_int());
-    EXPECT_FALSE(null->as_double());
-    EXPECT_FALSE(null->as_string());
-    EXPECT_FALSE(null->as_object());
-    EXPECT_FALSE(null->as_array());
-
-    EXPECT_FALSE(root.get_value("missing"));
-    EXPECT_FALSE(root.get<int>("missing"));
-}
-
 TEST(config_json, number_outside_32_bits_is_not_an_int) {
     auto c = parse(R"({"big": 4294967296, "small": -2147483649, "huge": 1e300, "max": 2147483647,
                       "min": -2147483648, "nested": {"port": 99999999999}})");
@@ -89,27 +60,6 @@ TEST(config_json, missing_or_scalar_object_on_the_way_gives_the_object_reason) {
     EXPECT_EQ(c->get_by_path<int>({"a", "q", "r", "z"}).reason(),
               "Can not find object <object>: a.q, path: a.q.r.z");
     EXPECT_EQ(c->get_by_path<int>({"a", "c", "z"}).reason(), "Can not find field <int>: a.c.z");
-}
-
-TEST(config_json, array_of_objects_through_as_array_and_as_object) {
-    auto c = parse(R"({"list": [{"name": "one"}, {"name": "two"}, 3, [4, [5]]]})");
-    auto items = c->get_by_path<value::array>({"list"});
-    ASSERT_TRUE(items.ok());
-    std::vector<std::string> names;
-    int count = 0;
-    for (const value& item : items.value()) {
-        ++count;
-        if (auto object = item.as_object())
-            names.push_back(object->get<std::string>("name").value_or("?"));
-    }
-    EXPECT_EQ(count, 4);
-    EXPECT_EQ(names, (std::vector<std::string>{"one", "two"}));
-
-    const value& nested = *std::prev(items.value().end());
-    auto inner = nested.as_array();
-    ASSERT_TRUE(inner);
-    EXPECT_EQ(inner->front().as_int(), 4);
-    EXPECT_EQ(inner->back().as_array()->front().as_int(), 5);
 }
 
 TEST(config_json, lookups_chain_into_one_check) {

@@ -91,14 +91,6 @@ TEST_F(objects_repository_test, observers_hear_in_subscription_order_until_their
     EXPECT_EQ(take_journal(), (journal{"A updated x=2 @20"}));
 }
 
-TEST_F(objects_repository_test, add_of_a_stored_uid_keeps_the_stored_object_and_still_reports_it) {
-    add("x", 1);
-    watch();
-    add("x", 2, 7);
-    EXPECT_EQ(value_of("x"), 1);
-    EXPECT_EQ(take_journal(), (journal{"A created x=1 @7", "B created x=1 @7"}));
-}
-
 TEST_F(objects_repository_test, update_or_add_replaces_and_reports_even_an_equal_object) {
     add("x", 1);
     watch();
@@ -139,14 +131,6 @@ TEST_F(objects_repository_test, removal_during_a_handle_waits_for_it_and_keeps_t
     EXPECT_EQ(take_journal(), (journal{"A updated x=1 @0", "B updated x=1 @0", "A deleted x=1 @2", "B deleted x=1 @2"}));
 }
 
-TEST_F(objects_repository_test, removal_without_a_handle_is_immediate) {
-    add("x", 1);
-    watch();
-    remove("x", 6);
-    EXPECT_FALSE(m_repository.is_exists("x"));
-    EXPECT_EQ(take_journal(), (journal{"A deleted x=1 @6", "B deleted x=1 @6"}));
-}
-
 TEST_F(objects_repository_test, removal_under_nested_handles_waits_for_the_outer_one) {
     add("x", 1);
     watch();
@@ -173,21 +157,6 @@ TEST_F(objects_repository_test, observer_failure_at_handle_end_is_rethrown_and_l
 
     remove("x", 2);
     EXPECT_FALSE(m_repository.is_exists("x"));
-}
-
-TEST_F(objects_repository_test, observer_failure_at_handle_end_during_unwinding_is_dropped) {
-    add("x", 1);
-    watch();
-    m_a.m_fail_on = "updated";
-    try {
-        auto handle = write("x", 1);
-        remove("x", 2);
-        throw std::logic_error("caller");
-    } catch (const std::logic_error& e) {
-        EXPECT_STREQ(e.what(), "caller");
-    }
-    EXPECT_FALSE(m_repository.is_exists("x"));
-    EXPECT_EQ(take_journal(), (journal{"A updated x=1 @1", "A deleted x=1 @2", "B deleted x=1 @2"}));
 }
 
 TEST_F(objects_repository_test, observer_failure_in_a_deferred_removal_is_rethrown_and_keeps_the_object) {

@@ -97,31 +97,6 @@ TEST_F(events_loop_test, periodic_timer_stopped_in_its_callback_is_not_called_ag
     EXPECT_EQ(calls, 1);
 }
 
-TEST_F(events_loop_test, periodic_timer_destroyed_in_its_callback_is_safe) {
-    int calls = 0;
-    periodic_timer::ptr p;
-    p = m_loop->create_periodic_timer(10ms, "p", [&](timer::time_point) {
-        ++calls;
-        p.reset();
-    }, KEL_SOURCE_LOCATION());
-    auto stop = stop_after(100ms);
-    m_loop->run();
-    EXPECT_EQ(calls, 1);
-}
-
-TEST_F(events_loop_test, execute_now_calls_on_the_next_turn_then_every_period) {
-    std::vector<timer::time_point> calls;
-    const auto created = now();
-    auto p = m_loop->create_periodic_timer(
-        1h, periodic_timer::execute_now{}, "p", [&](timer::time_point tp) { calls.push_back(tp); },
-        KEL_SOURCE_LOCATION());
-    EXPECT_TRUE(calls.empty());
-    auto stop = stop_after(100ms);
-    m_loop->run();
-    ASSERT_EQ(calls.size(), 1u);
-    EXPECT_LT(calls[0] - created, 1h);
-}
-
 TEST_F(events_loop_test, throwing_handler_ends_run_and_run_resumes) {
     std::vector<int> order;
     m_loop->post([] { throw std::runtime_error("boom"); }, KEL_SOURCE_LOCATION());

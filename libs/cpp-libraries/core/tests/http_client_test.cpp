@@ -114,16 +114,6 @@ TEST_F(http_client_test, asynchronous_result_arrives_on_the_main_loop) {
     EXPECT_TRUE(handle->is_complete());
 }
 
-TEST_F(http_client_test, restart_performs_the_request_again) {
-    m_server.serve_after("/a", 1, {503, "busy", {}, 0ms}, {200, "A", {}, 0ms});
-    const auto handle = get_async("/a");
-    run_until([&] { return m_results.size() == 1; });
-    handle->restart();
-    run_until([&] { return m_results.size() == 2; });
-    EXPECT_EQ(m_results[0].error(), std::string("busy"));
-    EXPECT_EQ(m_results[1].data(), std::string("A"));
-}
-
 TEST_F(http_client_test, dropped_handle_never_calls_back) {
     // One worker: the transfers run one after the other, so the second
     // result arrives after the first one has been handed over.
