@@ -21,7 +21,6 @@ void recording_save_restore::check_event(const context::trackable_object_in_zone
 void recording_save_restore::save(const context::trackable_object_in_zone& record,
                                   boost::optional<const context::zone&> zone) {
     m_on_save(record, zone);
-    ++m_saves;
     m_calls.push_back("save " + key_of(record) + (record.is_event_generated() ? " E" : " -"));
     // Like the real persistence, which can then skip a repeated save.
     record.mark_saved();

@@ -27,7 +27,6 @@ public:
 
     std::map<std::string, std::string> m_stored;
     std::vector<std::string> m_calls;
-    int m_saves = 0;
     save_signal m_on_save;
 };
 

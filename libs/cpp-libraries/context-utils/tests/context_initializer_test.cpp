@@ -68,7 +68,6 @@ protected:
     kel::libs::core::events_loop::ptr m_loop;
     kel::libs::core::http::client::ptr m_client;
     std::vector<std::string> m_loaded;
-    kel::libs::core::http::client::handle_ptr m_keep;
 };
 
 TEST_F(context_initializer_test, initial_load_walks_the_lists_in_order) {

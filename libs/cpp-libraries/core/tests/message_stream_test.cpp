@@ -12,7 +12,6 @@
 
 #include <boost/system/system_error.hpp>
 
-#include <algorithm>
 #include <chrono>
 #include <map>
 #include <stdexcept>
@@ -42,49 +41,40 @@ protected:
         m_publisher.bind("tcp://127.0.0.1:*");
     }
 
-    void open(bool raw = false) {
-        const auto address = m_publisher.last_endpoint();
-        m_stream = raw ? m_loop->create_zmq_raw_message_stream(address) : m_loop->create_zmq_message_stream(address);
+    void open() { m_stream = m_loop->create_zmq_message_stream(m_publisher.last_endpoint()); }
+
+    // Records what reaches `topic`.
+    void subscribe(const std::string& topic) {
+        m_subscriptions[topic] = m_stream->subscribe(
+            topic, [this, topic](boost::string_view payload) { m_got[topic].push_back(payload.to_string()); });
     }
 
-    // Records what reaches `topic` under the name `as` (the topic itself by
-    // default).
-    void subscribe(const std::string& topic, const std::string& as = "") {
-        const std::string name = as.empty() ? topic : as;
-        m_subscriptions[name] = m_stream->subscribe(
-            topic, [this, name](boost::string_view payload) { m_got[name].push_back(payload.to_string()); });
-    }
-
-    // Subscription requests that reached the publisher, in order, until the
-    // one for `wire_topic` arrived.
-    std::vector<std::string> settle(const std::string& wire_topic) {
-        std::vector<std::string> seen;
+    // Returns once the subscription request for `wire_topic` reached the
+    // publisher.
+    void settle(const std::string& wire_topic) {
         bool done = false;
         std::function<void()> arm = [&] {
             m_publisher.async_receive([&](const boost::system::error_code& error, zmq::message_t& message) {
                 if (error)
                     return;
-                seen.push_back(message.to_string());
-                done = seen.back() == "\x01" + wire_topic;
+                done = message.to_string() == "\x01" + wire_topic;
                 if (!done)
                     arm();
             });
         };
         arm();
         run_until([&] { return done; });
-        return seen;
     }
 
-    // Publishes the frames, then an end marker on `marker_topic` (a wire
-    // topic with a recorded subscription), and runs the loop until the marker
-    // has been delivered: everything published before it has been handled.
-    void publish(const std::vector<std::string>& frames, const std::string& marker_topic = "#end",
-                 const std::string& marker_name = "end") {
+    // Publishes the frames, then an end marker on "#end" (subscribed as
+    // "end"), and runs the loop until the marker has been delivered:
+    // everything published before it has been handled.
+    void publish(const std::vector<std::string>& frames) {
         for (const auto& frame : frames)
             ASSERT_FALSE(m_publisher.send(frame));
-        ASSERT_FALSE(m_publisher.send(marker_topic + "{}"));
-        const std::size_t before = m_got[marker_name].size();
-        run_until([&] { return m_got[marker_name].size() > before; });
+        ASSERT_FALSE(m_publisher.send("#end{}"));
+        const std::size_t before = m_got["end"].size();
+        run_until([&] { return m_got["end"].size() > before; });
     }
 
     // Runs the loop until a callback's exception leaves it (10 s at most).
@@ -96,8 +86,8 @@ protected:
         EXPECT_THROW(m_loop->run(), std::runtime_error);
     }
 
-    void run_until(const std::function<bool()>& done, std::chrono::milliseconds limit = 10s) {
-        ASSERT_TRUE(kel::test::run_until(*m_loop, done, limit)) << "timed out";
+    void run_until(const std::function<bool()>& done) {
+        ASSERT_TRUE(kel::test::run_until(*m_loop, done)) << "timed out";
     }
 
     kel::libs::core::logger m_logger;
