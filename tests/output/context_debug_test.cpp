@@ -44,21 +44,12 @@ protected:
         change_object(uid, ts, [x](kel::context::trackable_object& o) { o.set_position(point(x, 0, 0)); });
     }
 
-    fields hash(const std::string& key) const {
-        const auto lines = m_redis.cli_lines({"HGETALL", key});
-        fields result;
-        for (std::size_t i = 0; i + 1 < lines.size(); i += 2)
-            result.emplace_back(lines[i], lines[i + 1]);
-        return result;
-    }
+    fields hash(const std::string& key) const { return m_redis.hash(key); }
     std::string field(const std::string& key, const std::string& name) const {
         const auto lines = m_redis.cli_lines({"HGET", key, name});
         return lines.empty() ? "" : lines.front();
     }
-    std::set<std::string> set_members(const std::string& key) const {
-        const auto lines = m_redis.cli_lines({"SMEMBERS", key});
-        return {lines.begin(), lines.end()};
-    }
+    std::set<std::string> set_members(const std::string& key) const { return m_redis.members(key); }
     std::string object_key(const std::string& uid) const { return "quorvane:trackable_objects:" + uid; }
 
     const std::string m_object = uid_text("object");

@@ -99,17 +99,9 @@ protected:
     }
 
     std::vector<std::pair<std::string, std::string>> stored(const std::string& id) const {
-        const auto lines = m_redis.cli_lines({"HGETALL", records_key + id});
-        std::vector<std::pair<std::string, std::string>> fields;
-        for (std::size_t i = 0; i + 1 < lines.size(); i += 2)
-            fields.emplace_back(lines[i], lines[i + 1]);
-        return fields;
+        return m_redis.hash(records_key + id);
     }
-    std::set<std::string> cli_set(const std::vector<std::string>& arguments) const {
-        const auto lines = m_redis.cli_lines(arguments);
-        return {lines.begin(), lines.end()};
-    }
-    std::set<std::string> stored_ids() const { return cli_set({"SMEMBERS", records_key + "set"}); }
+    std::set<std::string> stored_ids() const { return m_redis.members(records_key + "set"); }
     std::string cli(const std::vector<std::string>& arguments) const {
         const auto lines = m_redis.cli_lines(arguments);
         return lines.empty() ? "" : lines.front();
@@ -436,12 +428,13 @@ TEST_F(older_layout, is_migrated_once_and_deleted) {
     std::set<std::string> expected_keys{"quorvane:version", records_key + "set"};
     for (const auto& id : migrated_ids)
         expected_keys.insert(records_key + id);
-    EXPECT_EQ(cli_set({"KEYS", "*"}), expected_keys);
+    const auto keys = m_redis.cli_lines({"KEYS", "*"});
+    EXPECT_EQ(std::set<std::string>(keys.begin(), keys.end()), expected_keys);
     EXPECT_EQ(cli({"GET", "quorvane:version"}), "1");
 
     write_older_layout();
     restart_service();
-    EXPECT_EQ(cli_set({"SMEMBERS", "trackable_objects:set"}), (std::set<std::string>{m_a, m_odd}));
+    EXPECT_EQ(m_redis.members("trackable_objects:set"), (std::set<std::string>{m_a, m_odd}));
     EXPECT_EQ(stored_ids(), migrated_ids);
 }
 
