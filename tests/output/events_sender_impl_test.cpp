@@ -66,15 +66,6 @@ protected:
 
 // --- message text ---------------------------------------------------------------
 
-TEST_F(events_sender, an_enter_carries_the_record_the_split_time_and_the_position) {
-    const auto object = make_object("object", point(1, -2, 3));
-    make_sender(true)->create_queue()->send_enter(make_record("object", "zone", "keep_in"), object, m_ts);
-    EXPECT_EQ(next_message(),
-              R"(#zone_event {"action":"enter","ms":123,"obj_uid":"object","project_uid":"project",)"
-              R"("sublocation_uid":"sublocation","ts":86400,"x":1,"y":-2,"z":3,"zone_type_name":"keep_in",)"
-              R"("zone_uid":"zone"})");
-}
-
 TEST_F(events_sender, a_leave_without_object_has_no_coordinates) {
     make_sender(true)->create_queue()->send_leave(make_record("object", "zone"), boost::none, m_ts);
     EXPECT_EQ(next_message(),

@@ -84,24 +84,6 @@ TEST_F(redis_client, a_failed_appended_command_is_reported_after_every_reply_was
     EXPECT_EQ(client().execute_command("GET %s", "after").to_string(), "1") << "the replies stay in step";
 }
 
-// A pipeline's answers of every kind are read and dropped (arrays, bulk
-// strings and nils as much as "+OK" and counts), and what is read after it
-// is built in full.
-TEST_F(redis_client, a_pipeline_answered_with_every_kind_of_reply_stays_in_step) {
-    cli({"RPUSH", "list", "a", "b"});
-    client().append_command_argv({"SET", "key", "v"});
-    client().append_command_argv({"INCR", "count"});
-    client().append_command_argv({"GET", "missing"});
-    client().append_command_argv({"LRANGE", "list", "0", "-1"});
-    client().append_command_argv({"EXEC"});
-    client().append_command_argv({"GET", "key"});
-    client().append_command_argv({"SCAN", "0"});
-    const auto error = error_of([&] { client().flush_appended(); });
-    EXPECT_EQ(error.rfind("Command: EXEC, error: ERR EXEC without MULTI", 0), 0u) << error;
-    EXPECT_EQ(client().execute_command("LRANGE %s 0 -1", "list").as_array().size(), 2u);
-    EXPECT_EQ(client().execute_command("INCR %s", "count").to_integer(), 2);
-}
-
 TEST_F(redis_client, appended_commands_lost_with_the_connection_are_sent_once_more) {
     client().append_command("SET %s %s", "first", "1");
     client().flush_appended();
@@ -187,21 +169,6 @@ TEST_F(redis_client, an_error_reply_names_the_command_with_its_arguments) {
 }
 
 // --- replies ------------------------------------------------------------------
-
-// A reply converts only from its own type; strings keep embedded NUL bytes.
-TEST_F(redis_client, replies_convert_only_from_their_own_type) {
-    const std::string bytes("a\0b", 3);
-    client().execute_command("SET k %b", bytes.data(), bytes.size());
-    EXPECT_EQ(client().execute_command("GET k").to_string(), bytes);
-    EXPECT_EQ(client().execute_command("PING").to_string(), "PONG");
-    const std::vector<std::pair<std::function<void()>, std::string>> cases{
-        {[&] { client().execute_command("GET %s", "missing").to_string(); }, "Reply is not string, actual type: nil"},
-        {[&] { client().execute_command("INCR counter").as_array(); }, "Reply is not array, actual type: integer"},
-        {[&] { client().execute_command("PING").to_integer(); }, "Reply is not integer, actual type: status"},
-    };
-    for (const auto& [convert, message] : cases)
-        EXPECT_EQ(error_of(convert), message);
-}
 
 // --- lost connection ------------------------------------------------------------
 

@@ -91,15 +91,6 @@ TEST_F(objects_repository_test, observers_hear_in_subscription_order_until_their
     EXPECT_EQ(take_journal(), (journal{"A updated x=2 @20"}));
 }
 
-TEST_F(objects_repository_test, update_or_add_replaces_and_reports_even_an_equal_object) {
-    add("x", 1);
-    watch();
-    update_or_add("x", 1, 3);
-    update_or_add("x", 4, 4);
-    EXPECT_EQ(value_of("x"), 4);
-    EXPECT_EQ(take_journal(), (journal{"A updated x=1 @3", "B updated x=1 @3", "A updated x=4 @4", "B updated x=4 @4"}));
-}
-
 TEST_F(objects_repository_test, writable_handle_reports_its_timestamp_when_it_ends_changed_or_not) {
     add("x", 1);
     watch();

@@ -67,15 +67,6 @@ TEST_F(async_socket_test, a_burst_is_drained_completely) {
     EXPECT_EQ(got.back(), "m899");
 }
 
-TEST_F(async_socket_test, messages_arriving_later_wake_the_receiver) {
-    auto sender = std::make_unique<boost::asio::steady_timer>(m_io, std::chrono::milliseconds(50));
-    sender->async_wait([this](const boost::system::error_code&) {
-        m_push.send("late one");
-        m_push.send("late two");
-    });
-    EXPECT_EQ(receive(2), (std::vector<std::string>{"late one", "late two"}));
-}
-
 TEST_F(async_socket_test, handler_never_runs_inside_the_receive_call) {
     m_push.send("x");
     bool called = false;
