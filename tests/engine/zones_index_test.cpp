@@ -35,19 +35,6 @@ protected:
     using uids = std::set<std::string>;
 };
 
-TEST_F(zones_index_test, carried_circle_is_found_around_the_carriers_new_position) {
-    object("car1");
-    circle("cir1", "car1", 100);
-    object("tagA");
-    move("car1", 0, 0);
-    move("tagA", 10000, 0);
-    EXPECT_EQ(found("tagA"), uids{});
-    move("car1", 10000, 300);
-    EXPECT_EQ(found("tagA"), uids{"cir1"});
-    move("tagA", 0, 0);
-    EXPECT_EQ(found("tagA"), uids{}) << "the old box is gone";
-}
-
 TEST_F(zones_index_test, moved_zone_is_found_only_at_its_new_place) {
     rectangle("room", 0, 0, 1000, 1000);
     object("tagA");

@@ -40,15 +40,7 @@ protected:
         auto object = m_context.take_trackable_objects().try_get(uid, ts);
         change(*object);
     }
-    void move_object(const std::string& uid, timestamp ts, int x) {
-        change_object(uid, ts, [x](kel::context::trackable_object& o) { o.set_position(point(x, 0, 0)); });
-    }
-
     fields hash(const std::string& key) const { return m_redis.hash(key); }
-    std::string field(const std::string& key, const std::string& name) const {
-        const auto lines = m_redis.cli_lines({"HGET", key, name});
-        return lines.empty() ? "" : lines.front();
-    }
     std::set<std::string> set_members(const std::string& key) const { return m_redis.members(key); }
     std::string object_key(const std::string& uid) const { return "quorvane:trackable_objects:" + uid; }
 
@@ -94,24 +86,6 @@ TEST_F(started_mirror, a_trackable_object_is_written_at_creation_with_its_flags)
                           {"associated", "true"},
                           {"ts", "1 0 [1970-01-01T00:00:01.000Z]"}};
     EXPECT_EQ(hash(object_key(m_object)), expected);
-    EXPECT_EQ(set_members("quorvane:trackable_objects:set"), std::set<std::string>{m_object});
-}
-
-TEST_F(started_mirror, a_failed_write_is_tried_again_at_the_next_report) {
-    m_redis.cli({"SET", object_key(m_object), "in the way"});
-    EXPECT_THROW(add_object(m_object, at(1000)), kel::libs::core::exception);
-    m_redis.cli({"DEL", object_key(m_object)});
-    move_object(m_object, at(2000), 1);
-    EXPECT_EQ(field(object_key(m_object), "ts"), "2 0 [1970-01-01T00:00:02.000Z]");
-}
-
-TEST_F(started_mirror, after_a_reconnect_to_an_empty_redis_every_object_is_written_at_its_next_report) {
-    add_object(m_object, at(1000));
-    m_redis.restart();
-    // Whichever command comes first notices the lost connection.
-    m_context.take_zones().add(kel::test::make_zone("zone"), at(1500));
-    move_object(m_object, at(2000), 1);
-    EXPECT_EQ(field(object_key(m_object), "ts"), "2 0 [1970-01-01T00:00:02.000Z]");
     EXPECT_EQ(set_members("quorvane:trackable_objects:set"), std::set<std::string>{m_object});
 }
 

@@ -204,18 +204,6 @@ TEST_F(persistence, a_failed_save_is_not_taken_for_written) {
 
 // --- batches --------------------------------------------------------------------
 
-TEST_F(persistence, a_batch_reaches_redis_when_it_ends) {
-    add_zone(m_x);
-    save(m_a, m_x, inside);
-    m_persistence->begin_batch();
-    save(m_a, m_x, stateless);
-    save(m_b, m_x, inside);
-    EXPECT_EQ(stored_ids(), std::set<std::string>{m_a + "-" + m_x}) << "nothing sent yet";
-    m_persistence->end_batch();
-    EXPECT_EQ(stored_ids(), std::set<std::string>{m_b + "-" + m_x});
-    EXPECT_EQ(stored(m_b + "-" + m_x).size(), 10u);
-}
-
 // The batch removed a record that memory dropped at once; which of its
 // commands took effect is unknown, so the next operation makes Redis hold
 // exactly what memory holds.
