@@ -54,6 +54,14 @@ public:
     std::vector<std::string> events_within(std::chrono::milliseconds quiet);
     // "enter <tag> <zone>" of an event text.
     static std::string summary(const std::string& event);
+    // The summary of the next event within 10 s.
+    std::string next() { return summary(next_event()); }
+    // The tag moves its whole footprint into a room (two positions), so
+    // that its membership settles.
+    void walk_in(const std::string& tag, int x, int y) {
+        position(tag, x, y);
+        position(tag, x + 10, y);
+    }
     std::string log() const;
 
     Json::Value zone_json(const std::string& uid) const;

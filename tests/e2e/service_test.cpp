@@ -14,13 +14,6 @@ using namespace std::chrono_literals;
 
 class service_test : public ::testing::Test, public kel::test::service_fixture {
 protected:
-    std::string next() { return summary(next_event()); }
-    // The tag moves its whole footprint into the room (two positions) so
-    // that its membership settles.
-    void walk_in(const std::string& tag, int x, int y) {
-        position(tag, x, y);
-        position(tag, x + 10, y);
-    }
     // Rooms roma and romb over the same square, from x0 on.
     void two_rooms(int x0) {
         add_room("roma", x0, 0, x0 + 10000, 10000);
