@@ -13,6 +13,7 @@
 // stream waits for it, and nothing is ever queued or dropped. All times
 // come from the seed: events carry the time of what caused them.
 #include "e2e/service_fixture.h"
+#include "support/golden.h"
 #include "support/seeded.h"
 
 #include "core/json.h"
@@ -22,8 +23,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
-#include <fstream>
 #include <map>
 #include <set>
 #include <sstream>
@@ -282,22 +281,7 @@ protected:
 TEST_F(golden_service_stream, events_and_persisted_records_match_the_recording) {
     const auto actual = transcript();
     EXPECT_EQ(stop(), 0) << log();
-    if (std::getenv("QUORVANE_RECORD_GOLDEN")) {
-        std::ofstream(golden_path) << actual;
-        GTEST_SKIP() << "recorded " << golden_path;
-    }
-    std::ifstream in(golden_path);
-    ASSERT_TRUE(in.is_open()) << golden_path;
-    std::stringstream expected;
-    expected << in.rdbuf();
-    // Line by line first, so that a failure names the first step that differs.
-    std::istringstream got(actual), want(expected.str());
-    std::string got_line, want_line;
-    for (int line = 1; std::getline(want, want_line); ++line) {
-        ASSERT_TRUE(std::getline(got, got_line)) << "line " << line << ": missing; expected\n" << want_line;
-        ASSERT_EQ(got_line, want_line) << "line " << line;
-    }
-    ASSERT_FALSE(std::getline(got, got_line)) << "unexpected extra line: " << got_line;
+    kel::test::expect_golden(golden_path, actual);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "e2e/service_fixture.h"
 
+#include "support/site.h"
 #include "support/wait.h"
 
 #include "core/json.h"
@@ -13,33 +14,6 @@
 namespace kel::test {
 
 namespace {
-
-const char* const project = "prj1";
-
-Json::Value point(int x, int y) {
-    Json::Value p;
-    p["x"] = x;
-    p["y"] = y;
-    return p;
-}
-
-Json::Value base_zone(const std::string& uid) {
-    Json::Value z;
-    z["uid"] = uid;
-    z["name"] = "zone " + uid;
-    z["project_uid"] = project;
-    z["zone_type_name"] = "room";
-    z["zone_type_id"] = 1;
-    z["zone_alarm_level"] = 0;
-    z["priority"] = 0;
-    z["active"] = true;
-    z["default_allowed"] = false;
-    z["zone_exceptions"] = Json::arrayValue;
-    z["zone_exceptions_groups"] = Json::arrayValue;
-    z["trackables_in_zone"] = Json::arrayValue;
-    z["updated_at"] = "2026-12-01T10:00:00.000Z";
-    return z;
-}
 
 template <typename Zones>
 auto& find_zone(Zones& zones, const std::string& uid) {
@@ -76,51 +50,17 @@ service_fixture::~service_fixture() {
 
 void service_fixture::add_room(const std::string& uid, int x0, int y0, int x1, int y1,
                                const std::string& sublocation) {
-    auto z = base_zone(uid);
-    z["shape"] = "polygon";
-    z["sublocation_uid"] = sublocation;
-    for (const auto& p : {point(x0, y0), point(x1, y0), point(x1, y1), point(x0, y1)})
-        z["zone_geometry"]["positions"].append(p);
-    m_zones.append(z);
+    m_zones.append(test::zone_json(room(uid, x0, y0, x1, y1, sublocation)));
 }
 
 void service_fixture::add_circle(const std::string& uid, const std::string& carrier, int radius) {
-    auto z = base_zone(uid);
-    z["shape"] = "circle";
-    z["zone_type_name"] = "vehicle";
-    z["trackable_object_uid"] = carrier;
-    z["zone_geometry"]["radius"] = radius;
-    m_zones.append(z);
+    m_zones.append(test::zone_json(carried_circle(uid, carrier, radius)));
 }
 
 void service_fixture::add_tag(const std::string& uid, const std::string& sublocation) {
-    Json::Value t;
-    t["uid"] = uid;
-    t["name"] = "tag " + uid;
-    t["project_uid"] = project;
-    t["type"] = "person";
-    t["category"] = "staff";
-    t["default_height"] = 1700;
-    t["groups"] = Json::arrayValue;
-    t["node"]["mac_address"] = "00:11:22:33:44:" + uid.substr(0, 2);
-    t["node"]["responsive"] = true;
-    t["position"]["sl_id"] = sublocation;
-    t["updated_at"] = "2026-12-01T10:00:00.000Z";
-    m_tags.append(t);
-}
-
-void service_fixture::server_lists_inside(const std::string& zone, const std::string& tag) {
-    for (auto& z : m_zones) {
-        if (z["uid"].asString() != zone)
-            continue;
-        Json::Value entry;
-        entry["uid"] = tag;
-        entry["entered"]["time"] = "2026-12-01T10:00:00.000Z";
-        entry["entered"]["x"] = 0;
-        entry["entered"]["y"] = 0;
-        entry["entered"]["z"] = 0;
-        z["trackables_in_zone"].append(entry);
-    }
+    object_recipe tag(uid, sublocation);
+    tag.has_coordinates = false;
+    m_tags.append(object_json(tag));
 }
 
 void service_fixture::remove_zone_on_server(const std::string& uid) {
@@ -153,15 +93,7 @@ Json::Value& service_fixture::served_zone(const std::string& uid) {
 }
 
 void service_fixture::serve_site() {
-    Json::Value zones, tags, empty_sublocations, empty_nodes;
-    zones["zones"] = m_zones;
-    tags["trackableObjects"] = m_tags;
-    empty_sublocations["sublocations"] = Json::arrayValue;
-    empty_nodes["nodes"] = Json::arrayValue;
-    m_http.serve("/api/private/zones/", libs::core::json::to_string(zones));
-    m_http.serve("/api/private/track_obj/", libs::core::json::to_string(tags));
-    m_http.serve("/api/private/sublocations/", libs::core::json::to_string(empty_sublocations));
-    m_http.serve("/api/private/nodes/", libs::core::json::to_string(empty_nodes));
+    test::serve_site(m_http, m_zones, m_tags);
 }
 
 std::string service_fixture::write_config(bool debug_output) const {

@@ -31,9 +31,6 @@ public:
     void place_tag(const std::string& uid, int x, int y);
     // A vehicle tag carrying a circle zone of `radius`.
     void add_circle(const std::string& uid, const std::string& carrier, int radius);
-    // Lists `tag` as inside `zone` in the server's answer, as a site that
-    // already reported its ENTER does.
-    void server_lists_inside(const std::string& zone, const std::string& tag);
     void remove_zone_on_server(const std::string& uid);
     void serve_site();
 
@@ -57,6 +54,14 @@ public:
     std::vector<std::string> events_within(std::chrono::milliseconds quiet);
     // "enter <tag> <zone>" of an event text.
     static std::string summary(const std::string& event);
+    // The summary of the next event within 10 s.
+    std::string next() { return summary(next_event()); }
+    // The tag moves its whole footprint into a room (two positions), so
+    // that its membership settles.
+    void walk_in(const std::string& tag, int x, int y) {
+        position(tag, x, y);
+        position(tag, x + 10, y);
+    }
     std::string log() const;
 
     Json::Value zone_json(const std::string& uid) const;

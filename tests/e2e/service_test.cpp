@@ -14,13 +14,6 @@ using namespace std::chrono_literals;
 
 class service_test : public ::testing::Test, public kel::test::service_fixture {
 protected:
-    std::string next() { return summary(next_event()); }
-    // The tag moves its whole footprint into the room (two positions) so
-    // that its membership settles.
-    void walk_in(const std::string& tag, int x, int y) {
-        position(tag, x, y);
-        position(tag, x + 10, y);
-    }
     // Rooms roma and romb over the same square, from x0 on.
     void two_rooms(int x0) {
         add_room("roma", x0, 0, x0 + 10000, 10000);
@@ -55,33 +48,6 @@ TEST_F(service_test, walking_into_and_out_of_a_room_sends_enter_then_leave) {
     EXPECT_EQ(stop(), 0);
 }
 
-TEST_F(service_test, a_vehicles_circle_follows_it) {
-    add_tag("car1");
-    add_tag("tagA");
-    add_circle("cir1", "car1", 1000);
-    serve_site();
-    start();
-    position("car1", 0, 0);
-    position("tagA", 10000, 0);
-    position("car1", 9500, 0);
-    EXPECT_EQ(next(), "enter tagA cir1");
-    position("car1", 0, 0);
-    EXPECT_EQ(next(), "leave tagA cir1");
-}
-
-TEST_F(service_test, a_zone_deleted_by_notification_sends_the_owed_leave) {
-    add_room("room", 0, 0, 10000, 10000);
-    add_tag("tagA");
-    serve_site();
-    start();
-    walk_in("tagA", 5000, 5000);
-    EXPECT_EQ(next(), "enter tagA room");
-    Json::Value plist;
-    plist["uid"] = "room";
-    notify("zone", "Deleted", plist);
-    EXPECT_EQ(next(), "leave tagA room");
-}
-
 TEST_F(service_test, a_restart_while_inside_sends_no_second_enter) {
     add_room("room", 0, 0, 10000, 10000);
     add_tag("tagA");
@@ -108,19 +74,10 @@ TEST_F(service_test, a_zone_removed_while_the_service_was_down_gets_its_leave_at
     remove_zone_on_server("room");
     start();
     EXPECT_EQ(next(), "leave tagA room");
-    EXPECT_EQ(m_redis->cli({"SCARD", "quorvane:trackable_objects_in_zones:set"}), "0\n");
-}
-
-TEST_F(service_test, a_tag_the_server_already_lists_inside_gets_no_duplicate_enter) {
-    add_room("room", 0, 0, 10000, 10000);
-    add_tag("tagA");
-    server_lists_inside("room", "tagA");
-    serve_site();
-    start();
-    walk_in("tagA", 5000, 5000);
-    EXPECT_EQ(events_within(1500ms), std::vector<std::string>{}) << log();
-    position("tagA", 30000, 5000);
-    EXPECT_EQ(next(), "leave tagA room");
+    // The LEAVE goes out before its record is deleted.
+    EXPECT_TRUE(kel::test::wait_until(
+        [&] { return m_redis->cli({"SCARD", "quorvane:trackable_objects_in_zones:set"}) == "0\n"; }))
+        << log();
 }
 
 // At start every zone is shown every object, zone by zone, and then every

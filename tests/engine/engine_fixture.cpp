@@ -4,57 +4,6 @@
 
 namespace kel::test {
 
-namespace {
-
-class recording_queue : public events_queue {
-public:
-    explicit recording_queue(recording_sender& sender) : m_sender(sender) {}
-    ~recording_queue() override { ++m_sender.m_released_queues; }
-
-    void send_enter(const context::trackable_object_in_zone& record,
-                    boost::optional<const context::trackable_object&> object, libs::core::timestamp ts) override {
-        m_sender.m_enter(record, object, ts);
-        m_sender.m_events.push_back("enter " + record.get_trackable_object_uid() + " " + record.get_zone_uid());
-    }
-    void send_leave(const context::trackable_object_in_zone& record,
-                    boost::optional<const context::trackable_object&> object, libs::core::timestamp ts) override {
-        m_sender.m_leave(record, object, ts);
-        m_sender.m_events.push_back("leave " + record.get_trackable_object_uid() + " " + record.get_zone_uid());
-    }
-
-private:
-    recording_sender& m_sender;
-};
-
-std::string key(const std::string& object, const std::string& zone) {
-    return object + "-" + zone;
-}
-
-}  // namespace
-
-events_queue::ptr recording_sender::create_queue() {
-    return std::make_unique<recording_queue>(*this);
-}
-
-void recording_save_restore::save(const context::trackable_object_in_zone& r,
-                                  boost::optional<const context::zone&> zone) {
-    m_on_save(r, zone);
-    ++m_saves;
-    // Like the real persistence, which can then skip a repeated save.
-    r.mark_saved();
-    const auto id = key(r.get_trackable_object_uid(), r.get_zone_uid());
-    if (!r.is_in_zone() && !r.is_event_generated() && !r.is_leave_generated() && !r.is_in_debouncing_state()) {
-        m_stored.erase(id);
-        return;
-    }
-    std::string flags;
-    flags += r.is_in_zone() ? 'I' : '-';
-    flags += r.is_event_generated() ? 'E' : '-';
-    flags += r.is_leave_generated() ? 'L' : '-';
-    flags += r.is_in_debouncing_state() ? 'D' : '-';
-    m_stored[id] = flags;
-}
-
 engine_fixture::engine_fixture(std::set<std::string> ignored_types)
     : m_index(m_save_restore, m_sender, m_context, m_logger),
       m_generator(std::make_unique<events_generator>(m_context, m_save_restore, m_sender, m_index, m_logger,
@@ -101,17 +50,6 @@ void engine_fixture::move(const std::string& uid, int x, int y) {
 void engine_fixture::set_sublocation(const std::string& uid, boost::optional<std::string> sublocation) {
     auto handle = m_context.take_trackable_objects().try_get(uid, now());
     handle->set_sublocation_uid(std::move(sublocation));
-}
-
-std::vector<std::string> engine_fixture::events() {
-    auto result = std::move(m_sender.m_events);
-    m_sender.m_events.clear();
-    return result;
-}
-
-std::string engine_fixture::stored(const std::string& object, const std::string& zone) const {
-    const auto found = m_save_restore.m_stored.find(key(object, zone));
-    return found == m_save_restore.m_stored.end() ? "" : found->second;
 }
 
 bool engine_fixture::has_record(const std::string& object, const std::string& zone) const {

@@ -1,48 +1,19 @@
 #pragma once
 
 #include "context/writable_context.h"
-#include "context_save_restore.h"
 #include "events_generator.h"
-#include "events_sender.h"
 #include "zones_index.h"
+
+#include "support/recording_save_restore.h"
+#include "support/recording_sender.h"
 
 #include "core/logger.h"
 
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace kel::test {
-
-// An events sender that records every decided event as "enter tagA room",
-// raises the same signals as the real sender, and counts released queues.
-class recording_sender : public events_sender {
-public:
-    events_queue::ptr create_queue() override;
-    connection do_on_enter_event(const slot_type& slot) override { return m_enter.connect(slot); }
-    connection do_on_leave_event(const slot_type& slot) override { return m_leave.connect(slot); }
-
-    std::vector<std::string> m_events;
-    int m_released_queues = 0;
-    event_signal m_enter;
-    event_signal m_leave;
-};
-
-// A persistence that keeps the last saved flags of every record in memory
-// ("IEL D" letters for in_zone, event, leave, debouncing), raises the save
-// signal and marks each record saved, like the real one.
-class recording_save_restore : public context_save_restore {
-public:
-    void restore() override {}
-    void check_event(const context::trackable_object_in_zone&) override {}
-    void save(const context::trackable_object_in_zone& record, boost::optional<const context::zone&> zone) override;
-    connection do_on_save(const slot_type& slot) override { return m_on_save.connect(slot); }
-
-    std::map<std::string, std::string> m_stored;
-    int m_saves = 0;
-    save_signal m_on_save;
-};
 
 struct zone_options {
     std::string sublocation = "sl01";
@@ -86,9 +57,11 @@ public:
     void delete_object(const std::string& uid) { m_context.take_trackable_objects().remove(uid, now()); }
 
     // The events decided since the last call.
-    std::vector<std::string> events();
+    std::vector<std::string> events() { return m_sender.take(); }
     // Stored flags of a record, "" when it is not stored.
-    std::string stored(const std::string& object, const std::string& zone) const;
+    std::string stored(const std::string& object, const std::string& zone) const {
+        return m_save_restore.stored(object, zone);
+    }
     bool has_record(const std::string& object, const std::string& zone) const;
     libs::core::timestamp now() { return libs::core::timestamp(std::chrono::milliseconds(++m_clock)); }
 

@@ -5,14 +5,12 @@
 // QUORVANE_RECORD_GOLDEN=1 to record anew (and say why in the commit).
 #include "engine_fixture.h"
 
-#include "support/temp_dir.h"
+#include "support/golden.h"
 #include "support/seeded.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
-#include <fstream>
 #include <sstream>
 
 namespace {
@@ -123,17 +121,7 @@ protected:
 
     seeded m_random{20261206};
     void check(const scenario& sc) {
-        const auto actual = transcript(sc);
-        const auto path = golden_path(sc.golden);
-        if (std::getenv("QUORVANE_RECORD_GOLDEN")) {
-            std::ofstream(path) << actual;
-            GTEST_SKIP() << "recorded " << path;
-        }
-        std::ifstream in(path);
-        ASSERT_TRUE(in.is_open()) << path;
-        std::stringstream expected;
-        expected << in.rdbuf();
-        ASSERT_EQ(actual, expected.str());
+        kel::test::expect_golden(golden_path(sc.golden), transcript(sc));
     }
 };
 

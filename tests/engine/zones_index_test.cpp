@@ -35,66 +35,6 @@ protected:
     using uids = std::set<std::string>;
 };
 
-TEST_F(zones_index_test, boxes_are_widened_by_500_and_contain_strictly) {
-    rectangle("room", 0, 0, 1000, 1000);
-    object("tagA");
-    move("tagA", -499, 500);
-    EXPECT_EQ(found("tagA"), uids{"room"});
-    move("tagA", 1499, 1499);
-    EXPECT_EQ(found("tagA"), uids{"room"});
-    move("tagA", -500, 500);
-    EXPECT_EQ(found("tagA"), uids{});
-    move("tagA", 1500, 10);
-    EXPECT_EQ(found("tagA"), uids{});
-}
-
-TEST_F(zones_index_test, carried_circle_is_found_around_the_carriers_new_position) {
-    object("car1");
-    circle("cir1", "car1", 100);
-    object("tagA");
-    move("car1", 0, 0);
-    move("tagA", 10000, 0);
-    EXPECT_EQ(found("tagA"), uids{});
-    move("car1", 10000, 300);
-    EXPECT_EQ(found("tagA"), uids{"cir1"});
-    move("tagA", 0, 0);
-    EXPECT_EQ(found("tagA"), uids{}) << "the old box is gone";
-}
-
-TEST_F(zones_index_test, carrier_without_position_keeps_the_last_box) {
-    object("car1");
-    circle("cir1", "car1", 100);
-    object("tagA");
-    move("car1", 0, 0);
-    move("tagA", 50, 0);
-    {
-        auto car = m_context.take_trackable_objects().try_get("car1", now());
-        car->set_position(boost::none);
-    }
-    EXPECT_EQ(found("tagA"), uids{"cir1"});
-}
-
-TEST_F(zones_index_test, object_without_position_is_located_by_its_last_position) {
-    rectangle("room", 0, 0, 1000, 1000);
-    object("tagA");
-    {
-        auto tag = m_context.take_trackable_objects().try_get("tagA", now());
-        tag->set_last_position(kel::context::point(500, 500, 0));
-    }
-    EXPECT_EQ(found("tagA"), uids{"room"});
-}
-
-TEST_F(zones_index_test, keep_in_zones_are_listed_while_they_are_keep_in) {
-    rectangle("kpin", 0, 0, 10, 10, of_type("keep_in"));
-    rectangle("kpn2", 0, 0, 10, 10, of_type("keep_in"));
-    rectangle("room", 0, 0, 10, 10);
-    EXPECT_EQ(m_index.get_keep_in_zones().size(), 2u);
-    delete_zone("kpin");
-    change_zone("kpn2", [](kel::context::zone& z) { z.set_type_name("room"); });
-    EXPECT_TRUE(m_index.get_keep_in_zones().empty());
-    EXPECT_TRUE(m_index.get_keep_in_zones_by_uid().empty());
-}
-
 TEST_F(zones_index_test, moved_zone_is_found_only_at_its_new_place) {
     rectangle("room", 0, 0, 1000, 1000);
     object("tagA");

@@ -46,18 +46,6 @@ protected:
     }
 };
 
-TEST_F(hostile_start, unreadable_records_are_skipped_each_with_a_line_naming_its_key) {
-    m_redis->cli({"HSET", records + "partial", "zone_uid", "room"});
-    m_redis->cli({"SET", records + "not-a-hash", "text"});
-    m_redis->cli({"SADD", records + "set", "partial", "not-a-hash"});
-    start();
-    expect_running();
-    EXPECT_TRUE(wait_log("Skipped the stored record " + records + "partial: fields missing")) << log();
-    EXPECT_TRUE(wait_log("Skipped the stored record " + records + "not-a-hash: Command: HMGET " + records +
-                         "not-a-hash trackable_object_uid"))
-        << log();
-}
-
 TEST_F(hostile_start, a_layout_version_that_is_no_number_refuses_to_start_naming_key_and_value) {
     m_redis->cli({"SET", "quorvane:version", "abc"});
     launch();

@@ -24,15 +24,6 @@ const std::string records_set = "quorvane:trackable_objects_in_zones:set";
 
 class service_faults : public ::testing::Test, public kel::test::service_fixture {
 protected:
-    std::string next() { return summary(next_event()); }
-
-    // The tag moves its whole footprint into a room (two positions), so that
-    // its membership settles.
-    void walk_in(const std::string& tag, int x, int y) {
-        position(tag, x, y);
-        position(tag, x + 10, y);
-    }
-
     // Summaries of the events that arrive until `expected` have come (or
     // 20 s passed), in arrival order.
     strings collect(std::size_t expected) {

@@ -40,25 +40,8 @@ protected:
         auto object = m_context.take_trackable_objects().try_get(uid, ts);
         change(*object);
     }
-    void move_object(const std::string& uid, timestamp ts, int x) {
-        change_object(uid, ts, [x](kel::context::trackable_object& o) { o.set_position(point(x, 0, 0)); });
-    }
-
-    fields hash(const std::string& key) const {
-        const auto lines = m_redis.cli_lines({"HGETALL", key});
-        fields result;
-        for (std::size_t i = 0; i + 1 < lines.size(); i += 2)
-            result.emplace_back(lines[i], lines[i + 1]);
-        return result;
-    }
-    std::string field(const std::string& key, const std::string& name) const {
-        const auto lines = m_redis.cli_lines({"HGET", key, name});
-        return lines.empty() ? "" : lines.front();
-    }
-    std::set<std::string> set_members(const std::string& key) const {
-        const auto lines = m_redis.cli_lines({"SMEMBERS", key});
-        return {lines.begin(), lines.end()};
-    }
+    fields hash(const std::string& key) const { return m_redis.hash(key); }
+    std::set<std::string> set_members(const std::string& key) const { return m_redis.members(key); }
     std::string object_key(const std::string& uid) const { return "quorvane:trackable_objects:" + uid; }
 
     const std::string m_object = uid_text("object");
@@ -74,19 +57,6 @@ protected:
 };
 
 // --- zones --------------------------------------------------------------------------
-
-TEST_F(started_mirror, a_zone_without_radius_sublocation_and_owner_gets_placeholders) {
-    m_context.take_zones().add(kel::context::zone("zone", boost::none, "project", boost::none, boost::none,
-                                                  boost::none, true, kel::context::shape::POLYGON, "type", true, {},
-                                                  {}),
-                               at(1700000000005));
-    const fields expected{{"uid", "zone"},        {"radius", "-1"},       {"sublocation_uid", "--"},
-                          {"trackable_object_uid", "--"}, {"active", "true"}, {"shape", "POLYGON"},
-                          {"type_name", "type"},  {"default_allowed", "true"},
-                          {"ts", "1700000000 5 [2023-11-14T22:13:20.005Z]"}};
-    EXPECT_EQ(hash("quorvane:zones:zone"), expected);
-    EXPECT_EQ(set_members("quorvane:zones:set"), std::set<std::string>{"zone"});
-}
 
 TEST_F(started_mirror, a_zone_is_rewritten_at_every_change_and_deleted_with_its_set_entry) {
     auto circle = [](bool active) {
@@ -116,47 +86,6 @@ TEST_F(started_mirror, a_trackable_object_is_written_at_creation_with_its_flags)
                           {"associated", "true"},
                           {"ts", "1 0 [1970-01-01T00:00:01.000Z]"}};
     EXPECT_EQ(hash(object_key(m_object)), expected);
-    EXPECT_EQ(set_members("quorvane:trackable_objects:set"), std::set<std::string>{m_object});
-}
-
-TEST_F(started_mirror, position_updates_with_unchanged_flags_write_nothing) {
-    add_object(m_object, at(1000));
-    move_object(m_object, at(2000), 1);
-    move_object(m_object, at(3000), 2);
-    EXPECT_EQ(field(object_key(m_object), "ts"), "1 0 [1970-01-01T00:00:01.000Z]");
-}
-
-TEST_F(started_mirror, a_change_of_the_responsive_flag_alone_rewrites_the_object) {
-    add_object(m_object, at(1000));
-    change_object(m_object, at(2000), [](kel::context::trackable_object& o) { o.set_responsive(false); });
-    EXPECT_EQ(field(object_key(m_object), "responsive"), "false");
-    EXPECT_EQ(field(object_key(m_object), "ts"), "2 0 [1970-01-01T00:00:02.000Z]");
-}
-
-TEST_F(started_mirror, a_deleted_object_is_written_again_when_it_comes_back) {
-    add_object(m_object, at(1000));
-    m_context.take_trackable_objects().remove(m_object, at(2000));
-    EXPECT_TRUE(hash(object_key(m_object)).empty());
-    EXPECT_TRUE(set_members("quorvane:trackable_objects:set").empty());
-    add_object(m_object, at(3000));
-    EXPECT_EQ(field(object_key(m_object), "ts"), "3 0 [1970-01-01T00:00:03.000Z]");
-}
-
-TEST_F(started_mirror, a_failed_write_is_tried_again_at_the_next_report) {
-    m_redis.cli({"SET", object_key(m_object), "in the way"});
-    EXPECT_THROW(add_object(m_object, at(1000)), kel::libs::core::exception);
-    m_redis.cli({"DEL", object_key(m_object)});
-    move_object(m_object, at(2000), 1);
-    EXPECT_EQ(field(object_key(m_object), "ts"), "2 0 [1970-01-01T00:00:02.000Z]");
-}
-
-TEST_F(started_mirror, after_a_reconnect_to_an_empty_redis_every_object_is_written_at_its_next_report) {
-    add_object(m_object, at(1000));
-    m_redis.restart();
-    // Whichever command comes first notices the lost connection.
-    m_context.take_zones().add(kel::test::make_zone("zone"), at(1500));
-    move_object(m_object, at(2000), 1);
-    EXPECT_EQ(field(object_key(m_object), "ts"), "2 0 [1970-01-01T00:00:02.000Z]");
     EXPECT_EQ(set_members("quorvane:trackable_objects:set"), std::set<std::string>{m_object});
 }
 

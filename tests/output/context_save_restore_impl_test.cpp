@@ -2,6 +2,7 @@
 
 #include "output/context_builders.h"
 #include "support/log_capture.h"
+#include "support/recording_sender.h"
 #include "support/redis_server.h"
 
 #include "core/exception.h"
@@ -20,37 +21,6 @@ namespace {
 using kel::context::trackable_object_in_zone;
 using kel::libs::core::timestamp;
 using kel::test::uid_text;
-using object_ref = boost::optional<const kel::context::trackable_object&>;
-
-// Records the events queued on its queues, one line each: "leave <object>
-// <zone>", with " with object" when the object was given.
-class recording_events_sender : public kel::events_sender {
-public:
-    struct recording_queue : kel::events_queue {
-        explicit recording_queue(recording_events_sender& sender) : m_sender(sender) {}
-        void send_enter(const trackable_object_in_zone& r, object_ref o, timestamp ts) override {
-            m_sender.record("enter", r, o, ts);
-        }
-        void send_leave(const trackable_object_in_zone& r, object_ref o, timestamp ts) override {
-            m_sender.record("leave", r, o, ts);
-        }
-        recording_events_sender& m_sender;
-    };
-
-    kel::events_queue::ptr create_queue() override { return std::make_unique<recording_queue>(*this); }
-    connection do_on_enter_event(const slot_type& slot) override { return m_signal.connect(slot); }
-    connection do_on_leave_event(const slot_type& slot) override { return m_signal.connect(slot); }
-
-    void record(const std::string& action, const trackable_object_in_zone& r, object_ref o, timestamp ts) {
-        m_events.push_back(action + " " + r.get_trackable_object_uid() + " " + r.get_zone_uid() +
-                           (o ? " with object" : ""));
-        m_times.push_back(ts);
-    }
-
-    std::vector<std::string> m_events;
-    std::vector<timestamp> m_times;
-    kel::event_signal m_signal;
-};
 
 // The four flags as "<in zone><event generated><leave generated><debouncing>",
 // each 0 or 1.
@@ -129,17 +99,9 @@ protected:
     }
 
     std::vector<std::pair<std::string, std::string>> stored(const std::string& id) const {
-        const auto lines = m_redis.cli_lines({"HGETALL", records_key + id});
-        std::vector<std::pair<std::string, std::string>> fields;
-        for (std::size_t i = 0; i + 1 < lines.size(); i += 2)
-            fields.emplace_back(lines[i], lines[i + 1]);
-        return fields;
+        return m_redis.hash(records_key + id);
     }
-    std::set<std::string> cli_set(const std::vector<std::string>& arguments) const {
-        const auto lines = m_redis.cli_lines(arguments);
-        return {lines.begin(), lines.end()};
-    }
-    std::set<std::string> stored_ids() const { return cli_set({"SMEMBERS", records_key + "set"}); }
+    std::set<std::string> stored_ids() const { return m_redis.members(records_key + "set"); }
     std::string cli(const std::vector<std::string>& arguments) const {
         const auto lines = m_redis.cli_lines(arguments);
         return lines.empty() ? "" : lines.front();
@@ -154,7 +116,8 @@ protected:
     kel::test::log_capture m_log{m_logger};
     std::map<std::string, std::string> m_site_zones;
     std::set<std::string> m_site_objects;
-    recording_events_sender m_sender;
+    // Leaves are noted " with object" when the object was given.
+    kel::test::recording_sender m_sender{true};
     std::unique_ptr<kel::context::writable_context> m_context;
     std::unique_ptr<kel::redis::context> m_client;
     std::unique_ptr<kel::context_save_restore_impl> m_persistence;
@@ -241,18 +204,6 @@ TEST_F(persistence, a_failed_save_is_not_taken_for_written) {
 
 // --- batches --------------------------------------------------------------------
 
-TEST_F(persistence, a_batch_reaches_redis_when_it_ends) {
-    add_zone(m_x);
-    save(m_a, m_x, inside);
-    m_persistence->begin_batch();
-    save(m_a, m_x, stateless);
-    save(m_b, m_x, inside);
-    EXPECT_EQ(stored_ids(), std::set<std::string>{m_a + "-" + m_x}) << "nothing sent yet";
-    m_persistence->end_batch();
-    EXPECT_EQ(stored_ids(), std::set<std::string>{m_b + "-" + m_x});
-    EXPECT_EQ(stored(m_b + "-" + m_x).size(), 10u);
-}
-
 // The batch removed a record that memory dropped at once; which of its
 // commands took effect is unknown, so the next operation makes Redis hold
 // exactly what memory holds.
@@ -299,18 +250,6 @@ TEST_F(persistence, a_burst_writes_at_its_end_and_a_failed_one_is_rewritten_by_t
     EXPECT_EQ(stored(wrong).size(), 10u);
 }
 
-TEST_F(persistence, a_cancelled_batch_still_waits_for_its_saves_and_throws_nothing) {
-    add_zone(m_x);
-    m_persistence->begin_batch();
-    save(m_a, m_x, inside);
-    m_persistence->cancel_batch();
-    EXPECT_EQ(stored_ids(), std::set<std::string>{m_a + "-" + m_x});
-    cli({"SET", records_key + m_b + "-" + m_x, "not a hash"});
-    m_persistence->begin_batch();
-    save(m_b, m_x, inside);
-    m_persistence->cancel_batch();
-}
-
 // --- restore ----------------------------------------------------------------------
 
 TEST_F(persistence, restarts_restore_each_flag_as_saved) {
@@ -334,22 +273,6 @@ TEST_F(persistence, restarts_restore_each_flag_as_saved) {
     EXPECT_TRUE(m_sender.m_events.empty());
 }
 
-TEST_F(persistence, restore_keeps_a_record_made_before_it_and_raises_the_save_signal) {
-    add_zone(m_x);
-    add_object(m_a);
-    save(m_a, m_x, inside);
-    start_service();
-    put_record(m_a, m_x, stateless);
-    std::vector<std::string> saved;
-    const auto connection = m_persistence->do_on_save(
-        [&](const trackable_object_in_zone& record, boost::optional<const kel::context::zone&>) {
-            saved.push_back(record.get_zone_uid());
-        });
-    m_persistence->restore();
-    EXPECT_EQ(flags_of(*in_memory(m_a, m_x)), inside);
-    EXPECT_EQ(saved, std::vector<std::string>{m_x});
-}
-
 TEST_F(persistence, restore_drops_the_records_of_a_deleted_zone_sending_the_owed_leave) {
     add_zone(m_x);
     add_zone(m_y);
@@ -362,15 +285,6 @@ TEST_F(persistence, restore_drops_the_records_of_a_deleted_zone_sending_the_owed
     EXPECT_EQ(m_sender.m_events, std::vector<std::string>{"leave " + m_a + " " + m_x + " with object"});
     EXPECT_TRUE(m_context->get_trackable_objects_in_zones().empty());
     EXPECT_TRUE(stored_ids().empty());
-}
-
-TEST_F(persistence, a_vanished_hash_is_skipped_silently) {
-    add_zone(m_x);
-    add_object(m_a);
-    cli({"SADD", records_key + "set", "gone-id"});
-    restart_service();
-    EXPECT_TRUE(m_context->get_trackable_objects_in_zones().empty());
-    EXPECT_EQ(kel::test::log_capture::count(m_log.take(), "Skipped"), 0u);
 }
 
 // A record that cannot be read is skipped with one error line naming its
@@ -403,12 +317,6 @@ TEST_F(persistence, an_unreadable_record_is_skipped_with_one_line_naming_its_key
     }
 }
 
-TEST_F(persistence, an_unreadable_set_of_records_is_skipped_and_the_start_goes_on) {
-    cli({"SET", records_key + "set", "not a set"});
-    m_persistence->restore();
-    EXPECT_EQ(kel::test::log_capture::count(m_log.take(), "Skipped the stored record " + records_key + "set"), 1u);
-}
-
 // A version that is no number, or one this build does not know, refuses to
 // start: reading on would take another layout for ours.
 TEST_F(persistence, an_unknown_layout_version_refuses_the_restore_naming_key_and_value) {
@@ -428,16 +336,6 @@ TEST_F(persistence, an_unknown_layout_version_refuses_the_restore_naming_key_and
 }
 
 // --- check_event --------------------------------------------------------------------
-
-TEST_F(persistence, check_event_keeps_a_record_whose_zone_and_object_exist) {
-    add_zone(m_x);
-    add_object(m_a);
-    save(m_a, m_x, inside);
-    m_persistence->check_event(*in_memory(m_a, m_x));
-    EXPECT_NE(in_memory(m_a, m_x), nullptr);
-    EXPECT_EQ(stored_ids().size(), 1u);
-    EXPECT_TRUE(m_sender.m_events.empty());
-}
 
 TEST_F(persistence, check_event_for_a_deleted_zone_sends_one_leave_now_and_drops_the_record) {
     add_zone(m_x);
@@ -518,22 +416,14 @@ TEST_F(older_layout, is_migrated_once_and_deleted) {
     std::set<std::string> expected_keys{"quorvane:version", records_key + "set"};
     for (const auto& id : migrated_ids)
         expected_keys.insert(records_key + id);
-    EXPECT_EQ(cli_set({"KEYS", "*"}), expected_keys);
+    const auto keys = m_redis.cli_lines({"KEYS", "*"});
+    EXPECT_EQ(std::set<std::string>(keys.begin(), keys.end()), expected_keys);
     EXPECT_EQ(cli({"GET", "quorvane:version"}), "1");
 
     write_older_layout();
     restart_service();
-    EXPECT_EQ(cli_set({"SMEMBERS", "trackable_objects:set"}), (std::set<std::string>{m_a, m_odd}));
+    EXPECT_EQ(m_redis.members("trackable_objects:set"), (std::set<std::string>{m_a, m_odd}));
     EXPECT_EQ(stored_ids(), migrated_ids);
-}
-
-TEST_F(older_layout, runs_again_when_the_version_is_zero) {
-    cli({"SET", "quorvane:version", "0"});
-    write_older_layout();
-    load_site();
-    m_persistence->restore();
-    EXPECT_TRUE(cli_set({"SMEMBERS", "trackable_objects:set"}).empty());
-    EXPECT_EQ(stored_ids().size(), 3u);
 }
 
 TEST_F(older_layout, drops_the_entries_of_a_zone_that_is_gone_sending_the_owed_leave) {
@@ -574,19 +464,6 @@ TEST_F(persistence, after_redis_came_back_empty_the_next_save_rewrites_every_rec
     EXPECT_EQ(stored_ids(), (std::set<std::string>{m_a + "-" + m_x, m_a + "-" + m_y, m_b + "-" + m_x}));
     EXPECT_EQ(stored(m_a + "-" + m_y).at(9), std::make_pair(std::string("in_debouncing_state"), std::string("true")));
     EXPECT_EQ(cli({"GET", "quorvane:version"}), "1");
-}
-
-TEST_F(persistence, saves_fail_while_redis_is_down_and_the_first_after_catch_up) {
-    add_zone(m_x);
-    add_zone(m_y);
-    m_persistence->restore();
-    save(m_a, m_x, inside);
-    m_redis.stop();
-    EXPECT_THROW(save(m_b, m_x, inside), kel::libs::core::exception);
-    m_redis.restart();
-
-    save(m_b, m_y, inside);
-    EXPECT_EQ(stored_ids(), (std::set<std::string>{m_a + "-" + m_x, m_b + "-" + m_x, m_b + "-" + m_y}));
 }
 
 TEST_F(persistence, after_a_dropped_connection_records_memory_no_longer_has_are_deleted) {

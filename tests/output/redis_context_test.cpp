@@ -18,8 +18,6 @@
 namespace {
 
 using kel::libs::core::exception;
-using kel::redis::reply_element;
-using kel::redis::reply_type;
 
 const std::string password = "not-the-password-42";
 
@@ -86,24 +84,6 @@ TEST_F(redis_client, a_failed_appended_command_is_reported_after_every_reply_was
     EXPECT_EQ(client().execute_command("GET %s", "after").to_string(), "1") << "the replies stay in step";
 }
 
-// A pipeline's answers of every kind are read and dropped (arrays, bulk
-// strings and nils as much as "+OK" and counts), and what is read after it
-// is built in full.
-TEST_F(redis_client, a_pipeline_answered_with_every_kind_of_reply_stays_in_step) {
-    cli({"RPUSH", "list", "a", "b"});
-    client().append_command_argv({"SET", "key", "v"});
-    client().append_command_argv({"INCR", "count"});
-    client().append_command_argv({"GET", "missing"});
-    client().append_command_argv({"LRANGE", "list", "0", "-1"});
-    client().append_command_argv({"EXEC"});
-    client().append_command_argv({"GET", "key"});
-    client().append_command_argv({"SCAN", "0"});
-    const auto error = error_of([&] { client().flush_appended(); });
-    EXPECT_EQ(error.rfind("Command: EXEC, error: ERR EXEC without MULTI", 0), 0u) << error;
-    EXPECT_EQ(client().execute_command("LRANGE %s 0 -1", "list").as_array().size(), 2u);
-    EXPECT_EQ(client().execute_command("INCR %s", "count").to_integer(), 2);
-}
-
 TEST_F(redis_client, appended_commands_lost_with_the_connection_are_sent_once_more) {
     client().append_command("SET %s %s", "first", "1");
     client().flush_appended();
@@ -156,67 +136,13 @@ TEST_F(redis_client, a_failure_within_a_burst_is_thrown_again_at_its_end) {
     EXPECT_EQ(error.rfind("Command: HSET text field value, error: WRONGTYPE", 0), 0u) << error;
 }
 
-// The request formatted from views is hiredis's to the byte.
-TEST(redis_format, views_give_the_bytes_hiredis_formats) {
-    const std::vector<std::vector<std::string>> cases{
-        {"PING"}, {"SET", "key", ""}, {"HMSET", "k e y", "100%", "a\r\nb"}, {"SET", std::string("a\0b", 3), "x"}};
-    for (const auto& args : cases) {
-        std::vector<const char*> pointers;
-        std::vector<std::size_t> lengths;
-        for (const auto& arg : args) {
-            pointers.push_back(arg.data());
-            lengths.push_back(arg.size());
-        }
-        char* expected = nullptr;
-        const int length = redisFormatCommandArgv(&expected, static_cast<int>(args.size()), pointers.data(),
-                                                  lengths.data());
-        std::string formatted;
-        if (args.size() == 1)
-            kel::redis::context::format_command(formatted, {args[0]});
-        else if (args.size() == 3)
-            kel::redis::context::format_command(formatted, {args[0], args[1], args[2]});
-        else
-            kel::redis::context::format_command(formatted, {args[0], args[1], args[2], args[3]});
-        EXPECT_EQ(formatted, std::string(expected, static_cast<std::size_t>(length)));
-        redisFreeCommand(expected);
-    }
-}
-
 // --- connection ---------------------------------------------------------------
-
-TEST_F(redis_client, commands_reach_the_selected_database) {
-    client().execute_command("SET %s %s", "key", "value");
-    EXPECT_EQ(cli({"GET", "key"}), "value");
-    EXPECT_EQ(trimmed(m_server->cli({"GET", "key"}, 0)), "");
-}
-
-TEST_F(redis_client, selecting_a_missing_database_fails_construction) {
-    EXPECT_EQ(error_of([&] { connect(1000); }), "Command: SELECT 1000, error: ERR DB index is out of range");
-}
-
-TEST_F(redis_client, a_refused_connection_is_a_connection_error) {
-    const int port = m_server->port();
-    m_server->stop();
-    EXPECT_EQ(error_of([&] { kel::redis::context("127.0.0.1", port, 10, ""); }),
-              "Connection error: Connection refused");
-}
-
-TEST_F(redis_client, the_right_password_authenticates) {
-    use_password_protected_server();
-    connect(10, password)->execute_command("SET %s %s", "key", "value");
-    EXPECT_EQ(cli({"GET", "key"}), "value");
-}
 
 TEST_F(redis_client, a_wrong_password_fails_without_showing_it) {
     use_password_protected_server();
     const auto error = error_of([&] { connect(10, "wrong-secret-7"); });
     EXPECT_EQ(error.rfind("Command: AUTH, error: WRONGPASS", 0), 0u) << error;
     EXPECT_EQ(error.find("wrong-secret-7"), std::string::npos) << error;
-}
-
-TEST_F(redis_client, an_empty_password_sends_no_auth) {
-    use_password_protected_server();
-    EXPECT_EQ(error_of([&] { connect(10, ""); }), "Command: SELECT 10, error: NOAUTH Authentication required.");
 }
 
 // --- commands -----------------------------------------------------------------
@@ -242,65 +168,7 @@ TEST_F(redis_client, an_error_reply_names_the_command_with_its_arguments) {
     }
 }
 
-TEST_F(redis_client, arguments_keep_blanks_and_percent_signs) {
-    client().execute_command_argv({"SET", "a key %s%n", "a value %d"});
-    client().execute_command("SET %s %s", "another key %s", "v");
-    EXPECT_EQ(cli({"GET", "a key %s%n"}), "a value %d");
-    EXPECT_EQ(cli({"GET", "another key %s"}), "v");
-    client().execute_command_argv({"SADD", "set %s with blank", "member"});
-    const auto members = client().get_set_members("set %s with blank");
-    EXPECT_EQ(members.as_array()[0].to_string(), "member");
-}
-
-TEST_F(redis_client, table_commands_round_trip) {
-    const std::string key = "table", a = "a", b = "b", one = "1", two = "2";
-    client().set_to_table(key, a, one);
-    client().set_to_table(key, {{b, two}});
-    EXPECT_EQ(client().increment_in_table(key, a, "5").to_integer(), 6);
-    const auto values = client().get_from_table(key, {a, b});
-    EXPECT_EQ(values.as_array()[0].to_string(), "6");
-    EXPECT_EQ(values.as_array()[1].to_string(), "2");
-    client().delete_from_table(key, b);
-    EXPECT_EQ(client().get_from_table(key, b).get_type(), reply_type::NIL);
-    client().flush_db();
-    EXPECT_EQ(cli({"DBSIZE"}), "0");
-}
-
 // --- replies ------------------------------------------------------------------
-
-// A reply converts only from its own type; strings keep embedded NUL bytes.
-TEST_F(redis_client, replies_convert_only_from_their_own_type) {
-    const std::string bytes("a\0b", 3);
-    client().execute_command("SET k %b", bytes.data(), bytes.size());
-    EXPECT_EQ(client().execute_command("GET k").to_string(), bytes);
-    EXPECT_EQ(client().execute_command("PING").to_string(), "PONG");
-    const std::vector<std::pair<std::function<void()>, std::string>> cases{
-        {[&] { client().execute_command("GET %s", "missing").to_string(); }, "Reply is not string, actual type: nil"},
-        {[&] { client().execute_command("INCR counter").as_array(); }, "Reply is not array, actual type: integer"},
-        {[&] { client().execute_command("PING").to_integer(); }, "Reply is not integer, actual type: status"},
-    };
-    for (const auto& [convert, message] : cases)
-        EXPECT_EQ(error_of(convert), message);
-}
-
-TEST_F(redis_client, array_walks_stop_when_told_and_indexes_are_checked) {
-    client().execute_command("RPUSH list a b c");
-    const auto reply = client().execute_command("LRANGE list 0 -1");
-    const auto list = reply.as_array();
-    std::vector<std::string> seen;
-    EXPECT_FALSE(list.for_each_element([&](const reply_element& e) {
-        seen.push_back(e.to_string());
-        return seen.size() < 2;
-    }));
-    EXPECT_EQ(seen, (std::vector<std::string>{"a", "b"}));
-    EXPECT_EQ(error_of([&] { list[3]; }), "Index out of range");
-
-    const auto empty = client().execute_command("LRANGE none 0 -1");
-    EXPECT_TRUE(empty.as_array().for_each_element([](const reply_element&) {
-        ADD_FAILURE() << "called on an empty array";
-        return true;
-    }));
-}
 
 // --- lost connection ------------------------------------------------------------
 

@@ -65,11 +65,6 @@ TEST_F(main_process, usage_errors_exit_with_one) {
     EXPECT_EQ(exit_status({"-c"}), 1);
 }
 
-TEST_F(main_process, start_up_failures_exit_with_one) {
-    EXPECT_EQ(exit_status({"-c", m_dir.file("missing.json")}), 1);
-    EXPECT_EQ(exit_status({"-c", m_dir.write("bad.json", R"({"proxy": {}})")}), 1);
-}
-
 // Before the configuration is applied, syslog may be read by no one (a
 // container): a failed start says why on standard error, naming the path
 // and the system's reason.
@@ -104,31 +99,6 @@ TEST_F(main_process, live_pid_refuses_to_start_and_keeps_the_file) {
     EXPECT_EQ(kel::test::read_file(pid_path()), std::to_string(getpid()));
 }
 
-// Started at the same moment with one configuration, exactly one of two
-// instances runs; the other is refused by the lock on the pid file.
-TEST_F(main_process, of_two_instances_started_at_once_one_runs) {
-    const auto config = valid_config();
-    for (int trial = 0; trial < 5; ++trial) {
-        std::unique_ptr<child_process> both[] = {start({"-c", config}), start({"-c", config})};
-        int refused = -1;
-        ASSERT_TRUE(kel::test::wait_until(
-            [&] {
-                for (int i = 0; i < 2; ++i)
-                    if (!both[i]->running())
-                        refused = i;
-                return refused >= 0;
-            },
-            20s))
-            << "trial " << trial << ": both instances kept running";
-        EXPECT_EQ(both[refused]->wait_exit(1s), 1);
-        auto& survivor = *both[1 - refused];
-        ASSERT_TRUE(kel::test::wait_until([&] { return catches_sigterm(survivor.pid()); }, 20s));
-        EXPECT_EQ(kel::test::read_file(pid_path()), std::to_string(survivor.pid()));
-        survivor.send_signal(SIGTERM);
-        EXPECT_EQ(survivor.wait_exit(20s), 0);
-    }
-}
-
 TEST_F(main_process, runs_writes_its_pid_and_stops_cleanly_on_sigterm) {
     auto child = start({"-c", valid_config()});
     const auto pid = std::to_string(child->pid());
@@ -137,23 +107,6 @@ TEST_F(main_process, runs_writes_its_pid_and_stops_cleanly_on_sigterm) {
     child->send_signal(SIGTERM);
     EXPECT_EQ(child->wait_exit(20s), 0);
     EXPECT_EQ(kel::test::read_file(pid_path()), pid) << "the pid file stays after exit";
-}
-
-TEST_F(main_process, sigint_stops_too_and_a_stale_pid_file_is_overwritten) {
-    std::ofstream(pid_path()) << "garbage";
-    auto child = start({"-c", valid_config()});
-    ASSERT_TRUE(kel::test::wait_until([&] { return catches_sigterm(child->pid()); }, 20s));
-    EXPECT_EQ(kel::test::read_file(pid_path()), std::to_string(child->pid()));
-    child->send_signal(SIGINT);
-    EXPECT_EQ(child->wait_exit(20s), 0);
-}
-
-TEST_F(main_process, last_config_option_wins) {
-    const auto good = valid_config();
-    auto child = start({"-c", m_dir.file("missing.json"), "-c", good, "extra"});
-    ASSERT_TRUE(kel::test::wait_until([&] { return catches_sigterm(child->pid()); }, 20s));
-    child->send_signal(SIGTERM);
-    EXPECT_EQ(child->wait_exit(20s), 0);
 }
 
 }  // namespace

@@ -21,15 +21,29 @@ log_capture::log_capture(libs::core::logger& logger)
 std::vector<std::string> log_capture::take() {
     m_logger.info("%1%") % marker;
     std::vector<std::string> lines;
-    for (;;) {
-        zmq::message_t message;
-        if (!m_pull.recv(message))
-            return lines;
-        std::string line = message.to_string();
-        if (line.find(marker) != std::string::npos)
-            return lines;
-        lines.push_back(std::move(line));
+    while (receive(true)) {
+        if (m_lines.back().find(marker) != std::string::npos) {
+            m_lines.pop_back();
+            break;
+        }
     }
+    lines.assign(m_lines.begin() + static_cast<std::ptrdiff_t>(m_taken), m_lines.end());
+    m_taken = m_lines.size();
+    return lines;
+}
+
+std::size_t log_capture::logged(const std::string& text) {
+    while (receive(false)) {
+    }
+    return count(m_lines, text);
+}
+
+bool log_capture::receive(bool wait) {
+    zmq::message_t message;
+    if (!m_pull.recv(message, wait ? zmq::recv_flags::none : zmq::recv_flags::dontwait))
+        return false;
+    m_lines.push_back(message.to_string());
+    return true;
 }
 
 std::size_t log_capture::count(const std::vector<std::string>& lines, const std::string& text) {

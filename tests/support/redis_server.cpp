@@ -174,4 +174,17 @@ std::vector<std::string> redis_server::cli_lines(const std::vector<std::string>&
     return lines;
 }
 
+std::vector<std::pair<std::string, std::string>> redis_server::hash(const std::string& key) const {
+    const auto lines = cli_lines({"HGETALL", key});
+    std::vector<std::pair<std::string, std::string>> fields;
+    for (std::size_t i = 0; i + 1 < lines.size(); i += 2)
+        fields.emplace_back(lines[i], lines[i + 1]);
+    return fields;
+}
+
+std::set<std::string> redis_server::members(const std::string& key) const {
+    const auto lines = cli_lines({"SMEMBERS", key});
+    return {lines.begin(), lines.end()};
+}
+
 }  // namespace kel::test

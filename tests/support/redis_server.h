@@ -6,7 +6,9 @@
 #include <hiredis/hiredis.h>
 
 #include <memory>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kel::test {
@@ -29,6 +31,11 @@ public:
     // The same output split into lines, blank ones dropped (redis-cli shows
     // an empty list as one blank line).
     std::vector<std::string> cli_lines(const std::vector<std::string>& arguments, int db = 10) const;
+    // The fields and values of the hash at `key` in Redis's order; empty
+    // when there is none.
+    std::vector<std::pair<std::string, std::string>> hash(const std::string& key) const;
+    // The members of the set at `key`.
+    std::set<std::string> members(const std::string& key) const;
     // Kills the server and starts it again, empty, on the same port.
     void restart();
     // Kills the server (SIGKILL, no clean shutdown); restart() brings it

@@ -22,11 +22,8 @@ using uid_set = std::set<std::string>;
 
 // A circle carried by car1, which says it lies in a sublocation of its own.
 zone_recipe buffer(const std::string& uid, int radius, const std::string& carrier = "car1") {
-    zone_recipe zone(uid, "sl09");
-    zone.carrier = carrier;
-    zone.radius = radius;
-    zone.points.clear();
-    zone.shape = "circle";
+    auto zone = kel::test::carried_circle(uid, carrier, radius, "room");
+    zone.sublocation = "sl09";
     return zone;
 }
 
@@ -88,16 +85,6 @@ TEST_F(context_updater_test, an_old_position_takes_its_split_time_and_a_missing_
     EXPECT_EQ(m_observer.m_object_times.back(), timestamp(1700000200, 250));
 }
 
-TEST_F(context_updater_test, positions_of_unknown_tags_and_old_positions_that_are_no_json_pass_silently) {
-    start_site();
-    pos("nobo", 1, 1, "sl01");
-    publish("#pos", R"({"dev_id":"nobo","x":1})");
-    publish("#pos", "{not json");
-    settle();
-    EXPECT_TRUE(changes().empty());
-    EXPECT_TRUE(new_logs().empty());
-}
-
 TEST_F(context_updater_test, malformed_positions_are_logged_and_the_next_one_is_applied) {
     start_site();
     publish("$pos", "{not json");
@@ -134,57 +121,6 @@ TEST_F(context_updater_test, zone_notifications_create_update_and_delete_zones) 
     EXPECT_EQ(changes(), (strings{"zone zon3 created sl05", "zone zon3 updated sl05", "zone zon1 deleted sl01"}));
 }
 
-TEST_F(context_updater_test, only_the_exact_text_polygon_makes_a_polygon) {
-    start_site();
-    const strings texts{"polygon", "Polygon", "circle", ""};
-    for (std::size_t i = 0; i < texts.size(); ++i) {
-        zone_recipe zone{"shp" + std::to_string(i)};
-        zone.shape = texts[i];
-        notify("ZONE", "created", zone_json(zone));
-    }
-    settle();
-    EXPECT_EQ(zone("shp0")->get_shape(), shape::POLYGON);
-    for (const char* uid : {"shp1", "shp2", "shp3"})
-        EXPECT_EQ(zone(uid)->get_shape(), shape::CIRCLE) << uid;
-}
-
-TEST_F(context_updater_test, an_update_changing_only_what_the_context_ignores_notifies_nobody) {
-    start_site();
-    zone_recipe renamed{"zon1", "sl07"};
-    renamed.name = "Renamed";
-    notify("ZONE", "updated", zone_json(renamed));
-    settle();
-    EXPECT_TRUE(changes().empty());
-}
-
-TEST_F(context_updater_test, an_update_of_an_unknown_zone_is_logged_and_creates_it) {
-    start_site();
-    notify("ZONE", "updated", zone_json(zone_recipe{"zon9"}));
-    settle();
-    EXPECT_TRUE(zone("zon9"));
-    const auto logs = new_logs();
-    EXPECT_EQ(logs.size(), 1u);
-    EXPECT_EQ(count_logs(logs, "zone not found"), 1);
-}
-
-TEST_F(context_updater_test, a_carried_zone_lies_in_its_carriers_sublocation_and_joins_its_tiers) {
-    start_site();
-    notify("ZONE", "created", zone_json(buffer("buf3", 900)));
-    settle();
-    EXPECT_EQ(text_of(zone("buf3")->get_sublocation_uid()), "sl02");
-    EXPECT_EQ(tiers("car1"), (uid_set{"buf1", "buf2", "buf3"}));
-}
-
-TEST_F(context_updater_test, deleting_carried_zones_shrinks_then_removes_their_multi_tiered_zone) {
-    start_site();
-    notify("ZONE", "deleted", zone_json(buffer("buf1", 300)));
-    settle();
-    EXPECT_EQ(tiers("car1"), uid_set{"buf2"});
-    notify("ZONE", "deleted", zone_json(buffer("buf2", 600)));
-    settle();
-    EXPECT_FALSE(m_context.get_multi_tiered_zones().is_exists("car1"));
-}
-
 TEST_F(context_updater_test, a_zone_changing_carrier_moves_to_the_new_carriers_tiers) {
     start_site();
     notify("ZONE", "updated", zone_json(buffer("buf1", 300, "tag1")));
@@ -195,17 +131,6 @@ TEST_F(context_updater_test, a_zone_changing_carrier_moves_to_the_new_carriers_t
     notify("ZONE", "deleted", zone_json(buffer("buf1", 300, "tag1")));
     settle();
     EXPECT_FALSE(m_context.get_multi_tiered_zones().is_exists("tag1"));
-}
-
-TEST_F(context_updater_test, a_malformed_carried_zone_is_logged_and_joins_no_tiers) {
-    start_site();
-    auto broken = zone_json(buffer("buf0", 100));
-    broken.removeMember("active");
-    notify("ZONE", "created", broken);
-    settle();
-    EXPECT_FALSE(zone("buf0"));
-    EXPECT_EQ(tiers("car1"), (uid_set{"buf1", "buf2"}));
-    EXPECT_EQ(count_logs(new_logs(), "\"active\" is not a bool!"), 1);
 }
 
 // Found by fuzzing: the zone joined the new carrier's tiers before its
@@ -326,16 +251,6 @@ TEST_F(context_updater_test, object_notifications_create_update_and_delete_objec
     EXPECT_FALSE(object("tag3"));
 }
 
-TEST_F(context_updater_test, an_object_update_moves_its_carried_zones_and_an_unknown_one_is_created) {
-    start_site();
-    notify("TRACKABLE_OBJECT", "updated", object_json({"car1", "sl04"}));
-    notify("TRACKABLE_OBJECT", "updated", object_json({"tag5"}));
-    settle();
-    EXPECT_EQ(changes(), (strings{"zone buf1 updated sl04", "zone buf2 updated sl04", "object car1 updated sl04",
-                                  "object tag5 created sl01"}));
-    EXPECT_EQ(count_logs(new_logs(), "trackable not found"), 1);
-}
-
 TEST_F(context_updater_test, groups_and_associations_change_memberships_and_the_tag_link) {
     start_site();
     Json::Value groups;
@@ -377,21 +292,6 @@ TEST_F(context_updater_test, start_takes_the_enter_events_the_server_reports_as_
     EXPECT_EQ(record("tag1", "buf1")->get_sublocation_uid(), "sl02");
 }
 
-TEST_F(context_updater_test, start_drops_the_records_of_objects_that_are_gone_with_the_leave_they_owe) {
-    use_redis();
-    zone_recipe room{"zon1"};
-    room.trackables = {"tag1", "gone"};
-    serve({room}, site_objects());
-    start();
-    EXPECT_TRUE(record("tag1", "zon1"));
-    EXPECT_FALSE(record("gone", "zon1"));
-    EXPECT_EQ(m_sender.m_events, strings{"leave gone zon1"});
-    EXPECT_EQ(m_redis_server->cli_lines({"SMEMBERS", "quorvane:trackable_objects_in_zones:set"}),
-              strings{"tag1-zon1"});
-    EXPECT_EQ(m_redis_server->cli_lines({"HGET", "quorvane:trackable_objects_in_zones:tag1-zon1", "event_generated"}),
-              strings{"true"});
-}
-
 // --- re-synchronization ----------------------------------------------------------------------
 
 TEST_F(context_updater_test, resynchronization_applies_what_changed_and_removes_what_is_gone) {
@@ -416,21 +316,6 @@ TEST_F(context_updater_test, resynchronization_applies_what_changed_and_removes_
     EXPECT_EQ(m_recording.m_calls,
               (strings{"save tag2-zon1 E", "check tag2-zon1", "save tag1-zon1 E", "check tag1-zon1"}));
     EXPECT_FALSE(record("tag2", "zon1")->is_event_generated());
-}
-
-TEST_F(context_updater_test, resynchronization_drops_newly_listed_records_of_objects_that_are_gone) {
-    use_redis();
-    zone_recipe listed{"zon1"};
-    listed.trackables = {"gone", "tag1"};
-    serve_changing({zone_recipe{"zon1"}}, site_objects(), {listed}, site_objects());
-    add_record("gone", "zon1");
-    add_record("tag1", "zon1");
-    start(50ms);
-    run_until([this] { return !record("gone", "zon1"); });
-    EXPECT_EQ(m_sender.m_events, strings{"leave gone zon1"});
-    EXPECT_TRUE(record("tag1", "zon1")->is_event_generated());
-    EXPECT_EQ(m_redis_server->cli_lines({"SMEMBERS", "quorvane:trackable_objects_in_zones:set"}),
-              strings{"tag1-zon1"});
 }
 
 TEST_F(context_updater_test, a_failed_zones_request_ends_that_resynchronization) {

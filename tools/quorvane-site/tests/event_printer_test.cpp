@@ -32,12 +32,6 @@ TEST_F(event_printer_test, an_event_without_position_has_no_place) {
               R"(22:13:20.000 ENTER  tag "Alice" -> zone "Lab 1" (room))");
 }
 
-TEST_F(event_printer_test, unknown_objects_are_shown_by_uid) {
-    EXPECT_EQ(line(R"(#zone_event {"action":"enter","ms":0,"obj_uid":"TagNobody0000000000000",)"
-                   R"("ts":1700000000,"zone_uid":"ZoneNowhere00000000000"})"),
-              "22:13:20.000 ENTER  tag TagNobody0000000000000 -> zone ZoneNowhere00000000000");
-}
-
 TEST_F(event_printer_test, an_unreadable_message_is_shown_as_it_came) {
     EXPECT_NE(line("#zone_event {not json").find("unreadable message: #zone_event {not json"), std::string::npos);
 }

@@ -17,12 +17,6 @@ Json::Value zones(const std::string& first_uid, const std::string& second_uid) {
                               {"uid": ")" + second_uid + R"(", "name": "B"}]})");
 }
 
-TEST(site_objects, serves_missing_lists_empty) {
-    const site_objects objects(json("{}"));
-    for (const auto& kind : site_objects::kinds())
-        EXPECT_EQ(objects.answer(kind), std::string("{\"") + kind.json_name + "\":[]}");
-}
-
 TEST(site_objects, refuses_a_uid_that_is_not_22_base64_characters) {
     EXPECT_THROW(site_objects(zones("ZoneA0000000000000000", "ZoneB00000000000000000")), std::runtime_error);
     EXPECT_THROW(site_objects(zones("ZoneA00000000000000.00", "ZoneB00000000000000000")), std::runtime_error);

@@ -5,22 +5,16 @@
 #include "core/timestamp.h"
 
 #include "support/child_process.h"
+#include "support/http_get.h"
 #include "support/temp_dir.h"
 #include "support/wait.h"
-
-#include <boost/asio/connect.hpp>
-#include <boost/asio/ip/tcp.hpp>
-#include <boost/beast/core.hpp>
-#include <boost/beast/http.hpp>
 
 #include <gtest/gtest.h>
 #include <zmq.hpp>
 
-#include <sys/socket.h>
-#include <sys/time.h>
+#include <signal.h>
 
 #include <memory>
-#include <optional>
 
 namespace {
 
@@ -51,35 +45,6 @@ Json::Value parse(const std::string& text) {
     return parsed.result;
 }
 
-struct http_answer {
-    unsigned status = 0;
-    std::string body;
-};
-
-// A blocking GET whose every read and write gives up after two seconds.
-std::optional<http_answer> get(int port, const std::string& target) {
-    namespace http = boost::beast::http;
-    boost::asio::io_context io;
-    boost::asio::ip::tcp::socket socket(io);
-    boost::system::error_code error;
-    socket.connect({boost::asio::ip::make_address("127.0.0.1"), static_cast<unsigned short>(port)}, error);
-    if (error)
-        return std::nullopt;
-    const timeval limit{2, 0};
-    ::setsockopt(socket.native_handle(), SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof(limit));
-    ::setsockopt(socket.native_handle(), SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof(limit));
-    http::request<http::empty_body> request(http::verb::get, target, 11);
-    request.set(http::field::host, "127.0.0.1");
-    http::write(socket, request, error);
-    boost::beast::flat_buffer buffer;
-    http::response<http::string_body> response;
-    if (!error)
-        http::read(socket, buffer, response, error);
-    if (error)
-        return std::nullopt;
-    return http_answer{response.result_int(), response.body()};
-}
-
 class site_process : public ::testing::Test {
 protected:
     // Picks free ports and starts the site; tries again on the rare port
@@ -105,9 +70,7 @@ protected:
     }
 
     Json::Value served(const std::string& path) {
-        const auto answer = get(m_http_port, path);
-        EXPECT_TRUE(answer && answer->status == 200) << path;
-        return answer ? parse(answer->body) : Json::Value();
+        return parse(kel::test::http_get("http://127.0.0.1:" + std::to_string(m_http_port) + path));
     }
 
     // The first frame of `topic` that reaches a fresh subscriber, or empty
@@ -160,7 +123,6 @@ TEST_F(site_process, serves_every_kind_of_object_as_an_array_under_its_name) {
     EXPECT_EQ(served("/api/private/nodes/")["nodes"], Json::Value(Json::arrayValue));
     EXPECT_EQ(served("/api/private/win_anchors/")["win_anchors"], Json::Value(Json::arrayValue));
     EXPECT_EQ(served("/api/private/alarms/")["alarms"], Json::Value(Json::arrayValue));
-    EXPECT_EQ(get(m_http_port, "/api/private/unknown/")->status, 404u);
 }
 
 TEST_F(site_process, publishes_a_position_as_its_topic_followed_by_the_json_object) {
@@ -179,31 +141,6 @@ TEST_F(site_process, publishes_a_position_as_its_topic_followed_by_the_json_obje
     EXPECT_EQ(position["data"]["sl_uid"], floor_uid);
     EXPECT_EQ(position["data"]["mac"], "00:11:22:33:44:55");
     EXPECT_TRUE(position["data"]["type"].isString());
-}
-
-TEST_F(site_process, serves_the_tags_where_it_last_placed_them) {
-    ASSERT_NO_FATAL_FAILURE(start(site_text()));
-    ASSERT_FALSE(next_frame("$pos").empty());
-    const Json::Value position = served("/api/private/track_obj/")["trackableObjects"][0]["position"];
-    EXPECT_EQ(position["x"], 1200);
-    EXPECT_EQ(position["y"], 3400);
-    EXPECT_EQ(position["sl_id"], floor_uid);
-}
-
-TEST_F(site_process, publishes_a_scripted_zone_change_as_a_notify_of_the_whole_zone) {
-    ASSERT_NO_FATAL_FAILURE(start(site_text(R"("zone_changes": {"period": 1, "changes": [
-        {"at": 0.2, "zone_uid": ")" + lab + R"(", "set": {"active": false}}]})")));
-    const std::string frame = next_frame("#notify");
-    ASSERT_EQ(frame.rfind("#notify{", 0), 0u) << frame;
-    const Json::Value notify = parse(frame.substr(7));
-    EXPECT_EQ(notify["object"], "ZONE");
-    EXPECT_EQ(notify["action"], "updated");
-    EXPECT_TRUE(notify["ts"].isUInt());
-    EXPECT_TRUE(notify["ms"].isUInt());
-    EXPECT_EQ(notify["plist"]["uid"], lab);
-    EXPECT_EQ(notify["plist"]["active"], false);
-    EXPECT_EQ(notify["plist"]["zone_type_name"], "room");
-    EXPECT_TRUE(printed(R"(NOTIFY zone "Lab 1" (room) updated: {"active":false})")) << output();
 }
 
 TEST_F(site_process, prints_a_pushed_event_as_one_line_with_the_names_of_the_site) {

@@ -8,22 +8,6 @@
 namespace kel::libs::config {
 namespace {
 
-TEST(result, ok_result_holds_its_value) {
-    result<int> r = 7;
-    EXPECT_TRUE(r.ok());
-    EXPECT_EQ(r.value(), 7);
-    ASSERT_TRUE(r.try_get());
-    EXPECT_EQ(*r.try_get(), 7);
-    EXPECT_EQ(r.reason(), "");
-}
-
-TEST(result, error_result_has_a_reason_and_no_value) {
-    result<int> r = error_reason{"broken"};
-    EXPECT_FALSE(r.ok());
-    EXPECT_FALSE(r.try_get());
-    EXPECT_EQ(r.reason(), "broken");
-}
-
 TEST(result, value_of_an_error_throws_the_bad_access_error) {
     result<std::string> r = error_reason{"broken"};
     try {
@@ -33,12 +17,6 @@ TEST(result, value_of_an_error_throws_the_bad_access_error) {
         EXPECT_STREQ(e.what(), "Attempted to access the value of an uninitialized optional object.");
     }
     EXPECT_THROW((void)std::move(r).value(), boost::bad_optional_access);
-}
-
-TEST(result, moving_the_value_out_of_a_temporary) {
-    auto make = [] { return result<std::string>(std::string(100, 'x')); };
-    std::string taken = make().value();
-    EXPECT_EQ(taken, std::string(100, 'x'));
 }
 
 TEST(result, two_ok_results_join_into_a_pair) {

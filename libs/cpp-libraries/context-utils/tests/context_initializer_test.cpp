@@ -5,11 +5,10 @@
 #include <core/logger.h>
 
 #include "support/http_server.h"
+#include "support/log_capture.h"
 #include "support/wait.h"
 
 #include <gtest/gtest.h>
-
-#include <zmq.hpp>
 
 #include <chrono>
 #include <string>
@@ -31,9 +30,6 @@ protected:
           m_core(kel::libs::core::core::create(m_logger)),
           m_loop(m_core->create_events_loop("test")),
           m_client(m_loop->create_http_client(m_server.address(), std::chrono::seconds(5))) {
-        m_log.set(zmq::sockopt::rcvtimeo, 5000);
-        m_log.bind("tcp://127.0.0.1:*");
-        m_logger.connect(m_log.get(zmq::sockopt::last_endpoint));
         // Retries come every few milliseconds here: each line is counted.
         m_logger.set_repeat_interval(std::chrono::steady_clock::duration::zero());
     }
@@ -56,17 +52,6 @@ protected:
         return t;
     }
 
-    // The next `count` lines of the logger that mention `text`.
-    std::vector<std::string> logged(const std::string& text, std::size_t count) {
-        std::vector<std::string> lines;
-        zmq::message_t line;
-        while (lines.size() < count && m_log.recv(line)) {
-            if (line.to_string().find(text) != std::string::npos)
-                lines.push_back(line.to_string());
-        }
-        return lines;
-    }
-
     std::string error_of(const std::function<void()>& f) {
         try {
             f();
@@ -77,15 +62,12 @@ protected:
     }
 
     http_server m_server;
-    // Before the logger, so that the logger's last lines still have a peer.
-    zmq::context_t m_zmq;
-    zmq::socket_t m_log{m_zmq, zmq::socket_type::pull};
     kel::libs::core::logger m_logger;
+    kel::test::log_capture m_log{m_logger};
     kel::libs::core::core::ptr m_core;
     kel::libs::core::events_loop::ptr m_loop;
     kel::libs::core::http::client::ptr m_client;
     std::vector<std::string> m_loaded;
-    kel::libs::core::http::client::handle_ptr m_keep;
 };
 
 TEST_F(context_initializer_test, initial_load_walks_the_lists_in_order) {
@@ -112,38 +94,11 @@ TEST_F(context_initializer_test, failing_server_is_retried_until_it_answers) {
     EXPECT_TRUE(initializer.for_each_object_on_server(object_infos::zone, record("zone")));
     EXPECT_EQ(m_server.count("/api/private/zones/"), 4u);
     EXPECT_EQ(m_loaded, (std::vector<std::string>{"zone z1"}));
-    const auto lines = logged("Request failed with code: ", 3);
-    ASSERT_EQ(lines.size(), 3u);
+    const auto lines = m_log.take();
     // The body is cut to its first 300 bytes and its size.
-    EXPECT_NE(lines[0].find("Request failed with code: 503, addr: /api/private/zones/, response " +
-                            body.substr(0, 300) + "... (1000 bytes)"),
-              std::string::npos)
-        << lines[0];
-}
-
-TEST_F(context_initializer_test, answer_without_its_array_fails) {
-    m_server.serve("/api/private/zones/", R"({"zone":[]})");
-    m_server.serve("/api/private/track_obj/", R"([{"uid":"t1"}])");
-    auto initializer = make();
-    EXPECT_EQ(error_of([&] { initializer.for_each_object_on_server(object_infos::zone, record("zone")); }),
-              R"("zones" is not an array!)");
-    EXPECT_EQ(error_of([&] { initializer.for_each_object_on_server(object_infos::trackable_object, record("t")); }),
-              R"("trackableObjects" is not an array!)");
-}
-
-TEST_F(context_initializer_test, empty_list_loads_nothing_and_a_stopped_walk_says_so) {
-    m_server.serve("/api/private/zones/", R"({"zones":[]})");
-    m_server.serve("/api/private/alarms/", R"({"alarms":[{"uid":"a1"},{"uid":"a2"}]})");
-    auto initializer = make();
-    EXPECT_TRUE(initializer.for_each_object_on_server(object_infos::zone, record("zone")));
-    EXPECT_FALSE(initializer.for_each_object_on_server(object_infos::alarm, [](const auto&) { return false; }));
-    EXPECT_TRUE(m_loaded.empty());
-}
-
-TEST_F(context_initializer_test, answer_that_is_not_json_fails) {
-    m_server.serve("/api/private/zones/", "<html>");
-    auto initializer = make();
-    EXPECT_EQ(error_of([&] { initializer.perform_get_request("/api/private/zones/"); }).rfind("parse error: ", 0), 0u);
+    EXPECT_EQ(kel::test::log_capture::count(lines, "Request failed with code: 503, addr: /api/private/zones/, response " +
+                                                       body.substr(0, 300) + "... (1000 bytes)"),
+              3u);
 }
 
 TEST_F(context_initializer_test, stopping_the_loop_interrupts_the_retries) {
@@ -157,26 +112,6 @@ TEST_F(context_initializer_test, stopping_the_loop_interrupts_the_retries) {
     EXPECT_EQ(error_of([&] { initializer.perform_get_request("/api/private/zones/"); }), "Interrupted");
     stopper.join();
     EXPECT_LT(std::chrono::steady_clock::now() - start, 5s) << "the pause ends with the loop";
-}
-
-TEST_F(context_initializer_test, asynchronous_list_arrives_on_the_loop) {
-    m_server.serve("/api/private/zones/", R"({"zones":[{"uid":"z1"}]})");
-    auto initializer = make();
-    std::vector<bool> answers;
-    const auto request = initializer.get_objects_async(object_infos::zone, [&](auto answer) {
-        answers.push_back(static_cast<bool>(answer));
-        m_server.serve("/api/private/zones/", "down", 500);
-        if (answers.size() == 1)
-            m_keep = initializer.get_objects_async(object_infos::zone, [&](auto again) {
-                answers.push_back(static_cast<bool>(again));
-                m_loop->stop();
-            });
-    });
-    auto limit = m_loop->create_timer(
-        kel::libs::core::timer::time_point(std::chrono::steady_clock::now() + 10s), "limit",
-        [&](auto) { m_loop->stop(); }, KEL_SOURCE_LOCATION());
-    m_loop->run();
-    EXPECT_EQ(answers, (std::vector<bool>{true, false}));
 }
 
 }  // namespace

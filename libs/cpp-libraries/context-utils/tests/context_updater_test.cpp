@@ -39,27 +39,10 @@ protected:
         m_updater.handle_notify(R"({"object":")" + object + R"(","action":")" + action + R"(","plist":{"uid":"u"}})");
     }
 
-    std::string error_of(const std::string& message) {
-        try {
-            m_updater.handle_notify(message);
-        } catch (const kel::libs::core::exception& e) {
-            return e.get_string_error();
-        }
-        return "no error";
-    }
-
     context_updater m_updater;
     std::vector<std::string> m_calls;
     Json::Value m_last;
 };
-
-TEST_F(context_updater_test, object_and_action_names_are_case_insensitive) {
-    notify("zone", "Created");
-    notify("Zone", "UPDATED");
-    notify("TRACKABLE_object", "updated");
-    EXPECT_EQ(m_calls, (std::vector<std::string>{"zone created", "zone updated", "trackable updated"}));
-    EXPECT_EQ(m_last["plist"]["uid"], "u") << "the whole envelope is handed over";
-}
 
 TEST_F(context_updater_test, unknown_kinds_actions_and_unregistered_callbacks_are_ignored) {
     notify("SATELLITE", "created");
@@ -70,38 +53,6 @@ TEST_F(context_updater_test, unknown_kinds_actions_and_unregistered_callbacks_ar
     notify("Trackable_Object_Groups", "created");
     notify("TRACKABLE_OBJECT_ASSOCIATION", "deleted");
     EXPECT_TRUE(m_calls.empty());
-}
-
-TEST_F(context_updater_test, groups_and_associations_have_their_own_actions) {
-    notify("Trackable_Object_Groups", "updated");
-    notify("trackable_object_association", "created");
-    notify("TRACKABLE_OBJECT_ASSOCIATION", "Updated");
-    notify("node", "deleted");
-    EXPECT_EQ(m_calls, (std::vector<std::string>{"groups updated", "association created", "association updated",
-                                                 "node deleted"}));
-}
-
-TEST_F(context_updater_test, registering_by_catalogue_entry_replaces_the_callback) {
-    m_updater.on_deleting(object_infos::zone, record("zone gone"));
-    m_updater.on_creating(object_infos::alarm, record("never"));
-    notify("ZONE", "deleted");
-    notify("ALARM", "created");
-    EXPECT_EQ(m_calls, (std::vector<std::string>{"zone gone"}));
-}
-
-TEST_F(context_updater_test, malformed_envelopes_throw_their_messages) {
-    EXPECT_EQ(error_of(R"({"object":7,"action":"created"})"), R"("object" is not a string!)");
-    EXPECT_EQ(error_of(R"({"object":"ZONE"})"), R"("action" is not a string!)");
-    EXPECT_EQ(error_of(R"(["ZONE","created"])"), R"("object" is not a string!)");
-    EXPECT_EQ(error_of("{").rfind("parse_error: ", 0), 0u);
-    EXPECT_TRUE(m_calls.empty());
-}
-
-TEST_F(context_updater_test, positions_are_handed_over_unchecked) {
-    m_updater.handle_pos(R"({"tk_uid":12})");
-    EXPECT_EQ(m_calls, (std::vector<std::string>{"pos"}));
-    EXPECT_EQ(m_last["tk_uid"], 12);
-    EXPECT_THROW(m_updater.handle_pos("not json"), kel::libs::core::exception);
 }
 
 }  // namespace

@@ -1,11 +1,8 @@
 #include <context_utils/objects_repository.h>
 
-#include <boost/range/adaptor/reversed.hpp>
-
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -94,30 +91,6 @@ TEST_F(objects_repository_test, observers_hear_in_subscription_order_until_their
     EXPECT_EQ(take_journal(), (journal{"A updated x=2 @20"}));
 }
 
-TEST_F(objects_repository_test, update_or_add_of_an_absent_uid_reports_creation) {
-    watch();
-    update_or_add("x", 1, 5);
-    EXPECT_EQ(take_journal(), (journal{"A created x=1 @5", "B created x=1 @5"}));
-    EXPECT_EQ(value_of("x"), 1);
-}
-
-TEST_F(objects_repository_test, add_of_a_stored_uid_keeps_the_stored_object_and_still_reports_it) {
-    add("x", 1);
-    watch();
-    add("x", 2, 7);
-    EXPECT_EQ(value_of("x"), 1);
-    EXPECT_EQ(take_journal(), (journal{"A created x=1 @7", "B created x=1 @7"}));
-}
-
-TEST_F(objects_repository_test, update_or_add_replaces_and_reports_even_an_equal_object) {
-    add("x", 1);
-    watch();
-    update_or_add("x", 1, 3);
-    update_or_add("x", 4, 4);
-    EXPECT_EQ(value_of("x"), 4);
-    EXPECT_EQ(take_journal(), (journal{"A updated x=1 @3", "B updated x=1 @3", "A updated x=4 @4", "B updated x=4 @4"}));
-}
-
 TEST_F(objects_repository_test, writable_handle_reports_its_timestamp_when_it_ends_changed_or_not) {
     add("x", 1);
     watch();
@@ -135,15 +108,6 @@ TEST_F(objects_repository_test, writable_handle_reports_its_timestamp_when_it_en
               (journal{"A updated x=1 @30", "B updated x=1 @30", "A updated x=9 @31", "B updated x=9 @31"}));
 }
 
-TEST_F(objects_repository_test, writable_handle_of_an_absent_uid_is_empty_and_silent) {
-    watch();
-    {
-        auto handle = write("missing");
-        EXPECT_FALSE(handle);
-    }
-    EXPECT_TRUE(take_journal().empty());
-}
-
 TEST_F(objects_repository_test, removal_during_a_handle_waits_for_it_and_keeps_the_latest_timestamp) {
     add("x", 1);
     watch();
@@ -156,14 +120,6 @@ TEST_F(objects_repository_test, removal_during_a_handle_waits_for_it_and_keeps_t
     }
     EXPECT_FALSE(m_repository.is_exists("x"));
     EXPECT_EQ(take_journal(), (journal{"A updated x=1 @0", "B updated x=1 @0", "A deleted x=1 @2", "B deleted x=1 @2"}));
-}
-
-TEST_F(objects_repository_test, removal_without_a_handle_is_immediate) {
-    add("x", 1);
-    watch();
-    remove("x", 6);
-    EXPECT_FALSE(m_repository.is_exists("x"));
-    EXPECT_EQ(take_journal(), (journal{"A deleted x=1 @6", "B deleted x=1 @6"}));
 }
 
 TEST_F(objects_repository_test, removal_under_nested_handles_waits_for_the_outer_one) {
@@ -183,19 +139,6 @@ TEST_F(objects_repository_test, removal_under_nested_handles_waits_for_the_outer
                                        "A deleted x=5 @3", "B deleted x=5 @3"}));
 }
 
-TEST_F(objects_repository_test, absent_uid_is_silent_for_remove_and_named_by_get) {
-    watch();
-    remove("missing");
-    EXPECT_TRUE(take_journal().empty());
-    EXPECT_FALSE(m_repository.try_get("missing"));
-    try {
-        m_repository.get("missing");
-        FAIL() << "get of an absent uid returned";
-    } catch (const kel::libs::core::exception& e) {
-        EXPECT_EQ(e.get_string_error(), "Cannot get object with uid: missing");
-    }
-}
-
 TEST_F(objects_repository_test, observer_failure_at_handle_end_is_rethrown_and_leaves_the_object_writable) {
     add("x", 1);
     watch();
@@ -205,21 +148,6 @@ TEST_F(objects_repository_test, observer_failure_at_handle_end_is_rethrown_and_l
 
     remove("x", 2);
     EXPECT_FALSE(m_repository.is_exists("x"));
-}
-
-TEST_F(objects_repository_test, observer_failure_at_handle_end_during_unwinding_is_dropped) {
-    add("x", 1);
-    watch();
-    m_a.m_fail_on = "updated";
-    try {
-        auto handle = write("x", 1);
-        remove("x", 2);
-        throw std::logic_error("caller");
-    } catch (const std::logic_error& e) {
-        EXPECT_STREQ(e.what(), "caller");
-    }
-    EXPECT_FALSE(m_repository.is_exists("x"));
-    EXPECT_EQ(take_journal(), (journal{"A updated x=1 @1", "A deleted x=1 @2", "B deleted x=1 @2"}));
 }
 
 TEST_F(objects_repository_test, observer_failure_in_a_deferred_removal_is_rethrown_and_keeps_the_object) {
@@ -246,105 +174,6 @@ TEST_F(objects_repository_test, observer_failure_in_add_propagates_and_skips_lat
     EXPECT_THROW(add("x", 1, 1), std::runtime_error);
     EXPECT_TRUE(m_repository.is_exists("x"));
     EXPECT_EQ(take_journal(), (journal{"A created x=1 @1"}));
-}
-
-TEST_F(objects_repository_test, moved_from_handles_do_nothing) {
-    add("x", 1);
-    {
-        auto subscription = m_repository.subscribe(m_a);
-        auto moved_subscription = std::move(subscription);
-        {
-            auto handle = write("x", 1);
-            auto moved_handle = std::move(handle);
-            EXPECT_FALSE(handle);
-        }
-        EXPECT_EQ(take_journal(), (journal{"A updated x=1 @1"}));
-    }
-    update_or_add("x", 2);
-    EXPECT_TRUE(take_journal().empty());
-}
-
-TEST_F(objects_repository_test, range_runs_in_byte_wise_uid_order_both_ways) {
-    for (const char* uid : {"b", "ab", "B", "a"})
-        add(uid, 0);
-    std::vector<std::string> forward;
-    for (const item& o : m_repository.get_range())
-        forward.push_back(o.get_uid());
-    EXPECT_EQ(forward, (std::vector<std::string>{"B", "a", "ab", "b"}));
-
-    std::vector<std::string> backward;
-    for (const item& o : boost::adaptors::reverse(m_repository.get_range()))
-        backward.push_back(o.get_uid());
-    EXPECT_EQ(backward, (std::vector<std::string>{"b", "ab", "a", "B"}));
-}
-
-TEST_F(objects_repository_test, lookup_takes_a_view_of_a_longer_text) {
-    add("x", 3);
-    const std::string text = "xyz";
-    EXPECT_EQ(m_repository.try_get(boost::string_view(text.data(), 1))->get_value(), 3);
-    EXPECT_FALSE(m_repository.is_exists(boost::string_view(text.data(), 2)));
-}
-
-TEST_F(objects_repository_test, for_each_stops_when_the_callback_says_so) {
-    for (const char* uid : {"a", "b", "c"})
-        add(uid, 0);
-    std::vector<std::string> visited;
-    const bool completed = m_repository.for_each([&](const item& o) {
-        visited.push_back(o.get_uid());
-        return o.get_uid() != "b";
-    });
-    EXPECT_FALSE(completed);
-    EXPECT_EQ(visited, (std::vector<std::string>{"a", "b"}));
-}
-
-// Abstract interfaces are stored through unique pointers.
-class view {
-public:
-    virtual ~view() = default;
-    virtual const std::string& get_uid() const = 0;
-    virtual int get_value() const = 0;
-};
-
-class counted_view : public view {
-public:
-    counted_view(std::string uid, int value, int& destroyed) : m_uid(std::move(uid)), m_value(value), m_destroyed(destroyed) {}
-    ~counted_view() override { ++m_destroyed; }
-
-    const std::string& get_uid() const override { return m_uid; }
-    int get_value() const override { return m_value; }
-
-private:
-    std::string m_uid;
-    int m_value;
-    int& m_destroyed;
-};
-
-class abstract_objects_repository_test : public ::testing::Test {
-protected:
-    std::unique_ptr<view> make(const std::string& uid, int value) {
-        return std::make_unique<counted_view>(uid, value, m_destroyed);
-    }
-
-    int m_destroyed = 0;
-    objects_repository<view> m_repository;
-};
-
-static_assert(std::is_same<objects_repository<view>::storage_type, std::unique_ptr<view>>::value,
-              "abstract objects are held through unique pointers");
-static_assert(std::is_same<objects_repository<item>::storage_type, item>::value, "values are held by value");
-
-TEST_F(abstract_objects_repository_test, replaced_object_is_destroyed_and_removal_destroys_the_last) {
-    m_repository.add(make("v", 1), at(0));
-    m_repository.update_or_add(make("v", 2), at(1));
-    EXPECT_EQ(m_destroyed, 1);
-    EXPECT_EQ(m_repository.get("v").get_value(), 2);
-    {
-        auto handle = m_repository.try_get("v", at(2));
-        EXPECT_EQ(handle->get_value(), 2);
-        m_repository.remove("v", at(3));
-    }
-    EXPECT_EQ(m_destroyed, 2);
-    EXPECT_FALSE(m_repository.is_exists("v"));
 }
 
 }  // namespace

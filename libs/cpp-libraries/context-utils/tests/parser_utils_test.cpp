@@ -64,12 +64,6 @@ TEST(parser_utils_test, numbers_out_of_int_range_are_not_numbers) {
     EXPECT_FALSE(pu::try_get_number(o, "neg"));
 }
 
-TEST(parser_utils_test, members_of_a_non_object_count_as_absent) {
-    const auto array = json(R"([1,2])");
-    EXPECT_EQ(error_of([&] { pu::get_string(array, "uid"); }), R"(context-utils: "uid" is not a string!)");
-    EXPECT_FALSE(pu::try_get_bool(json("7"), "b"));
-}
-
 TEST(parser_utils_test, fixed_position_iso_text_gives_utc_milliseconds) {
     EXPECT_EQ(pu::get_iso8601_timestamp(iso("2023-11-14T22:13:20.123Z"), "t"), timestamp(1700000000, 123));
     EXPECT_EQ(pu::get_iso8601_timestamp(iso("2023-11-14 22:13:20.123+02"), "t"), timestamp(1700000000, 123))

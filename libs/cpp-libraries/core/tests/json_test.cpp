@@ -1,13 +1,9 @@
 #include "core/exception.h"
 #include "core/json.h"
-#include "core/scope_guard.h"
-#include "core/stl.h"
 
 #include <gtest/gtest.h>
 
-#include <map>
 #include <string>
-#include <unordered_map>
 
 namespace {
 
@@ -35,35 +31,6 @@ TEST(json_helpers, parses_only_the_bytes_of_the_view) {
     ASSERT_TRUE(r.ok) << r.error;
     EXPECT_EQ(r.result["a"].asInt(), 1);
     EXPECT_TRUE(r.error.empty());
-}
-
-TEST(json_helpers, string_view_covers_embedded_zero_bytes) {
-    const Json::Value v(std::string("a\0b", 3));
-    EXPECT_EQ(json::as_string_view(v).size(), 3u);
-}
-
-TEST(lookup, finds_by_reference_and_reports_absence) {
-    std::map<std::string, int, std::less<>> m;
-    EXPECT_FALSE(kel::libs::core::lookup(m, std::string("x")));
-    m["x"] = 1;
-    *kel::libs::core::lookup(m, boost::string_view("x")) = 5;
-    EXPECT_EQ(m["x"], 5);
-
-    const std::unordered_map<int, std::string> cm{{1, "one"}};
-    const auto found = kel::libs::core::lookup(cm, 1);
-    static_assert(std::is_same_v<decltype(found), const boost::optional<const std::string&>>);
-    EXPECT_EQ(*found, "one");
-}
-
-TEST(scope_guard, runs_once_when_the_moved_guard_dies) {
-    int calls = 0;
-    {
-        auto guard = kel::libs::core::execute_on_scope_exit([&] { ++calls; });
-        auto moved = std::move(guard);
-        guard.reset();
-        EXPECT_EQ(calls, 0);
-    }
-    EXPECT_EQ(calls, 1);
 }
 
 }  // namespace

@@ -53,37 +53,6 @@ TEST_F(logger_stream, debug_lines_reach_the_socket_outside_debug_mode) {
     EXPECT_EQ(body(next_line()), "quiet");
 }
 
-TEST_F(logger_stream, scopes_indent_nested_lines) {
-    {
-        auto outer = m_logger.enter_scope("outer");
-        auto inner = m_logger.enter_scope("inner");
-        m_logger.info("deep");
-    }
-    m_logger.info("back");
-    EXPECT_EQ(body(next_line()), "outer");
-    EXPECT_EQ(body(next_line()), "    | inner");
-    EXPECT_EQ(body(next_line()), "        | deep");
-    EXPECT_EQ(body(next_line()), "back");
-}
-
-TEST_F(logger_stream, location_and_function_prefix_the_message) {
-    const kel::libs::core::source_location where(7, "/elsewhere/file.cpp", "void kel::a::b(int)");
-    m_logger.error("oops").location(where).short_function(where);
-    const auto line = body(next_line());
-    EXPECT_NE(line.find(":7 kel::a::b: oops"), std::string::npos) << line;
-}
-
-TEST_F(logger_stream, component_loggers_carry_their_name) {
-    auto component = m_logger.component("core");
-    component->warning("w");
-    EXPECT_EQ(next_line().rfind("&quorvane:core ", 0), 0u);
-}
-
-TEST_F(logger_stream, explicit_date_is_used) {
-    m_logger.info("x").date_time(kel::libs::core::timestamp(std::chrono::milliseconds(1700000000123)));
-    EXPECT_EQ(next_line(), "&quorvane:main 2023-11-14 22:13:20.123 x");
-}
-
 TEST_F(logger_stream, exceptions_are_described) {
     try {
         throw 42;
@@ -136,11 +105,6 @@ TEST_F(logger_stream, repeated_identical_errors_are_collapsed_into_a_count_per_i
     m_logger.error("bad frame");
     EXPECT_EQ(body(next_line()), "bad frame (repeated 999 more times in 0.2 s)");
     EXPECT_EQ(body(next_line()), "bad frame");
-}
-
-TEST_F(logger_stream, execute_swallows_and_logs) {
-    m_logger.execute([] { throw std::runtime_error("inside"); });
-    EXPECT_EQ(body(next_line()), "std::exception::what(): inside");
 }
 
 }  // namespace

@@ -86,9 +86,4 @@ TEST_F(pid_file_test, a_held_lock_refuses_another_instance_until_released) {
     EXPECT_EQ(create_message(path), "");
 }
 
-TEST_F(pid_file_test, create_names_the_path_and_the_reason) {
-    const auto path = m_dir.file("no/such/dir/pid");
-    EXPECT_EQ(create_message(path), "Error opening pid-file! " + path + ": No such file or directory");
-}
-
 }  // namespace
