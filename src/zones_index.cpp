@@ -39,6 +39,11 @@ std::uint64_t sublocation_key(const boost::optional<const std::string&>& subloca
     return sublocation ? std::hash<std::string>{}(*sublocation) | 2 : 1;
 }
 
+// The same from the hash the object keeps.
+std::uint64_t sublocation_key(const context::trackable_object& object) {
+    return object.get_sublocation_uid() ? object.get_sublocation_hash() | 2 : 1;
+}
+
 void erase_zone(zones_index::recorded_zones& zones, const context::zone& zone) {
     const auto found = std::find(zones.begin(), zones.end(), &zone);
     if (found != zones.end())
@@ -220,7 +225,7 @@ void zones_index::append_candidates_by_position(const context::trackable_object&
         return;
     const int x = position->get_x();
     const int y = position->get_y();
-    const auto key = sublocation_key(object.get_sublocation_uid());
+    const auto key = sublocation_key(object);
     // Zones of no sublocation match no object.
     const auto own = key == 1 ? m_trees.end() : m_trees.find(key);
     if (own != m_trees.end())

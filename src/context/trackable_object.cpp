@@ -1,6 +1,7 @@
 #include "context/trackable_object.h"
 
 #include <atomic>
+#include <functional>
 #include <ostream>
 
 namespace kel::context {
@@ -30,7 +31,16 @@ trackable_object::trackable_object(std::string uid,
       m_position(position),
       m_sublocation_uid(std::move(sublocation_uid)),
       m_groups(std::move(groups)),
-      m_inputs_version(next_inputs_version()) {}
+      m_inputs_version(next_inputs_version()) {
+    if (m_sublocation_uid)
+        m_sublocation_hash = std::hash<std::string>{}(*m_sublocation_uid);
+}
+
+void trackable_object::set_sublocation_uid(boost::optional<std::string> uid) {
+    m_sublocation_uid = std::move(uid);
+    m_sublocation_hash = m_sublocation_uid ? std::hash<std::string>{}(*m_sublocation_uid) : 0;
+    touch();
+}
 
 void trackable_object::touch() {
     m_inputs_version = next_inputs_version();

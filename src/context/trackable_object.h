@@ -7,6 +7,7 @@
 
 #include <boost/optional.hpp>
 
+#include <cstddef>
 #include <cstdint>
 #include <iosfwd>
 #include <set>
@@ -42,6 +43,9 @@ public:
     // none until first set.
     const boost::optional<point>& get_last_position() const { return m_last_position; }
     boost::optional<const std::string&> get_sublocation_uid() const;
+    // std::hash of the sublocation uid, kept with it (0 without one): the
+    // position path files zones by it.
+    std::size_t get_sublocation_hash() const { return m_sublocation_hash; }
     const std::set<std::string>& get_groups() const { return m_groups; }
     // The groups, to be changed in place: counts as a change of them.
     std::set<std::string>& get_groups() {
@@ -64,10 +68,7 @@ public:
     // An empty value forgets the position.
     void set_position(boost::optional<point> position) { m_position = position; }
     void set_last_position(point position) { m_last_position = position; }
-    void set_sublocation_uid(boost::optional<std::string> uid) {
-        m_sublocation_uid = std::move(uid);
-        touch();
-    }
+    void set_sublocation_uid(boost::optional<std::string> uid);
     void set_groups(std::set<std::string> groups) {
         m_groups = std::move(groups);
         touch();
@@ -93,6 +94,7 @@ private:
     bool m_associated;
     // Beside the position: a carrier's move reads both of each tag nearby.
     mutable std::uint32_t m_block_hint = no_block_hint;
+    std::size_t m_sublocation_hash = 0;
     boost::optional<point> m_position;
     boost::optional<point> m_last_position;
     boost::optional<std::string> m_sublocation_uid;
