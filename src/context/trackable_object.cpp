@@ -25,6 +25,7 @@ trackable_object::trackable_object(std::string uid,
                                    std::set<std::string> groups)
     : m_uid(std::move(uid)),
       m_uid_bytes(uid_bytes),
+      m_pinned_uid(m_uid),
       m_project_uid(std::move(project_uid)),
       m_responsive(responsive),
       m_associated(associated),

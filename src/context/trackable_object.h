@@ -1,5 +1,6 @@
 #pragma once
 
+#include "context/interned_text.h"
 #include "context/point.h"
 #include "globals.h"
 
@@ -89,6 +90,9 @@ public:
 private:
     std::string m_uid;
     kel::uid m_uid_bytes;
+    // The uid's shared text, held while the object is: the records of the
+    // object come and go, and would otherwise make and drop it each time.
+    interned_text m_pinned_uid;
     std::string m_project_uid;
     bool m_responsive;
     bool m_associated;

@@ -53,6 +53,7 @@ zone::zone(std::string uid,
            std::set<std::string> exceptions_groups)
     : m_uid(std::move(uid)),
       m_uid_bytes(parse_uid(m_uid)),
+      m_pinned_uid(m_uid),
       m_radius(radius),
       m_project_uid(std::move(project_uid)),
       m_sublocation_uid(std::move(sublocation_uid)),

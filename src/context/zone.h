@@ -2,6 +2,7 @@
 
 #include "globals.h"
 
+#include "context/interned_text.h"
 #include "context/point.h"
 
 #include "context/remembered_lookup.h"
@@ -96,6 +97,9 @@ public:
 private:
     std::string m_uid;
     kel::uid m_uid_bytes;
+    // The uid's shared text, held while the zone is: the records of the
+    // zone come and go, and would otherwise make and drop it each time.
+    interned_text m_pinned_uid;
     boost::optional<std::int32_t> m_radius;
     std::string m_project_uid;
     boost::optional<std::string> m_sublocation_uid;
