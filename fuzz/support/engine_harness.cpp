@@ -35,6 +35,10 @@ environment& env() {
     return *instance;
 }
 
+std::string text_or_dash(boost::optional<const std::string&> text) {
+    return text ? *text : std::string("-");
+}
+
 [[noreturn]] void fail(const std::string& what) {
     std::fprintf(stderr, "invariant broken: %s\n", what.c_str());
     std::abort();
@@ -106,7 +110,13 @@ libs::core::logger& engine_harness::logger() {
 engine_harness::engine_harness(std::string site)
     : m_client(loop(), std::move(site)),
       m_sender(env().events_socket, logger(), false, false),
-      m_save_restore(m_sender, m_context) {
+      m_save_restore(m_sender, m_context),
+      m_zones_watch(m_context.get_zones().subscribe(m_change_watch)),
+      m_objects_watch(m_context.get_trackable_objects().subscribe(m_change_watch)),
+      m_groups_watch(m_context.get_multi_tiered_zones().subscribe(m_change_watch)) {
+    // Records change only with a save (or a removal that check_event makes
+    // after one), and the index learns of them from the same signal.
+    m_save_watch = m_save_restore.do_on_save([this](const auto&, auto) { m_changed = true; });
     m_enter_connection = m_sender.do_on_enter_event(
         [this](const context::trackable_object_in_zone& r, auto, auto) { on_event(true, r); });
     m_leave_connection = m_sender.do_on_leave_event(
@@ -128,10 +138,66 @@ engine_harness::~engine_harness() {
 void engine_harness::load() {
     m_updater->initialize();
     m_save_restore.restore();
+    start_engine();
+}
+
+void engine_harness::start_engine() {
     m_events_generator = std::make_unique<events_generator>(m_context, m_save_restore, m_sender, *m_zones_index,
                                                             logger(), std::set<std::string>{"ignored"});
     update_every_object();
     drain_loop();
+}
+
+void engine_harness::keep_as_start() {
+    m_start = std::make_unique<context_snapshot>(m_context);
+    m_save_restore.keep_as_start();
+    m_start_last_events = m_last_event_was_enter;
+    m_identities_changed = false;
+    m_changed = true;
+    m_events.clear();
+}
+
+// The index and the generator go first, so that no one decides anything
+// while the context is put back, and come back new: what they learnt from
+// the last input goes with them.
+void engine_harness::reset() {
+    if (!m_changed)
+        return;
+    m_events_generator.reset();
+    m_zones_index.reset();
+    m_start->restore(m_context);
+    m_identities_changed = false;
+    m_save_restore.back_to_start();
+    m_last_event_was_enter = m_start_last_events;
+    m_violation.clear();
+    m_zones_index = std::make_unique<zones_index>(m_save_restore, m_sender, m_context, logger());
+    start_engine();
+    m_events.clear();
+    m_changed = false;
+}
+
+std::string engine_harness::outcome() const {
+    std::string text = m_events;
+    std::map<std::string, std::string> records;
+    for (const auto& entry : m_context.get_trackable_objects_in_zones()) {
+        const auto& r = entry.second;
+        records[r.get_trackable_object_uid() + "-" + r.get_zone_uid()] =
+            std::string{char('0' + r.is_in_zone()), char('0' + r.is_event_generated()),
+                        char('0' + r.is_leave_generated()), char('0' + r.is_in_debouncing_state())};
+    }
+    for (const auto& entry : records)
+        text += "record " + entry.first + ":" + entry.second + "\n";
+    text += m_save_restore.describe();
+    for (const context::trackable_object& o : m_context.get_trackable_objects().get_range()) {
+        text += "object " + o.get_uid() + " " + text_or_dash(o.get_sublocation_uid());
+        if (const auto& p = o.get_position())
+            text += " " + std::to_string(p->get_x()) + "," + std::to_string(p->get_y()) + "," + std::to_string(p->get_z());
+        text += "\n";
+    }
+    for (const context::zone& z : m_context.get_zones().get_range())
+        text += "zone " + z.get_uid() + " " + text_or_dash(z.get_sublocation_uid()) + " " +
+                text_or_dash(z.get_trackable_object_uid()) + "\n";
+    return text;
 }
 
 void engine_harness::update_every_object() {
@@ -164,6 +230,8 @@ void engine_harness::drain_loop() {
 
 void engine_harness::on_event(bool enter, const context::trackable_object_in_zone& record) {
     const auto id = record.get_trackable_object_uid() + "-" + record.get_zone_uid();
+    m_events += (enter ? "ENTER " : "LEAVE ") + id + "\n";
+    m_changed = true;
     auto& last = m_last_event_was_enter[id];
     if (enter && last && m_violation.empty())
         m_violation = "ENTER repeated without a LEAVE: " + id;
