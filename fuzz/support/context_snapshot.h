@@ -24,6 +24,9 @@ public:
     // call it while nothing observes them but what may hear it all.
     void restore(context::writable_context& context) const;
 
+    const std::vector<context::zone>& zones() const { return m_zones; }
+    const std::vector<context::trackable_object>& trackable_objects() const { return m_trackable_objects; }
+
 private:
     std::vector<context::zone> m_zones;
     std::vector<context::trackable_object> m_trackable_objects;

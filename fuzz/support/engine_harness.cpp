@@ -1,10 +1,12 @@
 #include "support/engine_harness.h"
 
 #include "core/core.h"
+#include "core/json.h"
 #include "core/zmq/async_socket.h"
 
 #include <cstdio>
 #include <cstdlib>
+#include <set>
 #include <vector>
 
 namespace kel::fuzz {
@@ -37,6 +39,36 @@ environment& env() {
 
 std::string text_or_dash(boost::optional<const std::string&> text) {
     return text ? *text : std::string("-");
+}
+
+std::string notification(const char* object, const char* action, const Json::Value& plist) {
+    Json::Value message(Json::objectValue);
+    message["object"] = object;
+    message["action"] = action;
+    message["ts"] = 1700000000;
+    message["ms"] = 0;
+    message["plist"] = plist;
+    return libs::core::json::to_string(message);
+}
+
+// Per uid, the message that creates each entry of the site's list `name`.
+std::map<std::string, std::string> creations(const Json::Value& site, const char* name, const char* object) {
+    std::map<std::string, std::string> messages;
+    const Json::Value& list = site.isObject() ? site[name] : Json::Value::nullSingleton();
+    if (!list.isArray())
+        return messages;
+    for (const auto& entry : list)
+        if (entry.isObject() && entry["uid"].isString())
+            messages.emplace(entry["uid"].asString(), notification(object, "created", entry));
+    return messages;
+}
+
+template <typename T>
+std::set<std::string> uids_of(const T& objects) {
+    std::set<std::string> uids;
+    for (const auto& object : objects)
+        uids.insert(object.get_uid());
+    return uids;
 }
 
 [[noreturn]] void fail(const std::string& what) {
@@ -150,6 +182,9 @@ void engine_harness::start_engine() {
 
 void engine_harness::keep_as_start() {
     m_start = std::make_unique<context_snapshot>(m_context);
+    const auto site = libs::core::json::try_parse(m_client.body()).result;
+    m_zone_creations = creations(site, "zones", "ZONE");
+    m_object_creations = creations(site, "trackableObjects", "TRACKABLE_OBJECT");
     m_save_restore.keep_as_start();
     m_start_last_events = m_last_event_was_enter;
     m_identities_changed = false;
@@ -160,11 +195,13 @@ void engine_harness::keep_as_start() {
 // The index and the generator go first, so that no one decides anything
 // while the context is put back, and come back new: what they learnt from
 // the last input goes with them.
-void engine_harness::reset() {
+bool engine_harness::reset() {
     if (!m_changed)
-        return;
+        return true;
     m_events_generator.reset();
     m_zones_index.reset();
+    if (m_identities_changed && !bring_back_identities())
+        return false;
     m_start->restore(m_context);
     m_identities_changed = false;
     m_save_restore.back_to_start();
@@ -174,6 +211,39 @@ void engine_harness::reset() {
     start_engine();
     m_events.clear();
     m_changed = false;
+    return true;
+}
+
+// Newcomers go first, as one may hold a uid that decodes like the uid of
+// one that went; objects come back before zones, which they may carry, as
+// in the initial load.
+bool engine_harness::bring_back_identities() {
+    const auto start_zones = uids_of(m_start->zones());
+    const auto start_objects = uids_of(m_start->trackable_objects());
+    const auto remove = [this](const char* object, const std::string& uid) {
+        Json::Value plist(Json::objectValue);
+        plist["uid"] = uid;
+        deliver("notify", notification(object, "deleted", plist));
+    };
+    const auto bring_back = [this](const std::map<std::string, std::string>& creations, const std::string& uid) {
+        const auto creation = creations.find(uid);
+        if (creation != creations.end())
+            deliver("notify", creation->second);
+    };
+    for (const auto& uid : uids_of(m_context.get_zones().get_range()))
+        if (start_zones.count(uid) == 0)
+            remove("ZONE", uid);
+    for (const auto& uid : uids_of(m_context.get_trackable_objects().get_range()))
+        if (start_objects.count(uid) == 0)
+            remove("TRACKABLE_OBJECT", uid);
+    for (const auto& uid : start_objects)
+        if (!m_context.get_trackable_objects().is_exists(uid))
+            bring_back(m_object_creations, uid);
+    for (const auto& uid : start_zones)
+        if (!m_context.get_zones().is_exists(uid))
+            bring_back(m_zone_creations, uid);
+    return uids_of(m_context.get_zones().get_range()) == start_zones &&
+           uids_of(m_context.get_trackable_objects().get_range()) == start_objects;
 }
 
 std::string engine_harness::outcome() const {

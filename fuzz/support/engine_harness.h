@@ -64,17 +64,20 @@ public:
 
     // Takes the state as it is now as the start that reset() goes back to.
     void keep_as_start();
-    // False before keep_as_start(), and once a zone or trackable object was
-    // created or removed since: the updater's own record of the uids in use
-    // then differs from the start's, and only a new harness has it right.
-    bool can_reset() const { return m_start && !m_identities_changed; }
-    // Only when can_reset(). Puts the context and the persisted state back
-    // as kept, then starts the zones index and the events generator anew
-    // and shows them every zone and object, as a service that restarts
+    // Only after keep_as_start(). Puts the context and the persisted state
+    // back as kept, then starts the zones index and the events generator
+    // anew and shows them every zone and object, as a service that restarts
     // with that state stored does. Every reset leaves the same state; when
     // no store changed, nothing was saved and no event sent since the last
     // one, it is that state still and the reset does nothing.
-    void reset();
+    //
+    // The updater keeps its own record of the uids in use, which only its
+    // handlers change: zones and trackable objects that came since the
+    // start leave, and those that went come back, through "notify"
+    // messages first (the site's own objects for those). False when that
+    // did not bring back the start's zones and objects; the harness is then
+    // of no further use.
+    bool reset();
     // What the messages since the last load or reset did: the events in
     // order, then the records, the stored state, the objects' positions
     // and the zones' carriers and sublocations. Equal for equal runs.
@@ -110,6 +113,9 @@ private:
     };
 
     void start_engine();
+    // Zones and trackable objects as the start had them, through the
+    // updater; false when they differ still.
+    bool bring_back_identities();
     void update_every_object();
     void on_event(bool enter, const context::trackable_object_in_zone& record);
     void drain_loop();
@@ -141,6 +147,10 @@ private:
     boost::signals2::scoped_connection m_save_watch;
     // Set by keep_as_start().
     std::unique_ptr<context_snapshot> m_start;
+    // Per uid, the "notify" message that creates the zone (or trackable
+    // object) as the site has it.
+    std::map<std::string, std::string> m_zone_creations;
+    std::map<std::string, std::string> m_object_creations;
     std::map<std::string, bool> m_start_last_events;
 };
 

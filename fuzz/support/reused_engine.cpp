@@ -19,7 +19,10 @@ std::unique_ptr<engine_harness> reused_engine::new_harness() {
     harness->load();
     harness->check_invariants();
     harness->keep_as_start();
-    harness->reset();
+    if (!harness->reset()) {
+        std::fprintf(stderr, "a new harness could not be reset\n");
+        std::abort();
+    }
     harness->check_invariants();
     return harness;
 }
@@ -50,9 +53,7 @@ void reused_engine::run(const std::uint8_t* data, std::size_t size) {
             std::abort();
         }
     }
-    if (m_harness->can_reset())
-        m_harness->reset();
-    else
+    if (!m_harness->reset())
         m_harness.reset();
 }
 

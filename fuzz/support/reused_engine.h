@@ -14,9 +14,8 @@ namespace kel::fuzz {
 // Runs the messages of one fuzz input on the small site, loaded once and
 // reset between inputs: every input starts from the same state, the one a
 // harness has right after it was built, loaded and reset once, so that an
-// input that fails replays alone. An input that created or removed a zone
-// or trackable object leaves a harness that cannot be reset; the next input
-// gets a new one.
+// input that fails replays alone. When a reset fails (see
+// engine_harness::reset) the next input gets a new harness.
 //
 // With QUORVANE_FUZZ_CHECK_RESET set in the environment, each input runs a
 // second time on a new harness, as it would replaying alone, and the
