@@ -41,14 +41,35 @@ std::string text_or_dash(boost::optional<const std::string&> text) {
     return text ? *text : std::string("-");
 }
 
-std::string notification(const char* object, const char* action, const Json::Value& plist) {
+std::string creation(const char* object, const Json::Value& plist) {
     Json::Value message(Json::objectValue);
     message["object"] = object;
-    message["action"] = action;
+    message["action"] = "created";
     message["ts"] = 1700000000;
     message["ms"] = 0;
     message["plist"] = plist;
     return libs::core::json::to_string(message);
+}
+
+// The message that removes the zone or object `uid`. Written by hand: a
+// uid that came in as bytes which are not UTF-8 must go out as the same
+// bytes, which a JSON writer would not keep.
+std::string removal(const char* object, const std::string& uid) {
+    std::string quoted;
+    for (const char c : uid) {
+        if (c == '"' || c == '\\') {
+            quoted += '\\';
+            quoted += c;
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
+            quoted += escaped;
+        } else {
+            quoted += c;
+        }
+    }
+    return std::string("{\"object\":\"") + object + "\",\"action\":\"deleted\",\"ts\":1700000000,\"ms\":0," +
+           "\"plist\":{\"uid\":\"" + quoted + "\"}}";
 }
 
 // Per uid, the message that creates each entry of the site's list `name`.
@@ -59,7 +80,7 @@ std::map<std::string, std::string> creations(const Json::Value& site, const char
         return messages;
     for (const auto& entry : list)
         if (entry.isObject() && entry["uid"].isString())
-            messages.emplace(entry["uid"].asString(), notification(object, "created", entry));
+            messages.emplace(entry["uid"].asString(), creation(object, entry));
     return messages;
 }
 
@@ -221,9 +242,7 @@ bool engine_harness::bring_back_identities() {
     const auto start_zones = uids_of(m_start->zones());
     const auto start_objects = uids_of(m_start->trackable_objects());
     const auto remove = [this](const char* object, const std::string& uid) {
-        Json::Value plist(Json::objectValue);
-        plist["uid"] = uid;
-        deliver("notify", notification(object, "deleted", plist));
+        deliver("notify", removal(object, uid));
     };
     const auto bring_back = [this](const std::map<std::string, std::string>& creations, const std::string& uid) {
         const auto creation = creations.find(uid);
@@ -261,7 +280,8 @@ std::string engine_harness::outcome() const {
     for (const context::trackable_object& o : m_context.get_trackable_objects().get_range()) {
         text += "object " + o.get_uid() + " " + text_or_dash(o.get_sublocation_uid());
         if (const auto& p = o.get_position())
-            text += " " + std::to_string(p->get_x()) + "," + std::to_string(p->get_y()) + "," + std::to_string(p->get_z());
+            text += " " + std::to_string(p->get_x()) + "," + std::to_string(p->get_y()) + "," +
+                    std::to_string(p->get_z());
         text += "\n";
     }
     for (const context::zone& z : m_context.get_zones().get_range())
