@@ -48,10 +48,15 @@ void reused_engine::run(const std::uint8_t* data, std::size_t size) {
         run_on(*alone, data, size);
         const auto outcome_alone = alone->outcome();
         if (outcome_alone != outcome) {
-            std::fprintf(stderr, "reset left state behind: after earlier inputs\n%s\nalone\n%s\n", outcome.c_str(),
-                         outcome_alone.c_str());
+            // The reset at fault came after the input before this one, which
+            // libFuzzer keeps nowhere: it goes into the report.
+            std::fprintf(stderr,
+                         "reset left state behind: after earlier inputs\n%s\nalone\n%s\n"
+                         "the input before (%zu bytes):\n%s\n",
+                         outcome.c_str(), outcome_alone.c_str(), m_previous_input.size(), m_previous_input.c_str());
             std::abort();
         }
+        m_previous_input.assign(reinterpret_cast<const char*>(data), size);
     }
     if (!m_harness->reset())
         m_harness.reset();

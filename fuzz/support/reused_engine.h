@@ -20,7 +20,9 @@ namespace kel::fuzz {
 // With QUORVANE_FUZZ_CHECK_RESET set in the environment, each input runs a
 // second time on a new harness, as it would replaying alone, and the
 // process aborts when the outcomes differ: a reset that leaves something
-// behind from earlier inputs shows there.
+// behind from earlier inputs shows there. The report holds both outcomes and
+// the input before, after which the reset went wrong (replaying the input
+// alone shows nothing: it needs what came before).
 class reused_engine {
 public:
     // Lines of an input go to `default_topic` unless marked (see
@@ -37,6 +39,8 @@ private:
     std::size_t m_max_messages;
     bool m_check_reset;
     std::unique_ptr<engine_harness> m_harness;
+    // Kept while checking the reset only.
+    std::string m_previous_input;
 };
 
 }  // namespace kel::fuzz
