@@ -4,6 +4,7 @@
 #include "core/json.h"
 #include "core/zmq/async_socket.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <set>
@@ -36,6 +37,8 @@ environment& env() {
     static auto* instance = new environment();
     return *instance;
 }
+
+constexpr std::chrono::hours never_due(24 * 365 * 100);
 
 std::string text_or_dash(boost::optional<const std::string&> text) {
     return text ? *text : std::string("-");
@@ -174,7 +177,12 @@ engine_harness::engine_harness(std::string site)
         [this](const context::trackable_object_in_zone& r, auto, auto) { on_event(true, r); });
     m_leave_connection = m_sender.do_on_leave_event(
         [this](const context::trackable_object_in_zone& r, auto, auto) { on_event(false, r); });
-    m_updater = std::make_unique<context_updater>(m_context, m_client, m_stream, logger(), loop(), m_save_restore);
+    // The periodic re-synchronization never comes due: a harness may serve
+    // a whole campaign, and one that ran in the middle of an input would
+    // make its outcome depend on when it ran (it also forgets the enter
+    // events of records that the server does not list).
+    m_updater = std::make_unique<context_updater>(m_context, m_client, m_stream, logger(), loop(), m_save_restore,
+                                                  never_due);
     m_zones_index = std::make_unique<zones_index>(m_save_restore, m_sender, m_context, logger());
 }
 
