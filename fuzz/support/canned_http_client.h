@@ -26,6 +26,7 @@ public:
     void abort_transfers() override {}
 
     std::size_t requests() const { return m_requests; }
+    const std::string& body() const { return m_body; }
 
 private:
     libs::core::events_loop& m_loop;

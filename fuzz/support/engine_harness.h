@@ -1,6 +1,7 @@
 #pragma once
 
 #include "support/canned_http_client.h"
+#include "support/context_snapshot.h"
 #include "support/fake_message_stream.h"
 #include "support/memory_save_restore.h"
 
@@ -30,7 +31,9 @@ namespace kel::fuzz {
 // subscriptions as the message stream would hand them over.
 //
 // One process-wide logger, core and events loop serve every harness, so that
-// a fuzz target can build a fresh harness for each input cheaply.
+// a fuzz target can build a fresh harness for each input. Building and
+// loading costs far more than most inputs do, so a harness can also keep its
+// loaded state as its start and go back to it (keep_as_start, reset).
 class engine_harness {
 public:
     // A small site: rooms, a keep-in zone, a zone with exceptions, an
@@ -59,10 +62,60 @@ public:
     // multi-tiered zones are out of step with the zones they hold.
     void check_invariants() const;
 
+    // Takes the state as it is now as the start that reset() goes back to.
+    void keep_as_start();
+    // Only after keep_as_start(). Puts the context and the persisted state
+    // back as kept, then starts the zones index and the events generator
+    // anew and shows them every zone and object, as a service that restarts
+    // with that state stored does. Every reset leaves the same state; when
+    // no store changed, nothing was saved and no event sent since the last
+    // one, it is that state still and the reset does nothing.
+    //
+    // The updater keeps its own record of the uids in use, which only its
+    // handlers change: zones and trackable objects that came since the
+    // start leave, and those that went come back, through "notify"
+    // messages first (the site's own objects for those). False when that
+    // did not bring back the start's zones and objects; the harness is then
+    // of no further use.
+    bool reset();
+    // What the messages since the last load or reset did: the events in
+    // order, then the records, the stored state, the objects' positions
+    // and the zones' carriers and sublocations. Equal for equal runs.
+    std::string outcome() const;
+
     context::writable_context& context() { return m_context; }
     canned_http_client& http_client() { return m_client; }
 
 private:
+    // Tells the harness of every change of the zones, trackable objects and
+    // multi-tiered zones, and of those that come and go.
+    class change_watch final : public libs::context_utils::objects_repository<context::zone>::observer,
+                               public libs::context_utils::objects_repository<context::trackable_object>::observer,
+                               public libs::context_utils::objects_repository<context::multi_tiered_zone>::observer {
+    public:
+        change_watch(bool& changed, bool& identities_changed)
+            : m_changed(changed), m_identities_changed(identities_changed) {}
+        void after_creating(const context::zone&, libs::core::timestamp) override { came_or_went(); }
+        void after_updating(const context::zone&, libs::core::timestamp) override { m_changed = true; }
+        void before_deleting(const context::zone&, libs::core::timestamp) override { came_or_went(); }
+        void after_creating(const context::trackable_object&, libs::core::timestamp) override { came_or_went(); }
+        void after_updating(const context::trackable_object&, libs::core::timestamp) override { m_changed = true; }
+        void before_deleting(const context::trackable_object&, libs::core::timestamp) override { came_or_went(); }
+        void after_creating(const context::multi_tiered_zone&, libs::core::timestamp) override { m_changed = true; }
+        void after_updating(const context::multi_tiered_zone&, libs::core::timestamp) override { m_changed = true; }
+        void before_deleting(const context::multi_tiered_zone&, libs::core::timestamp) override { m_changed = true; }
+
+    private:
+        void came_or_went() { m_changed = m_identities_changed = true; }
+
+        bool& m_changed;
+        bool& m_identities_changed;
+    };
+
+    void start_engine();
+    // Zones and trackable objects as the start had them, through the
+    // updater; false when they differ still.
+    bool bring_back_identities();
     void update_every_object();
     void on_event(bool enter, const context::trackable_object_in_zone& record);
     void drain_loop();
@@ -80,6 +133,25 @@ private:
     // Per "<object>-<zone>": whether the last event was an ENTER.
     std::map<std::string, bool> m_last_event_was_enter;
     std::string m_violation;
+    // One line per event since the last load or reset.
+    std::string m_events;
+    // Whether anything that the index, the generator or the persistence
+    // learn from changed since the last reset: the repositories' changes,
+    // saves and events.
+    bool m_changed = true;
+    bool m_identities_changed = false;
+    change_watch m_change_watch{m_changed, m_identities_changed};
+    libs::context_utils::objects_repository<context::zone>::subscription_handle m_zones_watch;
+    libs::context_utils::objects_repository<context::trackable_object>::subscription_handle m_objects_watch;
+    libs::context_utils::objects_repository<context::multi_tiered_zone>::subscription_handle m_groups_watch;
+    boost::signals2::scoped_connection m_save_watch;
+    // Set by keep_as_start().
+    std::unique_ptr<context_snapshot> m_start;
+    // Per uid, the "notify" message that creates the zone (or trackable
+    // object) as the site has it.
+    std::map<std::string, std::string> m_zone_creations;
+    std::map<std::string, std::string> m_object_creations;
+    std::map<std::string, bool> m_start_last_events;
 };
 
 }  // namespace kel::fuzz

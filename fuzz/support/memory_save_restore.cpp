@@ -7,28 +7,28 @@ namespace kel::fuzz {
 memory_save_restore::memory_save_restore(events_sender& sender, context::writable_context& context)
     : m_sender(sender), m_context(context) {}
 
-bool memory_save_restore::flags::operator==(const flags& other) const {
-    return in_zone == other.in_zone && event_generated == other.event_generated &&
-           leave_generated == other.leave_generated && in_debouncing_state == other.in_debouncing_state;
-}
-
 std::string memory_save_restore::id_of(const context::trackable_object_in_zone& record) {
     return record.get_trackable_object_uid() + "-" + record.get_zone_uid();
 }
 
 memory_save_restore::flags memory_save_restore::flags_of(const context::trackable_object_in_zone& record) {
-    return flags{record.is_in_zone(), record.is_event_generated(), record.is_leave_generated(),
-                 record.is_in_debouncing_state()};
+    return unsigned(record.is_in_zone()) | unsigned(record.is_event_generated()) << 1 |
+           unsigned(record.is_leave_generated()) << 2 | unsigned(record.is_in_debouncing_state()) << 3;
 }
 
 void memory_save_restore::save(const context::trackable_object_in_zone& record,
                                boost::optional<const context::zone&> zone) {
     m_on_save(record, zone);
     const auto state = flags_of(record);
-    if (state == flags{false, false, false, false})
-        m_stored.erase(id_of(record));
-    else
-        m_stored[id_of(record)] = state;
+    const auto stored = m_stored.find(record.get_uid());
+    if (state == 0) {
+        if (stored != m_stored.end())
+            m_stored.erase(stored);
+    } else if (stored != m_stored.end()) {
+        stored->second.state = state;
+    } else {
+        m_stored.emplace(record.get_uid(), stored_record{id_of(record), state});
+    }
 }
 
 void memory_save_restore::check_event(const context::trackable_object_in_zone& record) {
@@ -40,8 +40,8 @@ void memory_save_restore::check_event(const context::trackable_object_in_zone& r
         const auto queue = m_sender.create_queue();
         queue->send_leave(record, object, libs::core::timestamp::current_time());
     }
-    m_stored.erase(id_of(record));
     const auto key = record.get_uid();
+    m_stored.erase(key);
     m_context.take_trackable_objects_in_zones().erase(key);
 }
 
@@ -50,24 +50,33 @@ context_save_restore::connection memory_save_restore::do_on_save(const slot_type
 }
 
 std::string memory_save_restore::difference_from_context() const {
-    std::map<std::string, flags> held;
+    std::size_t held = 0;
     for (const auto& entry : m_context.get_trackable_objects_in_zones()) {
         const auto state = flags_of(entry.second);
-        if (!(state == flags{false, false, false, false}))
-            held[id_of(entry.second)] = state;
-    }
-    for (const auto& entry : held) {
+        if (state == 0)
+            continue;
+        ++held;
         const auto stored = m_stored.find(entry.first);
         if (stored == m_stored.end())
-            return "held in memory but not stored: " + entry.first;
-        if (!(stored->second == entry.second))
-            return "stored with other flags than memory holds: " + entry.first;
+            return "held in memory but not stored: " + id_of(entry.second);
+        if (stored->second.state != state)
+            return "stored with other flags than memory holds: " + id_of(entry.second);
     }
+    if (held == m_stored.size())
+        return std::string();
     for (const auto& entry : m_stored) {
-        if (held.count(entry.first) == 0)
-            return "stored but not held in memory: " + entry.first;
+        const auto record = m_context.get_trackable_objects_in_zones().find(entry.first);
+        if (record == m_context.get_trackable_objects_in_zones().end() || flags_of(record->second) == 0)
+            return "stored but not held in memory: " + entry.second.id;
     }
     return std::string();
+}
+
+std::string memory_save_restore::describe() const {
+    std::string text;
+    for (const auto& entry : m_stored)
+        text += entry.second.id + ":" + std::to_string(entry.second.state) + "\n";
+    return text;
 }
 
 }  // namespace kel::fuzz

@@ -25,15 +25,22 @@ public:
     // Empty when what is stored is exactly what the context holds with
     // state, flag for flag; otherwise the first difference found.
     std::string difference_from_context() const;
+    // What is stored now becomes what back_to_start() puts back.
+    void keep_as_start() { m_start = m_stored; }
+    void back_to_start() { m_stored = m_start; }
+    // One "<object>-<zone>:<flags>" line per stored record, in key order.
+    std::string describe() const;
 
 private:
-    struct flags {
-        bool in_zone;
-        bool event_generated;
-        bool leave_generated;
-        bool in_debouncing_state;
-        bool operator==(const flags& other) const;
+    // The four flags of a record, one bit each; none set is no record.
+    using flags = unsigned;
+    struct stored_record {
+        std::string id;  // "<object>-<zone>"
+        flags state;
     };
+    // By the record's own key, so that a check against memory needs no
+    // texts; in key order, so that describe() is the same for equal stores.
+    using records = std::map<context::trackable_object_in_zone_uid, stored_record>;
 
     static std::string id_of(const context::trackable_object_in_zone& record);
     static flags flags_of(const context::trackable_object_in_zone& record);
@@ -41,7 +48,8 @@ private:
     events_sender& m_sender;
     context::writable_context& m_context;
     save_signal m_on_save;
-    std::map<std::string, flags> m_stored;
+    records m_stored;
+    records m_start;
 };
 
 }  // namespace kel::fuzz
