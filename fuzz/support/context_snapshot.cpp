@@ -85,11 +85,11 @@ void context_snapshot::restore(context::writable_context& context) const {
     put_back(context.take_zones(), m_zones, now);
     put_back(context.take_trackable_objects(), m_trackable_objects, now);
     put_back(context.take_multi_tiered_zones(), m_multi_tiered_zones, now);
-    // A new map, filled in the captured order: one that only was cleared
-    // would keep its buckets, and with them an iteration order that depends
-    // on what the last input put in.
+    // Filled in the captured order into a new map (clear() starts one): a
+    // map that kept its buckets would iterate in an order that depends on
+    // what the last input put in.
     auto& records = context.take_trackable_objects_in_zones();
-    records = context::trackable_objects_in_zones();
+    records.clear();
     for (const auto& r : m_records)
         records.emplace(r.get_uid(), copy_of(r));
 }

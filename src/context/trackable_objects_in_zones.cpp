@@ -15,4 +15,10 @@ std::size_t trackable_objects_in_zones::erase(const key_type& key) {
     return 1;
 }
 
+void trackable_objects_in_zones::clear() {
+    for (const auto& entry : m_map)
+        m_on_erase(entry.first);
+    m_map = map_type();
+}
+
 }  // namespace kel::context

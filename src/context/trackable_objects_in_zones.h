@@ -56,6 +56,9 @@ public:
     iterator erase(const_iterator position);
     iterator erase(iterator position) { return erase(const_iterator(position)); }
     std::size_t erase(const key_type& key);
+    // Erases every record, each told, and starts a new map: its iteration
+    // order then owes nothing to what it held before.
+    void clear();
 
     boost::signals2::connection on_erase(const erase_signal::slot_type& slot) { return m_on_erase.connect(slot); }
 
