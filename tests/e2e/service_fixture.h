@@ -1,7 +1,7 @@
 #pragma once
 
 #include "support/child_process.h"
-#include "support/http_server.h"
+#include "loopback_http/http_server.h"
 #include "support/redis_server.h"
 #include "support/temp_dir.h"
 
@@ -70,7 +70,7 @@ public:
 
     temp_dir m_dir;
     std::unique_ptr<redis_server> m_redis;
-    http_server m_http;
+    libs::loopback_http::http_server m_http;
     zmq::context_t m_zmq;
     zmq::socket_t m_output;
     zmq::socket_t m_input;
