@@ -4,9 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <signal.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <stdexcept>
 #include <thread>
@@ -93,16 +90,6 @@ TEST_F(events_loop_test, throwing_handler_ends_run_and_run_resumes) {
     EXPECT_TRUE(order.empty());
     m_loop->run();
     EXPECT_EQ(order, (std::vector<int>{2}));
-}
-
-TEST_F(events_loop_test, sigterm_stops_run_and_is_reported) {
-    auto signals = m_loop->stop_on_signals();
-    auto work = m_loop->create_work();
-    auto guard = stop_after(10000ms);
-    EXPECT_FALSE(signals->signal_is_received());
-    m_loop->post([] { ::kill(::getpid(), SIGTERM); }, KEL_SOURCE_LOCATION());
-    m_loop->run();
-    EXPECT_TRUE(signals->signal_is_received());
 }
 
 }  // namespace
