@@ -35,18 +35,6 @@ protected:
     events_loop::ptr m_loop;
 };
 
-TEST_F(events_loop_test, one_shot_timer_fires_once_with_its_due_time) {
-    std::vector<timer::time_point> calls;
-    const auto due = now() + 20ms;
-    auto t = m_loop->create_timer(due, "t", [&](timer::time_point tp) { calls.push_back(tp); }, KEL_SOURCE_LOCATION());
-    EXPECT_TRUE(t->is_waiting());
-    auto stop = stop_after(200ms);
-    m_loop->run();
-    ASSERT_EQ(calls.size(), 1u);
-    EXPECT_EQ(calls[0], due);
-    EXPECT_FALSE(t->is_waiting());
-}
-
 TEST_F(events_loop_test, destroyed_or_stopped_timer_never_calls_back) {
     int calls = 0;
     auto destroyed = m_loop->create_timer(now() + 10ms, "d", [&](timer::time_point) { ++calls; }, KEL_SOURCE_LOCATION());
