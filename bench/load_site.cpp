@@ -7,7 +7,7 @@
 #include "site_lists.h"
 #include "site_publisher.h"
 
-#include "support/http_server.h"
+#include "loopback_http/http_server.h"
 
 #include <algorithm>
 #include <cmath>
@@ -31,7 +31,7 @@ void check_frames(const kel::bench::site_lists& site, std::uint32_t seed) {
     }
 }
 
-void serve(kel::test::http_server& http, const kel::bench::site_lists& site) {
+void serve(kel::libs::loopback_http::http_server& http, const kel::bench::site_lists& site) {
     http.serve("/api/private/zones/", site.answer("zones"));
     http.serve("/api/private/track_obj/", site.answer("trackableObjects"));
     http.serve("/api/private/sublocations/", site.answer("sublocations"));
@@ -107,7 +107,7 @@ void run(const kel::bench::load_options& o) {
     shape.seed = o.seed;
     const kel::bench::site_lists site(shape);
     check_frames(site, o.seed);
-    kel::test::http_server http(0);
+    kel::libs::loopback_http::http_server http(0);
     serve(http, site);
     kel::bench::position_stream stream(site, o.seed, o.probe_every, o.walkers);
     load_driver driver(stream);

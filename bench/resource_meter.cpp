@@ -1,6 +1,6 @@
 #include "resource_meter.h"
 
-#include "support/http_get.h"
+#include "loopback_http/http_get.h"
 
 #include <hiredis/hiredis.h>
 
@@ -99,7 +99,7 @@ std::int64_t resource_meter::service_allocations() const {
 double resource_meter::service_metric(const std::string& series) const {
     if (m_metrics_url.empty())
         return -1;
-    const std::string body = test::http_get(m_metrics_url);
+    const std::string body = libs::loopback_http::http_get(m_metrics_url);
     const std::string line_start = "\n" + series + " ";
     const auto at = body.find(line_start);
     if (at == std::string::npos)

@@ -14,9 +14,9 @@
 // come from the seed: events carry the time of what caused them.
 #include "e2e/service_fixture.h"
 #include "support/golden.h"
+#include "support/site.h"
 #include "support/seeded.h"
 
-#include "core/json.h"
 #include "core/timestamp.h"
 
 #include <gtest/gtest.h>
@@ -83,46 +83,21 @@ protected:
         add_circle("cirW", "tagV", 1400);
         for (const auto& t : tags())
             add_tag(t);
-        tag_json("tagC")["groups"].append("grpI");
-        tag_json("tagD")["groups"].append("grpV");
-        tag_json("tagE")["groups"].append("grpV");
-        tag_json("tagV")["type"] = "vehicle";
+        served_tag("tagC")["groups"].append("grpI");
+        served_tag("tagD")["groups"].append("grpV");
+        served_tag("tagE")["groups"].append("grpV");
+        served_tag("tagV")["type"] = "vehicle";
         add_room(sentinel_room, 0, 0, 10000, 10000, "sl09");
         last_zone()["project_uid"] = "prj9";
         add_tag(sentinel_tag, "sl09");
-        tag_json(sentinel_tag)["project_uid"] = "prj9";
+        served_tag(sentinel_tag)["project_uid"] = "prj9";
         serve_site();
     }
 
     Json::Value& last_zone() { return m_zones[m_zones.size() - 1]; }
-    Json::Value& zone(const std::string& uid) {
-        for (auto& z : m_zones)
-            if (z["uid"].asString() == uid)
-                return z;
-        throw std::runtime_error("no zone " + uid);
-    }
-    Json::Value& tag_json(const std::string& uid) {
-        for (auto& t : m_tags)
-            if (t["uid"].asString() == uid)
-                return t;
-        throw std::runtime_error("no tag " + uid);
-    }
-
     // The stream's clock: a quarter second per step, with a seeded jitter.
     kel::libs::core::timestamp at(int step, int offset_ms = 0) const {
         return kel::libs::core::timestamp(std::chrono::milliseconds(1796551200000LL + 250LL * step + offset_ms));
-    }
-
-    void send_notify(const std::string& object, const std::string& action, const Json::Value& plist,
-                     kel::libs::core::timestamp ts) {
-        Json::Value n;
-        n["object"] = object;
-        n["action"] = action;
-        n["ts"] = static_cast<Json::UInt>(ts.get_ts());
-        n["ms"] = ts.get_ms();
-        n["plist"] = plist;
-        const auto text = "#notify" + kel::libs::core::json::to_string(n);
-        m_output.send(zmq::buffer(text));
     }
 
     void move(int step) {
@@ -143,52 +118,45 @@ protected:
             static_cast<int>(switchable_zones().size())))];
         if (m_deleted.count(uid))
             return;
-        Json::Value& z = zone(uid);
+        Json::Value& z = served_zone(uid);
         z["active"] = !z["active"].asBool();
-        send_notify("ZONE", "updated", z, at(step, 1));
+        notify("ZONE", "updated", z, at(step, 1));
     }
 
     void reshape_zone(int step) {
-        Json::Value& z = zone("romD");
+        Json::Value& z = served_zone("romD");
         const int grow = m_random.between(-800, 800);
-        Json::Value positions(Json::arrayValue);
-        for (const auto& [x, y] : {std::make_pair(2000, 2000), std::make_pair(6000 + grow, 2000),
-                                   std::make_pair(6000 + grow, 6000 + grow), std::make_pair(2000, 6000 + grow)}) {
-            Json::Value p;
-            p["x"] = x;
-            p["y"] = y;
-            positions.append(p);
-        }
-        z["zone_geometry"]["positions"] = positions;
-        send_notify("ZONE", "updated", z, at(step, 2));
+        z["zone_geometry"]["positions"] =
+            kel::test::zone_json(kel::test::room("romD", 2000, 2000, 6000 + grow, 6000 + grow))["zone_geometry"]["positions"];
+        notify("ZONE", "updated", z, at(step, 2));
     }
 
     void change_exceptions(int step) {
-        Json::Value& z = zone("rsrv");
+        Json::Value& z = served_zone("rsrv");
         Json::Value exceptions(Json::arrayValue);
         exceptions.append("tagB");
         if (m_random.below(2))
             exceptions.append(tags()[static_cast<std::size_t>(m_random.below(7))]);
         z["zone_exceptions"] = exceptions;
-        send_notify("ZONE", "updated", z, at(step, 3));
+        notify("ZONE", "updated", z, at(step, 3));
     }
 
     // Responsiveness and groups of a tag, as the server reports them.
     void update_tag(int step) {
         const auto& uid = tags()[static_cast<std::size_t>(m_random.below(static_cast<int>(tags().size())))];
-        Json::Value& t = tag_json(uid);
+        Json::Value& t = served_tag(uid);
         t["node"]["responsive"] = m_random.below(3) != 0;
         Json::Value groups(Json::arrayValue);
         if (m_random.below(3) == 0)
             groups.append(m_random.below(2) ? "grpV" : "grpI");
         t["groups"] = groups;
-        send_notify("TRACKABLE_OBJECT", "updated", t, at(step, 4));
+        notify("TRACKABLE_OBJECT", "updated", t, at(step, 4));
     }
 
     void delete_zone(int step, const std::string& uid) {
         Json::Value plist;
         plist["uid"] = uid;
-        send_notify("ZONE", "deleted", plist, at(step, 5));
+        notify("ZONE", "deleted", plist, at(step, 5));
         m_deleted.insert(uid);
     }
 

@@ -3,7 +3,7 @@
 // NOTIFY_SOCKET of the test's own.
 #include "e2e/service_fixture.h"
 
-#include "support/http_get.h"
+#include "loopback_http/http_get.h"
 #include "support/wait.h"
 
 #include <gtest/gtest.h>
@@ -56,7 +56,7 @@ TEST_F(operations_test, the_metrics_endpoint_counts_messages_events_and_redis_tr
     std::string scrape;
     const bool counted = kel::test::wait_until(
         [&] {
-            scrape = kel::test::http_get(url);
+            scrape = kel::libs::loopback_http::http_get(url);
             return value_of(scrape, "quorvane_messages_received_total{topic=\"$pos\"}") == 4 &&
                    value_of(scrape, "quorvane_messages_received_total{topic=\"#pos\"}") == 1;
         },

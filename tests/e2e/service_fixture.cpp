@@ -15,12 +15,12 @@ namespace kel::test {
 
 namespace {
 
-template <typename Zones>
-auto& find_zone(Zones& zones, const std::string& uid) {
-    for (auto& z : zones)
-        if (z["uid"].asString() == uid)
-            return z;
-    throw std::runtime_error("no zone " + uid);
+template <typename List>
+auto& find_by_uid(List& list, const std::string& uid) {
+    for (auto& entry : list)
+        if (entry["uid"].asString() == uid)
+            return entry;
+    throw std::runtime_error("none served as " + uid);
 }
 
 int bind_free(zmq::socket_t& socket) {
@@ -73,23 +73,22 @@ void service_fixture::remove_zone_on_server(const std::string& uid) {
 }
 
 void service_fixture::place_tag(const std::string& uid, int x, int y) {
-    for (auto& t : m_tags) {
-        if (t["uid"].asString() != uid)
-            continue;
-        t["position"]["x"] = x;
-        t["position"]["y"] = y;
-        t["position"]["z"] = 0;
-        return;
-    }
-    throw std::runtime_error("no tag " + uid);
+    Json::Value& position = served_tag(uid)["position"];
+    position["x"] = x;
+    position["y"] = y;
+    position["z"] = 0;
 }
 
 Json::Value service_fixture::zone_json(const std::string& uid) const {
-    return find_zone(m_zones, uid);
+    return find_by_uid(m_zones, uid);
 }
 
 Json::Value& service_fixture::served_zone(const std::string& uid) {
-    return find_zone(m_zones, uid);
+    return find_by_uid(m_zones, uid);
+}
+
+Json::Value& service_fixture::served_tag(const std::string& uid) {
+    return find_by_uid(m_tags, uid);
 }
 
 void service_fixture::serve_site() {
@@ -169,13 +168,13 @@ void service_fixture::position(const std::string& tag, int x, int y, const std::
     m_output.send(zmq::buffer(text));
 }
 
-void service_fixture::notify(const std::string& object, const std::string& action, const Json::Value& plist) {
+void service_fixture::notify(const std::string& object, const std::string& action, const Json::Value& plist,
+                             libs::core::timestamp ts) {
     Json::Value n;
-    const auto now = libs::core::timestamp::current_time();
     n["object"] = object;
     n["action"] = action;
-    n["ts"] = static_cast<Json::UInt>(now.get_ts());
-    n["ms"] = now.get_ms();
+    n["ts"] = static_cast<Json::UInt>(ts.get_ts());
+    n["ms"] = ts.get_ms();
     n["plist"] = plist;
     const auto text = "#notify" + libs::core::json::to_string(n);
     m_output.send(zmq::buffer(text));

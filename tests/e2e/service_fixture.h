@@ -1,9 +1,11 @@
 #pragma once
 
 #include "support/child_process.h"
-#include "support/http_server.h"
+#include "loopback_http/http_server.h"
 #include "support/redis_server.h"
 #include "support/temp_dir.h"
+
+#include "core/timestamp.h"
 
 #include <json/json.h>
 #include <zmq.hpp>
@@ -46,7 +48,9 @@ public:
 
     void position(const std::string& tag, int x, int y, const std::string& sublocation = "sl01",
                   const std::string& ts = "");
-    void notify(const std::string& object, const std::string& action, const Json::Value& plist);
+    // A notification stamped `ts`.
+    void notify(const std::string& object, const std::string& action, const Json::Value& plist,
+                libs::core::timestamp ts = libs::core::timestamp::current_time());
 
     // The next event text within `timeout`, or "" when none came.
     std::string next_event(std::chrono::milliseconds timeout = std::chrono::seconds(10));
@@ -65,12 +69,13 @@ public:
     std::string log() const;
 
     Json::Value zone_json(const std::string& uid) const;
-    // The zone as the server serves it, to change before serve_site().
+    // The zone or tag as the server serves it, to change before serve_site().
     Json::Value& served_zone(const std::string& uid);
+    Json::Value& served_tag(const std::string& uid);
 
     temp_dir m_dir;
     std::unique_ptr<redis_server> m_redis;
-    http_server m_http;
+    libs::loopback_http::http_server m_http;
     zmq::context_t m_zmq;
     zmq::socket_t m_output;
     zmq::socket_t m_input;

@@ -9,18 +9,18 @@ engine_fixture::engine_fixture(std::set<std::string> ignored_types)
       m_generator(std::make_unique<events_generator>(m_context, m_save_restore, m_sender, m_index, m_logger,
                                                      std::move(ignored_types))) {}
 
-void engine_fixture::polygon(const std::string& uid, std::vector<context::point> points, zone_options o) {
+void context_site::polygon(const std::string& uid, std::vector<context::point> points, zone_options o) {
     m_context.take_zones().add(
         context::zone(uid, boost::none, o.project, o.sublocation, boost::none, std::move(points), o.active,
                       context::shape::POLYGON, o.type, o.default_allowed, o.exceptions, o.groups),
         now());
 }
 
-void engine_fixture::rectangle(const std::string& uid, int x0, int y0, int x1, int y1, zone_options o) {
+void context_site::rectangle(const std::string& uid, int x0, int y0, int x1, int y1, zone_options o) {
     polygon(uid, {{x0, y0, 0}, {x1, y0, 0}, {x1, y1, 0}, {x0, y1, 0}}, std::move(o));
 }
 
-void engine_fixture::circle(const std::string& uid, const std::string& carrier, int radius, zone_options o) {
+void context_site::circle(const std::string& uid, const std::string& carrier, int radius, zone_options o) {
     auto& groups = m_context.take_multi_tiered_zones();
     if (auto group = groups.try_get(carrier, now()))
         group->add_zone(uid);
@@ -32,7 +32,7 @@ void engine_fixture::circle(const std::string& uid, const std::string& carrier, 
                                now());
 }
 
-void engine_fixture::object(const std::string& uid, std::string sublocation, std::string project,
+void context_site::object(const std::string& uid, std::string sublocation, std::string project,
                             std::set<std::string> groups) {
     boost::optional<std::string> sl;
     if (!sublocation.empty())
@@ -42,17 +42,17 @@ void engine_fixture::object(const std::string& uid, std::string sublocation, std
                                            now());
 }
 
-void engine_fixture::move(const std::string& uid, int x, int y) {
+void context_site::move(const std::string& uid, int x, int y) {
     auto handle = m_context.take_trackable_objects().try_get(uid, now());
     handle->set_position(context::point(x, y, 0));
 }
 
-void engine_fixture::set_sublocation(const std::string& uid, boost::optional<std::string> sublocation) {
+void context_site::set_sublocation(const std::string& uid, boost::optional<std::string> sublocation) {
     auto handle = m_context.take_trackable_objects().try_get(uid, now());
     handle->set_sublocation_uid(std::move(sublocation));
 }
 
-bool engine_fixture::has_record(const std::string& object, const std::string& zone) const {
+bool context_site::has_record(const std::string& object, const std::string& zone) const {
     return m_context.get_trackable_objects_in_zones().count(
         context::trackable_object_in_zone::make_uid(parse_uid(object), zone));
 }

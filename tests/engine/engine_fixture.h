@@ -33,13 +33,11 @@ inline zone_options of_type(std::string type, std::string sublocation = "sl01") 
     return options;
 }
 
-// The events engine as the service wires it, driven through the
-// repositories. Uids are four base64 characters so that they decode to
-// distinct keys.
-class engine_fixture {
+// A site built through the repositories of a context, as the service's
+// updater fills them. Uids are four base64 characters so that they decode
+// to distinct keys; every change takes the next millisecond.
+class context_site {
 public:
-    explicit engine_fixture(std::set<std::string> ignored_types = {});
-
     void rectangle(const std::string& uid, int x0, int y0, int x1, int y1, zone_options options = {});
     void polygon(const std::string& uid, std::vector<context::point> points, zone_options options = {});
     // A circle carried by `carrier`, filed in the carrier's multi-tiered zone.
@@ -55,6 +53,18 @@ public:
     }
     void delete_zone(const std::string& uid) { m_context.take_zones().remove(uid, now()); }
     void delete_object(const std::string& uid) { m_context.take_trackable_objects().remove(uid, now()); }
+    bool has_record(const std::string& object, const std::string& zone) const;
+    libs::core::timestamp now() { return libs::core::timestamp(std::chrono::milliseconds(++m_clock)); }
+
+    context::writable_context m_context;
+    std::int64_t m_clock = 1700000000000;
+};
+
+// The events engine as the service wires it, driven through the
+// repositories, with a recording sender and persistence.
+class engine_fixture : public context_site {
+public:
+    explicit engine_fixture(std::set<std::string> ignored_types = {});
 
     // The events decided since the last call.
     std::vector<std::string> events() { return m_sender.take(); }
@@ -62,16 +72,12 @@ public:
     std::string stored(const std::string& object, const std::string& zone) const {
         return m_save_restore.stored(object, zone);
     }
-    bool has_record(const std::string& object, const std::string& zone) const;
-    libs::core::timestamp now() { return libs::core::timestamp(std::chrono::milliseconds(++m_clock)); }
 
     libs::core::logger m_logger{"quorvane", "test"};
-    context::writable_context m_context;
     recording_sender m_sender;
     recording_save_restore m_save_restore;
     zones_index m_index;
     std::unique_ptr<events_generator> m_generator;
-    std::int64_t m_clock = 1700000000000;
 };
 
 }  // namespace kel::test

@@ -1,11 +1,10 @@
 // The engine wired to the real sender and the real persistence: events read
 // from a PULL socket, records read back from a real redis-server.
-#include "context/writable_context.h"
+#include "engine_fixture.h"
+
 #include "context_save_restore_impl.h"
-#include "events_generator.h"
 #include "events_sender_impl.h"
 #include "redis/redis_context.h"
-#include "zones_index.h"
 
 #include "support/redis_server.h"
 
@@ -18,38 +17,17 @@ namespace {
 
 using namespace kel;
 
-class engine_wiring : public ::testing::Test {
+// car1 carries cir1 and cir2 (radius 1000 and 2000); tagA goes by.
+class engine_wiring : public ::testing::Test, public test::context_site {
 protected:
     engine_wiring() {
         m_pull.bind("tcp://127.0.0.1:*");
         m_pull.set(zmq::sockopt::rcvtimeo, 5000);
         m_push.connect(m_pull.get(zmq::sockopt::last_endpoint));
-        add_object("car1");
-        add_object("tagA");
-        m_context.take_multi_tiered_zones().add(context::multi_tiered_zone("car1", "cir1"), now());
-        if (auto group = m_context.take_multi_tiered_zones().try_get("car1", now()))
-            group->add_zone("cir2");
-        add_circle("cir1", 1000);
-        add_circle("cir2", 2000);
-    }
-
-    libs::core::timestamp now() { return libs::core::timestamp(std::chrono::milliseconds(++m_clock)); }
-
-    void add_object(const std::string& uid) {
-        m_context.take_trackable_objects().add(
-            context::trackable_object(uid, parse_uid(uid), "prj1", true, true, boost::none, std::string("sl01"), {}),
-            now());
-    }
-
-    void add_circle(const std::string& uid, int radius) {
-        m_context.take_zones().add(context::zone(uid, radius, "prj1", std::string("sl01"), std::string("car1"),
-                                                 boost::none, true, context::shape::CIRCLE, "vehicle", false, {}, {}),
-                                   now());
-    }
-
-    void move(const std::string& uid, int x, int y) {
-        auto handle = m_context.take_trackable_objects().try_get(uid, now());
-        handle->set_position(context::point(x, y, 0));
+        object("car1");
+        object("tagA");
+        circle("cir1", "car1", 1000, test::of_type("vehicle"));
+        circle("cir2", "car1", 2000, test::of_type("vehicle"));
     }
 
     // "enter tagA cir1" for the next message on the wire, "" when none.
@@ -80,13 +58,11 @@ protected:
     zmq::context_t m_zmq;
     zmq::socket_t m_pull{m_zmq, zmq::socket_type::pull};
     push_socket m_push{m_io, zmq::socket_type::push};
-    context::writable_context m_context;
     redis::context m_redis_context{"127.0.0.1", m_redis.port(), 10, ""};
     events_sender_impl m_sender{m_push, m_logger, true, false};
     context_save_restore_impl m_save_restore{m_redis_context, m_sender, m_context, {}, m_logger};
     zones_index m_index{m_save_restore, m_sender, m_context, m_logger};
     events_generator m_generator{m_context, m_save_restore, m_sender, m_index, m_logger, {}};
-    std::int64_t m_clock = 1700000000000;
 };
 
 TEST_F(engine_wiring, a_batch_sends_its_enter_before_its_leave_and_redis_follows) {
@@ -109,10 +85,7 @@ TEST_F(engine_wiring, a_batch_sends_its_enter_before_its_leave_and_redis_follows
 // every object of its project; once its record is settled, Redis holds what
 // every later save would write, and nothing is sent.
 TEST_F(engine_wiring, a_settled_keep_in_record_elsewhere_costs_redis_nothing) {
-    m_context.take_zones().add(context::zone("kpin", boost::none, "prj1", std::string("sl02"), boost::none,
-                                             std::vector<context::point>{{0, 0, 0}, {100, 0, 0}, {100, 100, 0}},
-                                             true, context::shape::POLYGON, "keep_in", false, {}, {}),
-                               now());
+    rectangle("kpin", 0, 0, 100, 100, test::of_type("keep_in", "sl02"));
     move("tagA", 50000, 0);
     EXPECT_EQ(next_event(), "leave tagA kpin");
     EXPECT_EQ(m_redis.cli({"HGET", "quorvane:trackable_objects_in_zones:tagA-kpin", "leave_generated"}), "true\n");

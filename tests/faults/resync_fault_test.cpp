@@ -27,7 +27,7 @@ protected:
     // Back on the same port, listing `zones` and `objects`; returns once a
     // period completed with them.
     void restart_server(const std::vector<zone_recipe>& zones, const std::vector<object_recipe>& objects) {
-        m_server = std::make_unique<http_server>(m_port);
+        m_server = std::make_unique<libs::loopback_http::http_server>(m_port);
         serve(zones, objects);
         const auto completed = logged(complete);
         run_until([&] { return logged(complete) > completed; });
@@ -59,7 +59,7 @@ TEST_F(resync_fault, a_server_lost_between_the_two_stages_fails_only_the_second)
     start_with_short_period();
 
     // The objects' answer waits, and the server dies with the request open.
-    http_server::response slow;
+    libs::loopback_http::http_server::response slow;
     slow.body = objects_answer({object_recipe("tag1")});
     slow.delay = 10s;
     serve({zone_recipe("zon1"), zone_recipe("zon2")}, {object_recipe("tag1")});

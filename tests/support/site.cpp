@@ -111,7 +111,7 @@ std::string objects_answer(const std::vector<object_recipe>& objects) {
     return libs::core::json::to_string(answer);
 }
 
-void serve_site(http_server& server, const Json::Value& zones, const Json::Value& objects) {
+void serve_site(libs::loopback_http::http_server& server, const Json::Value& zones, const Json::Value& objects) {
     Json::Value zones_list, objects_list;
     zones_list["zones"] = zones;
     objects_list["trackableObjects"] = objects;
@@ -121,13 +121,13 @@ void serve_site(http_server& server, const Json::Value& zones, const Json::Value
     server.serve("/api/private/nodes/", R"({"nodes":[]})");
 }
 
-void serve_site(http_server& server, const std::vector<zone_recipe>& zones,
+void serve_site(libs::loopback_http::http_server& server, const std::vector<zone_recipe>& zones,
                 const std::vector<object_recipe>& objects) {
     serve_site(server, array_of(zones, &zone_json), array_of(objects, &object_json));
 }
 
-http_server::response answer(unsigned status, std::string body) {
-    http_server::response response;
+libs::loopback_http::http_server::response answer(unsigned status, std::string body) {
+    libs::loopback_http::http_server::response response;
     response.status = status;
     response.body = std::move(body);
     return response;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "support/http_server.h"
+#include "loopback_http/http_server.h"
 
 #include <json/json.h>
 
@@ -62,9 +62,9 @@ std::string objects_answer(const std::vector<object_recipe>& objects);
 
 // Serves the site's four lists (no sublocations, no nodes); `zones` and
 // `objects` are JSON arrays of zone_json() and object_json() entries.
-void serve_site(http_server& server, const Json::Value& zones, const Json::Value& objects);
-void serve_site(http_server& server, const std::vector<zone_recipe>& zones, const std::vector<object_recipe>& objects);
+void serve_site(libs::loopback_http::http_server& server, const Json::Value& zones, const Json::Value& objects);
+void serve_site(libs::loopback_http::http_server& server, const std::vector<zone_recipe>& zones, const std::vector<object_recipe>& objects);
 
-http_server::response answer(unsigned status, std::string body);
+libs::loopback_http::http_server::response answer(unsigned status, std::string body);
 
 }  // namespace kel::test

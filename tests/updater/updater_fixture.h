@@ -2,7 +2,7 @@
 
 #include "context/writable_context.h"
 #include "context_updater.h"
-#include "support/http_server.h"
+#include "loopback_http/http_server.h"
 #include "support/log_capture.h"
 #include "support/recording_save_restore.h"
 #include "support/site.h"
@@ -95,7 +95,7 @@ protected:
     std::size_t logged(const std::string& text) { return m_log.logged(text); }
 
     // Reset and made again on the same port by tests of a server that goes away.
-    std::unique_ptr<http_server> m_server = std::make_unique<http_server>();
+    std::unique_ptr<libs::loopback_http::http_server> m_server = std::make_unique<libs::loopback_http::http_server>();
     zmq::context_t m_zmq;
     zmq::socket_t m_publisher{m_zmq, zmq::socket_type::pub};
     libs::core::logger m_logger{"quorvane", "updater"};

@@ -8,7 +8,7 @@
 #include "tag_route.h"
 #include "zone_change_script.h"
 
-#include "support/http_server.h"
+#include "loopback_http/http_server.h"
 
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/signal_set.hpp>
@@ -69,7 +69,7 @@ private:
     std::vector<tag> m_tags;
     zone_change_script m_changes;
     event_printer m_printer;
-    test::http_server m_http;
+    libs::loopback_http::http_server m_http;
     site_publisher m_publisher;
     event_receiver m_receiver;
     boost::asio::steady_timer m_position_timer;

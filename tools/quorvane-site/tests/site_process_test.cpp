@@ -5,7 +5,7 @@
 #include "core/timestamp.h"
 
 #include "support/child_process.h"
-#include "support/http_get.h"
+#include "loopback_http/http_get.h"
 #include "support/temp_dir.h"
 #include "support/wait.h"
 
@@ -70,7 +70,7 @@ protected:
     }
 
     Json::Value served(const std::string& path) {
-        return parse(kel::test::http_get("http://127.0.0.1:" + std::to_string(m_http_port) + path));
+        return parse(kel::libs::loopback_http::http_get("http://127.0.0.1:" + std::to_string(m_http_port) + path));
     }
 
     // The first frame of `topic` that reaches a fresh subscriber, or empty

@@ -4,7 +4,7 @@
 #include <core/exception.h>
 #include <core/logger.h>
 
-#include "support/http_server.h"
+#include "loopback_http/http_server.h"
 #include "support/log_capture.h"
 #include "support/wait.h"
 
@@ -21,7 +21,7 @@ using namespace std::chrono_literals;
 using kel::libs::context_utils::context_initializer;
 using kel::libs::context_utils::json_template;
 using kel::libs::context_utils::object_infos;
-using kel::test::http_server;
+using kel::libs::loopback_http::http_server;
 
 class context_initializer_test : public ::testing::Test {
 protected:

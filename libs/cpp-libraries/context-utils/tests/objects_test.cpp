@@ -67,12 +67,6 @@ TEST_F(objects_test, server_zone_reads_geometry_trackables_and_time) {
     EXPECT_EQ(inside, (std::vector<std::string>{"t1", "t2"}));
 }
 
-TEST_F(objects_test, server_zone_without_geometry_or_trackables) {
-    objects::zone_impl z(json(R"({"uid":"z1"})"));
-    EXPECT_FALSE(z.get_zone_geometry());
-    EXPECT_TRUE(z.for_each_trackable_in_zone([](const auto&) { return false; }));
-}
-
 TEST_F(objects_test, server_trackable_object_reads_position_node_and_groups) {
     objects::trackable_object_impl t(json(R"({"uid":"t1","project_uid":"p1","groups":["g1"],
         "updated_at":"2023-11-14T22:13:20.123Z","node":{"responsive":false},
@@ -87,7 +81,10 @@ TEST_F(objects_test, server_trackable_object_reads_position_node_and_groups) {
     EXPECT_EQ(t.get_updated_at(), timestamp(1700000000, 123));
 }
 
-TEST_F(objects_test, server_trackable_object_without_optional_parts) {
+TEST_F(objects_test, server_objects_without_optional_parts) {
+    objects::zone_impl z(json(R"({"uid":"z1"})"));
+    EXPECT_FALSE(z.get_zone_geometry());
+    EXPECT_TRUE(z.for_each_trackable_in_zone([](const auto&) { return false; }));
     objects::trackable_object_impl t(json(R"({"uid":"t1","position":null})"));
     EXPECT_FALSE(t.get_position());
     EXPECT_FALSE(t.get_node());

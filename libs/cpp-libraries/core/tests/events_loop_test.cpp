@@ -4,9 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <signal.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <stdexcept>
 #include <thread>
@@ -37,18 +34,6 @@ protected:
     kel::libs::core::core::ptr m_core;
     events_loop::ptr m_loop;
 };
-
-TEST_F(events_loop_test, one_shot_timer_fires_once_with_its_due_time) {
-    std::vector<timer::time_point> calls;
-    const auto due = now() + 20ms;
-    auto t = m_loop->create_timer(due, "t", [&](timer::time_point tp) { calls.push_back(tp); }, KEL_SOURCE_LOCATION());
-    EXPECT_TRUE(t->is_waiting());
-    auto stop = stop_after(200ms);
-    m_loop->run();
-    ASSERT_EQ(calls.size(), 1u);
-    EXPECT_EQ(calls[0], due);
-    EXPECT_FALSE(t->is_waiting());
-}
 
 TEST_F(events_loop_test, destroyed_or_stopped_timer_never_calls_back) {
     int calls = 0;
@@ -93,16 +78,6 @@ TEST_F(events_loop_test, throwing_handler_ends_run_and_run_resumes) {
     EXPECT_TRUE(order.empty());
     m_loop->run();
     EXPECT_EQ(order, (std::vector<int>{2}));
-}
-
-TEST_F(events_loop_test, sigterm_stops_run_and_is_reported) {
-    auto signals = m_loop->stop_on_signals();
-    auto work = m_loop->create_work();
-    auto guard = stop_after(10000ms);
-    EXPECT_FALSE(signals->signal_is_received());
-    m_loop->post([] { ::kill(::getpid(), SIGTERM); }, KEL_SOURCE_LOCATION());
-    m_loop->run();
-    EXPECT_TRUE(signals->signal_is_received());
 }
 
 }  // namespace

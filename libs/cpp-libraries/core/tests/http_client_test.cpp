@@ -4,7 +4,7 @@
 #include "core/http/client.h"
 #include "core/logger.h"
 
-#include "support/http_server.h"
+#include "loopback_http/http_server.h"
 #include "support/run_until.h"
 #include "support/wait.h"
 
@@ -25,7 +25,7 @@ using kel::libs::core::timer;
 using kel::libs::core::http::client;
 using kel::libs::core::http::method;
 using kel::libs::core::http::result;
-using kel::test::http_server;
+using kel::libs::loopback_http::http_server;
 
 class http_client_test : public ::testing::Test {
 protected:

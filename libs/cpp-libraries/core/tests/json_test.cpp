@@ -9,13 +9,6 @@ namespace {
 
 namespace json = kel::libs::core::json;
 
-TEST(json_helpers, try_parse_reports_bad_input_without_throwing) {
-    const auto r = json::try_parse("{");
-    EXPECT_FALSE(r.ok);
-    EXPECT_TRUE(r.result.isNull());
-    EXPECT_FALSE(r.error.empty());
-}
-
 TEST(json_helpers, parse_throws_with_the_readers_error) {
     try {
         json::parse("{", KEL_SOURCE_LOCATION());

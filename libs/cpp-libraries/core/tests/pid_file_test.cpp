@@ -9,6 +9,8 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -45,27 +47,12 @@ protected:
     kel::test::temp_dir m_dir;
 };
 
-TEST_F(pid_file_test, missing_empty_zero_or_garbage_does_not_block) {
+// A negative number is no process group: kill(-1, 0) would probe every
+// process and always succeed.
+TEST_F(pid_file_test, missing_empty_garbage_stale_or_negative_does_not_block) {
     EXPECT_EQ(check_message(m_dir.file("absent")), "");
-    EXPECT_EQ(check_message(with_content("")), "");
-    EXPECT_EQ(check_message(with_content("0")), "");
-    EXPECT_EQ(check_message(with_content("garbage")), "");
-}
-
-TEST_F(pid_file_test, stale_pid_does_not_block) {
-    EXPECT_EQ(check_message(with_content(std::to_string(dead_pid()))), "");
-}
-
-TEST_F(pid_file_test, live_pid_blocks_and_keeps_the_file) {
-    const auto path = with_content(std::to_string(getpid()));
-    EXPECT_EQ(check_message(path), "Process is running");
-    EXPECT_EQ(kel::test::read_file(path), std::to_string(getpid()));
-}
-
-TEST_F(pid_file_test, negative_number_is_not_taken_for_a_process_group) {
-    // kill(-1, 0) would probe every process and always succeed.
-    EXPECT_EQ(check_message(with_content("-1")), "");
-    EXPECT_EQ(check_message(with_content("-42")), "");
+    for (const auto& content : std::vector<std::string>{"", "0", "garbage", "-1", "-42", std::to_string(dead_pid())})
+        EXPECT_EQ(check_message(with_content(content)), "") << content;
 }
 
 TEST_F(pid_file_test, create_stores_the_bare_decimal_pid) {

@@ -1,8 +1,8 @@
-#include "support/http_get.h"
+#include "loopback_http/http_get.h"
 
 #include <curl/curl.h>
 
-namespace kel::test {
+namespace kel::libs::loopback_http {
 
 std::string http_get(const std::string& url) {
     std::string body;
@@ -21,4 +21,4 @@ std::string http_get(const std::string& url) {
     return ok ? body : std::string();
 }
 
-}  // namespace kel::test
+}  // namespace kel::libs::loopback_http

@@ -10,11 +10,11 @@
 #include <utility>
 #include <vector>
 
-namespace kel::test {
+namespace kel::libs::loopback_http {
 
 // A real HTTP/1.1 server on 127.0.0.1 and a port of its own, running on its
 // own thread from construction to destruction. It answers each path with a
-// canned response that tests may change at any time (every setter is
+// canned response that its owner may change at any time (every setter is
 // thread-safe), and records the requests it got. A path without a response
 // gets 404 with the body "not found".
 class http_server {
@@ -78,4 +78,4 @@ private:
     std::thread m_thread;
 };
 
-}  // namespace kel::test
+}  // namespace kel::libs::loopback_http

@@ -1,4 +1,4 @@
-#include "support/http_server.h"
+#include "loopback_http/http_server.h"
 
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/tcp.hpp>
@@ -6,7 +6,7 @@
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
 
-namespace kel::test {
+namespace kel::libs::loopback_http {
 
 namespace beast = boost::beast;
 namespace http = boost::beast::http;
@@ -160,4 +160,4 @@ http_server::response http_server::answer(request got) {
     return r.first;
 }
 
-}  // namespace kel::test
+}  // namespace kel::libs::loopback_http
