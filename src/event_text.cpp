@@ -72,15 +72,15 @@ std::string event_text_by_jsoncpp(const event_fields& e) {
 }
 
 // jsoncpp builds a map of the members and a stream for every event, some
-// fifty allocations; the direct path makes one, the text itself. The keys
-// below are in jsoncpp's order, that of its member map (byte-wise).
-std::string event_text(const event_fields& e) {
+// fifty allocations; the direct path makes none of its own, writing into a
+// buffer the caller keeps. The keys below are in jsoncpp's order, that of
+// its member map (byte-wise).
+void append_event_text(const event_fields& e, std::string& out) {
     for (const auto field : {e.action, e.sublocation_uid, e.obj_uid, e.project_uid, e.zone_uid, e.zone_type_name})
-        if (!plain(field))
-            return event_text_by_jsoncpp(e);
-    std::string out;
-    out.reserve(event_topic.size() + 160 + e.sublocation_uid.size() + e.obj_uid.size() + e.project_uid.size() +
-                e.zone_uid.size() + e.zone_type_name.size());
+        if (!plain(field)) {
+            out += event_text_by_jsoncpp(e);
+            return;
+        }
     out.append(event_topic.data(), event_topic.size());
     out.push_back('{');
     append_text(out, "action", e.action);
@@ -97,6 +97,13 @@ std::string event_text(const event_fields& e) {
     append_text(out, "zone_type_name", e.zone_type_name);
     append_text(out, "zone_uid", e.zone_uid);
     out.push_back('}');
+}
+
+std::string event_text(const event_fields& e) {
+    std::string out;
+    out.reserve(event_topic.size() + 160 + e.sublocation_uid.size() + e.obj_uid.size() + e.project_uid.size() +
+                e.zone_uid.size() + e.zone_type_name.size());
+    append_event_text(e, out);
     return out;
 }
 

@@ -30,6 +30,8 @@ struct event_fields {
 // event is written by jsoncpp itself, so that its escapes stay exactly
 // jsoncpp's.
 std::string event_text(const event_fields& event);
+// The same text, appended to `out`.
+void append_event_text(const event_fields& event, std::string& out);
 // The same text, always written by jsoncpp.
 std::string event_text_by_jsoncpp(const event_fields& event);
 

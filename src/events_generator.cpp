@@ -199,7 +199,7 @@ bool events_generator::find_affected(const zones_range& tiers, std::vector<const
         if (const auto carrier = tier.find_carrier(objects))
             affected.push_back(&*carrier);
         for (const auto& recorder : m_zones_index.get_recorders(tier)) {
-            if (const auto object = objects.try_get(recorder))
+            if (const auto object = objects.try_get(recorder.get()))
                 affected.push_back(&*object);
         }
     }
@@ -276,8 +276,8 @@ void events_generator::collect_candidates(const trackable_object& object, const 
                                           bool with_keep_in, zones_range& range) {
     auto& few = m_keyed_candidates;
     few.clear();
-    for (const zone& z : lists.related)
-        few.push_back(zones_index::key_of(z));
+    for (const zone* z : lists.related)
+        few.push_back(zones_index::key_of(*z));
     m_candidates.clear();
     m_zones_index.append_candidates_by_position(object, lists.recorded, m_candidates);
     for (const zone* z : m_candidates)
@@ -319,8 +319,14 @@ void events_generator::remember_keep_in_inputs(keep_in_inputs& inputs, const tra
     inputs.responsive = object.get_responsive();
     inputs.associated = object.get_associated();
     inputs.has_position = object.get_position().has_value();
+    // Assigned into the strings already there, which keep their capacity.
     const auto sublocation = object.get_sublocation_uid();
-    inputs.sublocation = sublocation ? boost::optional<std::string>(*sublocation) : boost::none;
+    if (!sublocation)
+        inputs.sublocation = boost::none;
+    else if (inputs.sublocation)
+        inputs.sublocation->assign(*sublocation);
+    else
+        inputs.sublocation.emplace(*sublocation);
     inputs.project = object.get_project_uid();
     inputs.groups = object.get_groups();
     inputs.version = object.get_inputs_version();

@@ -38,21 +38,23 @@ void events_sender_impl::hold() {
 
 void events_sender_impl::release_held() {
     m_holding = false;
-    for (const auto& event : m_held)
-        send(event.text, event.action);
+    send_all(m_held);
     m_held.clear();
 }
 
-void events_sender_impl::transmit(std::vector<std::string>& messages, metrics::action action) {
-    for (auto& text : messages) {
-        if (m_holding)
-            m_held.push_back({std::move(text), action});
-        else
-            send(text, action);
-    }
+void events_sender_impl::transmit(const event_batch& messages) {
+    if (m_holding)
+        m_held.append(messages);
+    else
+        send_all(messages);
 }
 
-void events_sender_impl::send(const std::string& text, metrics::action action) {
+void events_sender_impl::send_all(const event_batch& messages) {
+    for (std::size_t i = 0; i < messages.size(); ++i)
+        send(messages.text(i), messages.action(i));
+}
+
+void events_sender_impl::send(boost::string_view text, metrics::action action) {
     const auto error = m_socket.send(text);
     if (error) {
         metrics::counts().send_failed();
@@ -78,41 +80,40 @@ events_queue_impl::events_queue_impl(events_sender_impl& sender, const libs::cor
       m_send_events_to_pubsub(send_events_to_pubsub),
       m_print_events_to_log(print_events_to_log),
       m_enter_signal(enter_signal),
-      m_leave_signal(leave_signal) {}
+      m_leave_signal(leave_signal) {
+    m_enter_events = sender.acquire_batch();
+    m_leave_events = sender.acquire_batch();
+}
 
 events_queue_impl::~events_queue_impl() {
-    if (!m_send_events_to_pubsub)
-        return;
-    m_sender.transmit(m_enter_events, metrics::action::enter);
-    m_sender.transmit(m_leave_events, metrics::action::leave);
+    if (m_send_events_to_pubsub) {
+        m_sender.transmit(*m_enter_events);
+        m_sender.transmit(*m_leave_events);
+    }
+    m_sender.release_batch(std::move(m_enter_events));
+    m_sender.release_batch(std::move(m_leave_events));
 }
 
 void events_queue_impl::send_enter(const context::trackable_object_in_zone& record,
                                    boost::optional<const context::trackable_object&> object,
                                    libs::core::timestamp ts) {
     m_enter_signal(record, object, ts);
-    queue_event(m_enter_events, format_event("enter", record, object, ts));
+    queue_event(*m_enter_events, metrics::action::enter, record, object, ts);
 }
 
 void events_queue_impl::send_leave(const context::trackable_object_in_zone& record,
                                    boost::optional<const context::trackable_object&> object,
                                    libs::core::timestamp ts) {
     m_leave_signal(record, object, ts);
-    queue_event(m_leave_events, format_event("leave", record, object, ts));
+    queue_event(*m_leave_events, metrics::action::leave, record, object, ts);
 }
 
-void events_queue_impl::queue_event(std::vector<std::string>& events, std::string text) {
-    if (m_print_events_to_log)
-        m_logger.info("Event %1%") % text;
-    events.push_back(std::move(text));
-}
-
-std::string events_queue_impl::format_event(boost::string_view action,
-                                            const context::trackable_object_in_zone& record,
-                                            boost::optional<const context::trackable_object&> object,
-                                            libs::core::timestamp ts) const {
+void events_queue_impl::queue_event(event_batch& events, metrics::action action,
+                                    const context::trackable_object_in_zone& record,
+                                    boost::optional<const context::trackable_object&> object,
+                                    libs::core::timestamp ts) {
     event_fields event;
-    event.action = action;
+    event.action = action == metrics::action::enter ? "enter" : "leave";
     event.ts = ts.get_ts();
     event.ms = ts.get_ms();
     event.sublocation_uid = record.get_sublocation_uid();
@@ -121,7 +122,9 @@ std::string events_queue_impl::format_event(boost::string_view action,
     event.zone_uid = record.get_zone_uid();
     event.zone_type_name = record.get_zone_type_name();
     event.position = reported_position(object);
-    return event_text(event);
+    events.add(event, action);
+    if (m_print_events_to_log)
+        m_logger.info("Event %1%") % events.text(events.size() - 1);
 }
 
 }  // namespace kel

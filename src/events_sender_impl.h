@@ -1,5 +1,6 @@
 #pragma once
 
+#include "event_batch.h"
 #include "events_sender.h"
 #include "metrics.h"
 #include "recycled.h"
@@ -9,8 +10,7 @@
 
 #include <boost/utility/string_view.hpp>
 
-#include <string>
-#include <vector>
+#include <memory>
 
 namespace kel {
 
@@ -36,18 +36,17 @@ public:
     // only once Redis answered for the burst's writes.
     void hold();
     void release_held();
-    // Sends each message, or keeps it while held; a failed send is logged
-    // and counted, and the rest still go out. Called by the queues, once per
-    // action.
-    void transmit(std::vector<std::string>& messages, metrics::action action);
+    // Sends each message, or keeps a copy of it while held; a failed send is
+    // logged and counted, and the rest still go out. Called by the queues.
+    void transmit(const event_batch& messages);
+    // The queues' batches come from here and go back here, so that they
+    // keep their capacity from one decision pass to the next.
+    std::unique_ptr<event_batch> acquire_batch() { return m_batches.acquire(); }
+    void release_batch(std::unique_ptr<event_batch> batch) { m_batches.release(std::move(batch)); }
 
 private:
-    struct held_event {
-        std::string text;
-        metrics::action action;
-    };
-
-    void send(const std::string& text, metrics::action action);
+    void send_all(const event_batch& messages);
+    void send(boost::string_view text, metrics::action action);
 
     push_socket& m_socket;
     const libs::core::component_logger& m_logger;
@@ -56,7 +55,8 @@ private:
     event_signal m_enter_signal;
     event_signal m_leave_signal;
     bool m_holding = false;
-    std::vector<held_event> m_held;
+    event_batch m_held;
+    event_batch_pool m_batches;
 };
 
 // Collects the messages of one batch and transmits them when destroyed:
@@ -64,7 +64,8 @@ private:
 // that an object moving from one zone into another is never seen in
 // neither. The sender transmits them. It refers to its sender's logger and
 // signals, so it must not outlive the sender. One is created per decision
-// pass: its block is recycled, so that creating it allocates nothing.
+// pass: its block is recycled and its batches come from the sender's pool,
+// so that creating it and queueing events allocate nothing.
 class events_queue_impl : public events_queue, public recycled<events_queue_impl> {
 public:
     events_queue_impl(events_sender_impl& sender, const libs::core::component_logger& logger,
@@ -81,15 +82,13 @@ public:
                     boost::optional<const context::trackable_object&> object, libs::core::timestamp ts) override;
 
 private:
-    std::string format_event(boost::string_view action, const context::trackable_object_in_zone& record,
-                             boost::optional<const context::trackable_object&> object,
-                             libs::core::timestamp ts) const;
-    void queue_event(std::vector<std::string>& events, std::string text);
+    void queue_event(event_batch& events, metrics::action action, const context::trackable_object_in_zone& record,
+                     boost::optional<const context::trackable_object&> object, libs::core::timestamp ts);
 
     events_sender_impl& m_sender;
     const libs::core::component_logger& m_logger;
-    std::vector<std::string> m_enter_events;
-    std::vector<std::string> m_leave_events;
+    std::unique_ptr<event_batch> m_enter_events;
+    std::unique_ptr<event_batch> m_leave_events;
     bool m_send_events_to_pubsub;
     bool m_print_events_to_log;
     event_signal& m_enter_signal;

@@ -23,11 +23,15 @@ struct object_zones {
         bool operator()(const context::zone& a, const context::zone& b) const { return &a < &b; }
     };
     using zones = std::set<std::reference_wrapper<const context::zone>, by_identity>;
+    // Each zone once, in no useful order (readers sort what they take).
+    // An object is in play in a handful of zones at most: a list that
+    // keeps its capacity costs no heap node per insertion, as a set does.
+    using zone_list = std::vector<const context::zone*>;
     // Zones in which the object's membership is in play.
-    zones related;
+    zone_list related;
     // Zones that are not keep-in whose last save of the object's record had
     // a flag set.
-    std::vector<const context::zone*> recorded;
+    zone_list recorded;
 };
 
 // What an object's keep-in pairs depend on besides its position, as of its

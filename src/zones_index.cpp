@@ -44,7 +44,12 @@ std::uint64_t sublocation_key(const context::trackable_object& object) {
     return object.get_sublocation_uid() ? object.get_sublocation_hash() | 2 : 1;
 }
 
-void erase_zone(zones_index::recorded_zones& zones, const context::zone& zone) {
+void add_zone(object_zones::zone_list& zones, const context::zone& zone) {
+    if (std::find(zones.begin(), zones.end(), &zone) == zones.end())
+        zones.push_back(&zone);
+}
+
+void erase_zone(object_zones::zone_list& zones, const context::zone& zone) {
     const auto found = std::find(zones.begin(), zones.end(), &zone);
     if (found != zones.end())
         zones.erase(found);
@@ -149,7 +154,7 @@ void zones_index::on_zone_delete(const context::zone& zone) {
     // Records of objects that are not in the repository (restored ones, say)
     // are not cleared with the zone; no reference to it may survive it.
     m_blocks.for_each([&](object_block& block) {
-        block.zones.related.erase(zone);
+        erase_zone(block.zones.related, zone);
         erase_zone(block.zones.recorded, zone);
     });
     m_recorders.erase(&zone);
@@ -193,8 +198,8 @@ void zones_index::on_trackable_delete(const context::trackable_object& object) {
         m_blocks.erase(object.get_uid_bytes());
 }
 
-const zones_index::zones& zones_index::get_related_zones(const context::trackable_object& object) const {
-    static const zones none;
+const object_zones::zone_list& zones_index::get_related_zones(const context::trackable_object& object) const {
+    static const object_zones::zone_list none;
     const auto block = m_blocks.find(object);
     return block ? block->zones.related : none;
 }
@@ -260,9 +265,9 @@ void zones_index::on_save(const context::trackable_object_in_zone& record,
     auto& entry = m_blocks.of(object_key).zones;
     auto& related = entry.related;
     if (in_play(record))
-        related.insert(*zone);
+        add_zone(related, *zone);
     else
-        related.erase(*zone);
+        erase_zone(related, *zone);
     // Keep-in zones are always evaluated and every object counts for them,
     // so only the other zones are worth these lists.
     if (zone->is_keep_in())
@@ -270,7 +275,8 @@ void zones_index::on_save(const context::trackable_object_in_zone& record,
     auto& recorded = entry.recorded;
     auto& recorders = m_recorders[&*zone];
     const auto& object_uid = record.get_trackable_object_uid();
-    const auto recorder = std::find(recorders.begin(), recorders.end(), object_uid);
+    const auto recorder = std::find_if(recorders.begin(), recorders.end(),
+                                       [&](const context::interned_text& r) { return r.get() == object_uid; });
     if (!has_state(record)) {
         erase_zone(recorded, *zone);
         if (recorder != recorders.end()) {
@@ -278,15 +284,14 @@ void zones_index::on_save(const context::trackable_object_in_zone& record,
             recorders.pop_back();
         }
     } else {
-        if (std::find(recorded.begin(), recorded.end(), &*zone) == recorded.end())
-            recorded.push_back(&*zone);
+        add_zone(recorded, *zone);
         if (recorder == recorders.end())
-            recorders.push_back(object_uid);
+            recorders.push_back(record.get_trackable_object_uid_text());
     }
 }
 
-const std::vector<std::string>& zones_index::get_recorders(const context::zone& zone) const {
-    static const std::vector<std::string> none;
+const std::vector<context::interned_text>& zones_index::get_recorders(const context::zone& zone) const {
+    static const std::vector<context::interned_text> none;
     const auto found = m_recorders.find(&zone);
     return found == m_recorders.end() ? none : found->second;
 }

@@ -61,7 +61,7 @@ public:
         return {zone.get_uid_bytes()[0], zone.get_uid_bytes()[1], &zone};
     }
     using zones = kel::object_zones::zones;
-    using recorded_zones = std::vector<const context::zone*>;
+    using recorded_zones = kel::object_zones::zone_list;
 
     zones_index(context_save_restore& save_restore, events_sender& sender, const context::context& context,
                 const libs::core::logger& logger);
@@ -81,7 +81,7 @@ public:
     void on_trackable_delete(const context::trackable_object& object);
 
     // Empty for an object without records in play.
-    const zones& get_related_zones(const context::trackable_object& object) const;
+    const object_zones::zone_list& get_related_zones(const context::trackable_object& object) const;
     const zones& get_keep_in_zones() const { return m_keep_in_zones; }
     // The same zones, sorted by_uid.
     const std::vector<keyed_zone>& get_keep_in_zones_by_uid() const { return m_keep_in_by_uid; }
@@ -131,7 +131,7 @@ public:
 
     // Uids of the objects whose last save of their record in `zone` (not a
     // keep-in zone) had a flag set: the objects that may hold a record there.
-    const std::vector<std::string>& get_recorders(const context::zone& zone) const;
+    const std::vector<context::interned_text>& get_recorders(const context::zone& zone) const;
     // Appends the objects whose current position lies in `box` (edges
     // included); false when the box is too large to be worth it.
     bool append_objects_in(const index_box& box, std::vector<const context::trackable_object*>& out) const {
@@ -179,7 +179,7 @@ private:
 
     std::unordered_map<std::uint64_t, rtree> m_trees;
     std::unordered_map<const context::zone*, indexed> m_indexed_zones;
-    std::unordered_map<const context::zone*, std::vector<std::string>> m_recorders;
+    std::unordered_map<const context::zone*, std::vector<context::interned_text>> m_recorders;
     object_blocks m_blocks;
     objects_grid m_objects_grid;
     objects_filer m_objects_filer{*this};

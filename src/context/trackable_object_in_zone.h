@@ -35,6 +35,8 @@ public:
 
     const trackable_object_in_zone_uid& get_uid() const { return m_uid; }
     const std::string& get_trackable_object_uid() const { return m_trackable_object_uid.get(); }
+    // The same text, shared: a copy costs no allocation.
+    const interned_text& get_trackable_object_uid_text() const { return m_trackable_object_uid; }
     const std::string& get_zone_uid() const { return m_zone_uid.get(); }
     const std::string& get_project_uid() const { return m_project_uid.get(); }
     const std::string& get_sublocation_uid() const { return m_sublocation_uid.get(); }

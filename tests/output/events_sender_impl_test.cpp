@@ -115,6 +115,31 @@ TEST_F(events_sender, events_go_out_only_when_the_queue_is_released) {
     EXPECT_NE(next_message().find("\"zone_uid\":\"zone\""), std::string::npos);
 }
 
+TEST_F(events_sender, held_batches_go_out_whole_and_in_release_order) {
+    const auto sender = make_sender(true);
+    const auto text = [&](const char* action, const char* zone) {
+        return std::string(R"(#zone_event {"action":")") + action +
+               R"(","ms":123,"obj_uid":"object","project_uid":"project","sublocation_uid":"sublocation",)" +
+               R"("ts":86400,"zone_type_name":"polygon","zone_uid":")" + zone + "\"}";
+    };
+    sender->hold();
+    {
+        auto queue = sender->create_queue();
+        queue->send_leave(make_record("object", "first-leave"), boost::none, m_ts);
+        queue->send_enter(make_record("object", "a"), boost::none, m_ts);
+    }
+    sender->create_queue()->send_enter(make_record("object", "second-enter"), boost::none, m_ts);
+    send_marker();
+    EXPECT_EQ(next_message(), m_marker_text);
+    sender->release_held();
+    EXPECT_EQ(next_message(), text("enter", "a"));
+    EXPECT_EQ(next_message(), text("leave", "first-leave"));
+    EXPECT_EQ(next_message(), text("enter", "second-enter"));
+    // The queues' batches are reused: a later queue sends its own text only.
+    sender->create_queue()->send_leave(make_record("object", "b"), boost::none, m_ts);
+    EXPECT_EQ(next_message(), text("leave", "b"));
+}
+
 // --- signals --------------------------------------------------------------------
 
 TEST_F(events_sender, signals_fire_at_decision_time_even_when_nothing_is_sent) {
