@@ -1,6 +1,7 @@
 #pragma once
 
-#include <array>
+#include "free_blocks.h"
+
 #include <cstddef>
 #include <new>
 
@@ -12,42 +13,22 @@ namespace kel {
 // creating one allocates nothing.
 //
 // Derive T from recycled<T>. Each thread keeps up to `kept` free blocks of
-// sizeof(T); a block of another size (a class derived from T) goes to the
-// global allocator. Blocks may be freed on another thread than the one that
-// allocated them; a thread's kept blocks are released when it ends.
+// sizeof(T) (free_blocks); a block of another size (a class derived from T)
+// goes to the global allocator.
 template <typename T, std::size_t kept = 4>
 class recycled {
 public:
     static void* operator new(std::size_t size) {
-        auto& list = free_blocks();
-        if (size == sizeof(T) && list.count > 0)
-            return list.blocks[--list.count];
+        if (size == sizeof(T))
+            return free_blocks<sizeof(T), kept>::take();
         return ::operator new(size);
     }
 
     static void operator delete(void* block, std::size_t size) noexcept {
-        auto& list = free_blocks();
-        if (size == sizeof(T) && list.count < kept) {
-            list.blocks[list.count++] = block;
-            return;
-        }
-        ::operator delete(block);
-    }
-
-private:
-    struct block_list {
-        std::array<void*, kept> blocks{};
-        std::size_t count = 0;
-
-        ~block_list() {
-            while (count > 0)
-                ::operator delete(blocks[--count]);
-        }
-    };
-
-    static block_list& free_blocks() {
-        thread_local block_list list;
-        return list;
+        if (size == sizeof(T))
+            free_blocks<sizeof(T), kept>::give(block);
+        else
+            ::operator delete(block);
     }
 };
 

@@ -2,6 +2,7 @@
 
 #include "context/trackable_object_in_zone.h"
 #include "globals.h"
+#include "recycling_allocator.h"
 
 #include <boost/signals2/signal.hpp>
 
@@ -18,8 +19,12 @@ namespace kel::context {
 // when told of its erasure.
 class trackable_objects_in_zones {
 public:
-    using map_type = std::unordered_map<trackable_object_in_zone_uid, trackable_object_in_zone,
-                                        trackable_object_in_zone_uid_hash, trackable_object_in_zone_uid_equal>;
+    // Records are made and erased as objects come and go: their nodes are
+    // recycled rather than asked of malloc each time.
+    using map_type = std::unordered_map<
+        trackable_object_in_zone_uid, trackable_object_in_zone, trackable_object_in_zone_uid_hash,
+        trackable_object_in_zone_uid_equal,
+        recycling_allocator<std::pair<const trackable_object_in_zone_uid, trackable_object_in_zone>>>;
     using key_type = map_type::key_type;
     using value_type = map_type::value_type;
     using iterator = map_type::iterator;

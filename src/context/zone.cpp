@@ -63,6 +63,7 @@ zone::zone(std::string uid,
       m_active(active),
       m_shape(shape),
       m_type_name(std::move(type_name)),
+      m_pinned_type_name(m_type_name),
       m_is_keep_in(m_type_name == keep_in_type_name),
       m_default_allowed(default_allowed),
       m_exceptions(std::move(exceptions)),
@@ -108,6 +109,7 @@ boost::optional<const std::vector<point>&> zone::get_points() const {
 
 void zone::set_type_name(std::string type_name) {
     m_type_name = std::move(type_name);
+    m_pinned_type_name = interned_text(m_type_name);
     m_is_keep_in = m_type_name == keep_in_type_name;
 }
 

@@ -109,6 +109,9 @@ private:
     bool m_active;
     shape m_shape;
     std::string m_type_name;
+    // Pinned as the uid is: a type's records may all go at once, and the
+    // next would make its text again.
+    interned_text m_pinned_type_name;
     bool m_is_keep_in;
     bool m_default_allowed;
     std::set<std::string> m_exceptions;
