@@ -541,9 +541,11 @@ events_generator::record& events_generator::create_record(const context::trackab
                                                           const trackable_object& object, const zone& z) {
     const auto sublocation = object.get_sublocation_uid();
     return records()
-        .emplace(uid, record(uid, object.get_uid(), z.get_uid(), object.get_project_uid(),
-                             sublocation ? boost::string_view(*sublocation) : boost::string_view(),
-                             z.get_type_name()))
+        .emplace(uid, record(uid, object.get_uid_text(), z.get_uid_text(),
+                             context::interned_text(object.get_project_uid()),
+                             context::interned_text(sublocation ? boost::string_view(*sublocation)
+                                                                : boost::string_view()),
+                             z.get_type_name_text()))
         .first->second;
 }
 

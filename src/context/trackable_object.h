@@ -34,6 +34,8 @@ public:
 
     const std::string& get_uid() const { return m_uid; }
     const kel::uid& get_uid_bytes() const { return m_uid_bytes; }
+    // The uid's shared text: a record made with it needs no pool lookup.
+    const interned_text& get_uid_text() const { return m_pinned_uid; }
     const std::string& get_project_uid() const { return m_project_uid; }
     bool get_responsive() const { return m_responsive; }
     // Whether a tag is currently associated with the object.

@@ -14,12 +14,20 @@ trackable_object_in_zone::trackable_object_in_zone(trackable_object_in_zone_uid 
                                                    boost::string_view project_uid,
                                                    boost::string_view sublocation_uid,
                                                    boost::string_view zone_type_name)
+    : trackable_object_in_zone(uid, interned_text(trackable_object_uid), interned_text(zone_uid),
+                               interned_text(project_uid), interned_text(sublocation_uid),
+                               interned_text(zone_type_name)) {}
+
+trackable_object_in_zone::trackable_object_in_zone(trackable_object_in_zone_uid uid,
+                                                   interned_text trackable_object_uid, interned_text zone_uid,
+                                                   interned_text project_uid, interned_text sublocation_uid,
+                                                   interned_text zone_type_name)
     : m_uid(uid),
-      m_trackable_object_uid(trackable_object_uid),
-      m_zone_uid(zone_uid),
-      m_project_uid(project_uid),
-      m_sublocation_uid(sublocation_uid),
-      m_zone_type_name(zone_type_name) {}
+      m_trackable_object_uid(std::move(trackable_object_uid)),
+      m_zone_uid(std::move(zone_uid)),
+      m_project_uid(std::move(project_uid)),
+      m_sublocation_uid(std::move(sublocation_uid)),
+      m_zone_type_name(std::move(zone_type_name)) {}
 
 trackable_object_in_zone_uid trackable_object_in_zone::make_uid(const trackable_object& object, const zone& zone) {
     const auto& o = object.get_uid_bytes();

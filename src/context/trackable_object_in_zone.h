@@ -28,6 +28,11 @@ public:
                              boost::string_view project_uid,
                              boost::string_view sublocation_uid,
                              boost::string_view zone_type_name);
+    // The same from texts already shared, as the zone and the object hold
+    // theirs: copying them skips the pool's lookup.
+    trackable_object_in_zone(trackable_object_in_zone_uid uid, interned_text trackable_object_uid,
+                             interned_text zone_uid, interned_text project_uid, interned_text sublocation_uid,
+                             interned_text zone_type_name);
 
     // The object's uid bytes followed by parse_uid of the zone's uid.
     static trackable_object_in_zone_uid make_uid(const trackable_object& object, const zone& zone);

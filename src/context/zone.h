@@ -46,6 +46,9 @@ public:
     // parse_uid of the uid, decoded once: every evaluation of a membership
     // record needs it.
     const kel::uid& get_uid_bytes() const { return m_uid_bytes; }
+    // The shared texts of the uid and the type name, for the zone's records.
+    const interned_text& get_uid_text() const { return m_pinned_uid; }
+    const interned_text& get_type_name_text() const { return m_pinned_type_name; }
     // Radius of a circle zone in site units; none for zones without one.
     boost::optional<std::int32_t> get_radius() const { return m_radius; }
     const std::string& get_project_uid() const { return m_project_uid; }
