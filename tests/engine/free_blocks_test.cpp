@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <thread>
 #include <unordered_map>
 #include <vector>
@@ -21,12 +22,15 @@ TEST(free_blocks, a_given_block_is_taken_again_and_the_surplus_is_freed) {
     blocks::give(first);
     blocks::give(second);
     blocks::give(third);  // beyond what the list keeps
-    EXPECT_EQ(blocks::take(), second);
-    EXPECT_EQ(blocks::take(), first);
+    void* again = blocks::take();
+    void* again_too = blocks::take();
     void* fresh = blocks::take();
+    EXPECT_EQ(again, second);
+    EXPECT_EQ(again_too, first);
     EXPECT_NE(fresh, first);
     EXPECT_NE(fresh, second);
-    blocks::give(fresh);
+    for (void* block : {again, again_too, fresh})
+        blocks::give(block);
 }
 
 TEST(free_blocks, blocks_given_back_on_a_thread_that_ends_are_released) {
