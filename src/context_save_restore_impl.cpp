@@ -27,7 +27,7 @@ bool has_state(const context::trackable_object_in_zone& record) {
            record.is_in_debouncing_state();
 }
 
-const char* to_text(bool flag) {
+const char* flag_text(bool flag) {
     return flag ? "true" : "false";
 }
 
@@ -209,9 +209,9 @@ void context_save_restore_impl::write(const context::trackable_object_in_zone& r
     command_views({"HMSET", m_key.key(), "uid", id, "trackable_object_uid", record.get_trackable_object_uid(), "zone_uid",
                    record.get_zone_uid(), "project_uid", record.get_project_uid(), "sublocation_uid",
                    record.get_sublocation_uid(), "zone_type_name", record.get_zone_type_name(), "in_zone",
-                   to_text(record.is_in_zone()), "event_generated", to_text(record.is_event_generated()),
-                   "leave_generated", to_text(record.is_leave_generated()), "in_debouncing_state",
-                   to_text(record.is_in_debouncing_state())});
+                   flag_text(record.is_in_zone()), "event_generated", flag_text(record.is_event_generated()),
+                   "leave_generated", flag_text(record.is_leave_generated()), "in_debouncing_state",
+                   flag_text(record.is_in_debouncing_state())});
     command_views({"SADD", records_set_key, id});
 }
 

@@ -70,10 +70,9 @@ bool zones_index::by_uid(const keyed_zone& a, const keyed_zone& b) {
 }
 
 zones_index::zones_index(context_save_restore& save_restore, events_sender& sender, const context::context& context,
-                         const libs::core::logger& logger)
+                         const libs::core::logger&)
     : m_objects_subscription(context.get_trackable_objects().subscribe(m_objects_filer)),
-      m_context(context),
-      m_logger(logger) {
+      m_context(context) {
     for (const context::trackable_object& object : context.get_trackable_objects().get_range())
         file(object);
     m_on_save_connection = save_restore.do_on_save(

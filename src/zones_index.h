@@ -63,6 +63,8 @@ public:
     using zones = kel::object_zones::zones;
     using recorded_zones = kel::object_zones::zone_list;
 
+    // The index reports nothing of its own: the logger is taken so that it
+    // is built like the components around it.
     zones_index(context_save_restore& save_restore, events_sender& sender, const context::context& context,
                 const libs::core::logger& logger);
     virtual ~zones_index();
@@ -187,7 +189,6 @@ private:
     zones m_keep_in_zones;
     std::vector<keyed_zone> m_keep_in_by_uid;
     const context::context& m_context;
-    const libs::core::logger& m_logger;
     boost::signals2::scoped_connection m_on_save_connection;
     boost::signals2::scoped_connection m_on_enter_event_connection;
     boost::signals2::scoped_connection m_on_leave_event_connection;

@@ -51,7 +51,11 @@ protected:
             o.exceptions = {name('t', i % 7), name('t', (i + 3) % 7)};
             o.groups = {i % 2 ? "grp1" : "grp2"};
             const int x = m_random.between(0, 5000), y = m_random.between(0, 5000);
-            rectangle(name('z', i), x, y, x + m_random.between(150, 3500), y + m_random.between(150, 3500), o);
+            // Apart, so that every compiler draws them in the order the
+            // recording was made with: the height first.
+            const int height = m_random.between(150, 3500);
+            const int width = m_random.between(150, 3500);
+            rectangle(name('z', i), x, y, x + width, y + height, o);
         }
         for (int i = 0; i < 3; ++i) {
             zone_options keep;

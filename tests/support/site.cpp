@@ -39,6 +39,10 @@ zone_recipe carried_circle(std::string uid, std::string carrier, int radius, std
     return zone;
 }
 
+Json::Value json(const std::string& text) {
+    return libs::core::json::try_parse(text).result;
+}
+
 Json::Value zone_json(const zone_recipe& recipe) {
     Json::Value zone;
     zone["uid"] = recipe.uid;

@@ -55,6 +55,9 @@ struct object_recipe {
     std::vector<std::string> groups;
 };
 
+// The value of a JSON text; null when the text is not JSON.
+Json::Value json(const std::string& text);
+
 Json::Value zone_json(const zone_recipe& recipe);
 Json::Value object_json(const object_recipe& recipe);
 std::string zones_answer(const std::vector<zone_recipe>& zones);

@@ -1,5 +1,7 @@
 #include "site_objects.h"
 
+#include "support/site.h"
+
 #include "core/json.h"
 
 #include <gtest/gtest.h>
@@ -8,9 +10,7 @@ namespace {
 
 using kel::site::site_objects;
 
-Json::Value json(const std::string& text) {
-    return kel::libs::core::json::try_parse(text).result;
-}
+using kel::test::json;
 
 Json::Value zones(const std::string& first_uid, const std::string& second_uid) {
     return json(R"({"zones": [{"uid": ")" + first_uid + R"(", "name": "A"},

@@ -1,5 +1,7 @@
 #include "tag_route.h"
 
+#include "support/site.h"
+
 #include "core/json.h"
 
 #include <gtest/gtest.h>
@@ -9,9 +11,7 @@ namespace {
 using namespace std::chrono_literals;
 using kel::site::tag_route;
 
-Json::Value json(const std::string& text) {
-    return kel::libs::core::json::try_parse(text).result;
-}
+using kel::test::json;
 
 // A square of side 1000 walked at 1000 units per second, with a 2 s stop at
 // its second corner.

@@ -191,9 +191,9 @@ private:
     std::atomic<bool> m_writing_to_socket{true};
     std::atomic<bool> m_socket_connected{false};
     bool m_enable_logger = true;
-    zmq::context_t m_zmq_context;
+    ::zmq::context_t m_zmq_context;
     mutable std::mutex m_socket_mutex;
-    mutable zmq::socket_t m_debug_socket;
+    mutable ::zmq::socket_t m_debug_socket;
     mutable std::mutex m_repeats_mutex;
     std::unique_ptr<repeat_filter> m_repeats;
 };
