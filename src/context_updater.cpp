@@ -148,17 +148,18 @@ void context_updater::on_pos_message(boost::string_view message) {
 void context_updater::handle_message(metrics::topic topic, const std::function<void()>& handle) {
     auto& counts = metrics::counts();
     counts.received(topic);
-    auto reason = metrics::rejection::field_error;
-    const bool handled = m_logger.execute([&] {
-        try {
-            handle();
-        } catch (const libs::context_utils::not_json&) {
-            reason = metrics::rejection::not_json;
-            throw;
-        }
-    });
-    if (!handled)
-        counts.rejected(topic, reason);
+    // Caught here rather than through the logger's execute(), which would
+    // need the exception thrown again to learn its kind: a rejected message
+    // costs one throw.
+    try {
+        handle();
+    } catch (const libs::context_utils::not_json&) {
+        m_logger.log_exception();
+        counts.rejected(topic, metrics::rejection::not_json);
+    } catch (...) {
+        m_logger.log_exception();
+        counts.rejected(topic, metrics::rejection::field_error);
+    }
 }
 
 // --- positions -------------------------------------------------------------------
