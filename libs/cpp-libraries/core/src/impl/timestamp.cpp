@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <limits>
 
@@ -33,19 +34,81 @@ timestamp::timestamp(const boost::string_view& text) {
     *this = *parsed;
 }
 
-boost::optional<timestamp> timestamp::try_parse(const boost::string_view& text) {
+namespace {
+
+struct date_time_fields {
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0;
+    float seconds = 0;
+};
+
+// Reads a run of one to nine digits at `at`: a value no int overflows on.
+bool read_digits(const char*& at, const char* end, int& value) {
+    const char* start = at;
+    value = 0;
+    while (at != end && *at >= '0' && *at <= '9' && at - start < 9)
+        value = value * 10 + (*at++ - '0');
+    return at != start && (at == end || *at < '0' || *at > '9');
+}
+
+// The common shape, plain digits as every positioning engine writes them,
+// read without sscanf (a tenth of a position's cost). Anything it is not
+// sure to read exactly as sscanf's "%d-%d-%d%c%d:%d:%f" would (signs,
+// blanks, long digit runs, exponents, hex floats, texts sscanf would see
+// cut) is left to sscanf, so the accepted texts and values are the same.
+bool read_plain(boost::string_view text, date_time_fields& f) {
+    if (text.size() > 63)
+        return false;
+    const char* at = text.data();
+    const char* end = at + text.size();
+    const auto literal = [&](char c) { return at != end && *at++ == c; };
+    if (!read_digits(at, end, f.year) || !literal('-') || !read_digits(at, end, f.month) || !literal('-') ||
+        !read_digits(at, end, f.day) || at == end || *at == '\0')
+        return false;
+    ++at;  // the delimiter, whatever it is
+    if (!read_digits(at, end, f.hour) || !literal(':') || !read_digits(at, end, f.minute) || !literal(':'))
+        return false;
+    const char* number = at;
+    while (at != end && *at >= '0' && *at <= '9')
+        ++at;
+    if (at == number)
+        return false;
+    if (at != end && *at == '.')
+        for (++at; at != end && *at >= '0' && *at <= '9';)
+            ++at;
+    if (at != end && std::strchr("eEpPxX", *at) != nullptr && *at != '\0')
+        return false;
+    const auto parsed = std::from_chars(number, at, f.seconds);
+    return parsed.ec == std::errc() && parsed.ptr == at;
+}
+
+bool read_scanned(boost::string_view text, date_time_fields& f) {
     // sscanf needs a terminated string; the view may not be one. Longer texts
     // than this are never valid date-times, but the fields we read fit.
     std::array<char, 64> buffer{};
     const auto length = std::min(text.size(), buffer.size() - 1);
     text.copy(buffer.data(), length);
-
-    int year = 0, month = 0, day = 0, hour = 0, minute = 0;
     char delimiter = 0;
-    float seconds = 0;
-    if (std::sscanf(buffer.data(), "%d-%d-%d%c%d:%d:%f", &year, &month, &day, &delimiter, &hour, &minute,
-                    &seconds) != 7)
+    return std::sscanf(buffer.data(), "%d-%d-%d%c%d:%d:%f", &f.year, &f.month, &f.day, &delimiter, &f.hour,
+                       &f.minute, &f.seconds) == 7;
+}
+
+}  // namespace
+
+boost::optional<timestamp> timestamp::try_parse(const boost::string_view& text) {
+    return parse(text, true);
+}
+
+boost::optional<timestamp> timestamp::try_parse_general(const boost::string_view& text) {
+    return parse(text, false);
+}
+
+boost::optional<timestamp> timestamp::parse(const boost::string_view& text, bool plain_first) {
+    date_time_fields fields;
+    if (!(plain_first && read_plain(text, fields)) && !read_scanned(text, fields))
         return boost::none;
+    const int year = fields.year, month = fields.month, day = fields.day, hour = fields.hour,
+              minute = fields.minute;
+    const float seconds = fields.seconds;
     // Text from outside may hold any numbers: fields that the broken-down
     // time cannot take, or a time whose milliseconds overflow the count, are
     // refused rather than computed with overflows. Every date the system

@@ -27,6 +27,9 @@ public:
     // Lenient parse of "Y-M-D?h:m:s[.fraction]"; anything after the seconds
     // (a "Z", an offset) is ignored and the time is read as UTC.
     static boost::optional<timestamp> try_parse(const boost::string_view& text);
+    // try_parse without its fast path for plain digits: the reference that
+    // try_parse must agree with on every text.
+    static boost::optional<timestamp> try_parse_general(const boost::string_view& text);
     static timestamp current_time();
 
     // Debug form: "<seconds> <ms> [<ISO time with ms and Z>]".
@@ -54,6 +57,7 @@ public:
     bool operator>=(const timestamp& o) const { return m_time_point >= o.m_time_point; }
 
 private:
+    static boost::optional<timestamp> parse(const boost::string_view& text, bool plain_first);
     std::int64_t count() const { return m_time_point.time_since_epoch().count(); }
     void append_iso_8601(std::string& out, bool with_milliseconds, char delimiter, bool with_z) const;
 
