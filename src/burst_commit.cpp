@@ -22,10 +22,39 @@ void burst_commit::burst_begins() {
     m_sender.hold();
 }
 
+void burst_commit::burst_follows() noexcept {
+    close_burst(true);
+    burst_begins();
+}
+
 void burst_commit::burst_ends() noexcept {
+    close_burst(false);
+}
+
+void burst_commit::close_burst(bool may_stay_in_flight) noexcept {
+    const bool previous_landed = settle_in_flight();
+    if (previous_landed)
+        m_sender.release_committed();
+    m_reconnects_at_send = m_redis_context.get_reconnects();
+    m_redis_context.send_burst();
+    m_persistence.burst_sent();
+    m_mirror.burst_sent();
+    m_sender.await_commit();
+    m_in_flight = true;
+    if (!may_stay_in_flight || !previous_landed) {
+        settle_in_flight();
+        m_sender.release_held();
+    }
+    metrics::counts().burst_handled(m_started);
+}
+
+bool burst_commit::settle_in_flight() noexcept {
+    if (!m_in_flight)
+        return true;
+    m_in_flight = false;
     bool written = true;
     try {
-        m_redis_context.end_burst();
+        m_redis_context.settle_burst();
     } catch (...) {
         written = false;
         m_logger.log_exception();
@@ -33,13 +62,13 @@ void burst_commit::burst_ends() noexcept {
     m_mirror.end_burst(written);
     try {
         // After a reconnect Redis may have come back empty: the rewrite
-        // runs before the events leave, as it does outside bursts.
+        // runs before the events leave, as it does outside bursts. While
+        // the next burst is open, it waits for that burst's end.
         m_persistence.end_burst(written);
     } catch (...) {
         m_logger.log_exception();
     }
-    m_sender.release_held();
-    metrics::counts().burst_handled(m_started);
+    return written && m_redis_context.get_reconnects() == m_reconnects_at_send && !m_persistence.rewrite_pending();
 }
 
 }  // namespace kel

@@ -123,12 +123,17 @@ void context_debug::write_trackable_object(const context::trackable_object& obje
         m_cached_in_burst.push_back(object.get_uid_bytes());
 }
 
+void context_debug::burst_sent() {
+    m_cached_in_sent.swap(m_cached_in_burst);
+    m_cached_in_burst.clear();
+}
+
 void context_debug::end_burst(bool written) {
     if (!written) {
-        for (const auto& uid : m_cached_in_burst)
+        for (const auto& uid : m_cached_in_sent)
             m_trackable_objects_cache.erase(uid);
     }
-    m_cached_in_burst.clear();
+    m_cached_in_sent.clear();
 }
 
 void context_debug::delete_trackable_object(const context::trackable_object& object) {

@@ -39,9 +39,12 @@ public:
     void after_updating(const context::trackable_object& object, libs::core::timestamp ts) override;
     void before_deleting(const context::trackable_object& object, libs::core::timestamp ts) override;
 
-    // Within a burst of the Redis client, writes only append. Call once the
-    // burst ended, telling whether its commands reached Redis: objects whose
+    // Within a burst of the Redis client, writes only append. Call
+    // burst_sent() when the client sent the burst, and end_burst() once it
+    // settled, telling whether its commands reached Redis: objects whose
     // write was in a failed burst are written again at their next report.
+    // The next burst may write between the two calls.
+    void burst_sent();
     void end_burst(bool written);
 
 private:
@@ -74,6 +77,8 @@ private:
     std::unordered_map<kel::uid, cache, uid_hash> m_trackable_objects_cache;
     // Objects cached in the open burst, before Redis answered.
     std::vector<kel::uid> m_cached_in_burst;
+    // Those of the burst the client sent and has not settled.
+    std::vector<kel::uid> m_cached_in_sent;
     std::uint64_t m_seen_reconnects;
     // Scratch text of write_zone, kept with its capacity from call to call.
     std::string m_zone_key;

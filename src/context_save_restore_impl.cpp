@@ -123,7 +123,7 @@ void context_save_restore_impl::end_batch() {
     try {
         m_redis_context.flush_appended();
     } catch (...) {
-        batch_failed();
+        batch_failed(m_batched);
         throw;
     }
     m_batched.clear();
@@ -138,16 +138,21 @@ void context_save_restore_impl::cancel_batch() noexcept {
         m_redis_context.flush_appended();
         m_batched.clear();
     } catch (...) {
-        batch_failed();
+        batch_failed(m_batched);
     }
+}
+
+void context_save_restore_impl::burst_sent() {
+    m_sent.swap(m_batched);
+    m_batched.clear();
 }
 
 void context_save_restore_impl::end_burst(bool written) {
     if (!written) {
-        batch_failed();
+        batch_failed(m_sent);
         return;
     }
-    m_batched.clear();
+    m_sent.clear();
     resync_after_reconnect();
 }
 
@@ -155,14 +160,14 @@ void context_save_restore_impl::end_burst(bool written) {
 // records it removed from Redis may be gone from memory already: its records
 // count as never saved, and the next operation makes Redis hold exactly
 // what memory holds.
-void context_save_restore_impl::batch_failed() noexcept {
+void context_save_restore_impl::batch_failed(std::vector<context::trackable_object_in_zone_uid>& batched) noexcept {
     const auto& records = m_context.get_trackable_objects_in_zones();
-    for (const auto& key : m_batched) {
+    for (const auto& key : batched) {
         const auto found = records.find(key);
         if (found != records.end())
             found->second.forget_saved();
     }
-    m_batched.clear();
+    batched.clear();
     m_rewrite_due = true;
 }
 

@@ -51,12 +51,19 @@ public:
     void cancel_batch() noexcept override;
 
     // Within a burst of the Redis client, batches and single saves only
-    // append: the burst's end writes them all. Call end_burst() once the
-    // client's burst ended, telling whether its commands reached Redis: a
-    // failed burst's records count as never saved and the next operation
-    // rewrites what memory holds; after a written one, a rewrite due (Redis
-    // was reconnected) runs now, and may throw.
+    // append: the burst's end writes them all. Call burst_sent() when the
+    // client sent the burst, and end_burst() once it settled, telling
+    // whether its commands reached Redis: a failed burst's records count as
+    // never saved and the next operation rewrites what memory holds; after a
+    // written one, a rewrite due (Redis was reconnected) runs now, or at the
+    // end of the burst that is open by then, and may throw. The next burst
+    // may save between the two calls: its records wait for its own.
+    void burst_sent();
     void end_burst(bool written);
+    // Whether a rewrite of every record is due and has not run yet.
+    bool rewrite_pending() const {
+        return m_restored && (m_rewrite_due || m_synced_reconnects != m_redis_context.get_reconnects());
+    }
 
     // Pings Redis, which re-establishes a broken connection; when the
     // connection was replaced since the last rewrite, rewrites every record
@@ -96,8 +103,8 @@ private:
                                                       const std::string& zone_type_name);
     void resync_after_reconnect();
     void rewrite_all();
-    // What a failed batch wrote is unknown.
-    void batch_failed() noexcept;
+    // What a failed batch wrote of `batched` is unknown; empties it.
+    void batch_failed(std::vector<context::trackable_object_in_zone_uid>& batched) noexcept;
     bool appending() const { return m_batching || m_redis_context.in_burst(); }
     // Sends a command at once, or appends it to the batch or burst.
     void command_views(std::initializer_list<boost::string_view> args);
@@ -118,6 +125,8 @@ private:
     // The records saved in the open batch or burst, marked saved before
     // Redis answered.
     std::vector<context::trackable_object_in_zone_uid> m_batched;
+    // Those of the burst the client sent and has not settled.
+    std::vector<context::trackable_object_in_zone_uid> m_sent;
     // The key and id of the record written or removed last.
     record_key m_key;
 };

@@ -36,8 +36,22 @@ void events_sender_impl::hold() {
     m_holding = true;
 }
 
+void events_sender_impl::await_commit() {
+    if (m_awaiting_commit.empty())
+        std::swap(m_awaiting_commit, m_held);
+    else
+        m_awaiting_commit.append(m_held);
+    m_held.clear();
+}
+
+void events_sender_impl::release_committed() {
+    send_all(m_awaiting_commit);
+    m_awaiting_commit.clear();
+}
+
 void events_sender_impl::release_held() {
     m_holding = false;
+    release_committed();
     send_all(m_held);
     m_held.clear();
 }

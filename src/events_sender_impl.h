@@ -33,8 +33,14 @@ public:
 
     // From hold() to release_held(), the messages of released queues wait,
     // in release order, and then go out together: a burst's events leave
-    // only once Redis answered for the burst's writes.
+    // only once Redis answered for the burst's writes. While a burst's
+    // writes are in flight, the next burst's events may be held behind
+    // them: await_commit() sets aside those held so far, release_committed()
+    // sends what was set aside, and release_held() sends everything and
+    // stops holding. The order of release is always kept.
     void hold();
+    void await_commit();
+    void release_committed();
     void release_held();
     // Sends each message, or keeps a copy of it while held; a failed send is
     // logged and counted, and the rest still go out. Called by the queues.
@@ -56,6 +62,8 @@ private:
     event_signal m_leave_signal;
     bool m_holding = false;
     event_batch m_held;
+    // Set aside by await_commit(), sent before anything held after it.
+    event_batch m_awaiting_commit;
     event_batch_pool m_batches;
 };
 

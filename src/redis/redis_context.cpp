@@ -123,6 +123,7 @@ reply context::execute_once(redisContext& connection, const label& name, const s
 }
 
 reply context::execute(const label& name, const sender& send) {
+    settle_early();
     send_appended_first();
     void* raw = timed_send(send);
     if (raw == nullptr) {
@@ -133,7 +134,7 @@ reply context::execute(const label& name, const sender& send) {
 }
 
 void context::send_appended_first() {
-    if (m_appended_ends.empty())
+    if (m_appended.empty())
         return;
     KEL_CHECK(m_in_burst);
     try {
@@ -151,12 +152,52 @@ void context::begin_burst() {
 }
 
 void context::end_burst() {
+    send_burst();
+    settle_burst();
+}
+
+void context::send_burst() {
+    KEL_CHECK(m_flight == flight::none);
     m_in_burst = false;
+    m_flight_failure.swap(m_burst_failure);
+    std::swap(m_in_flight, m_appended);
+    m_flight = flight::sent;
+    m_flight_started = metrics::counts().started();
+    if (m_in_flight.empty())
+        return;
+    hand_over(m_in_flight, 0);
+    // Written out now, so that Redis works while the caller does. A failed
+    // write leaves the connection broken, and settling heals it.
+    int done = 0;
+    while (done == 0 && redisBufferWrite(m_context_ptr.get(), &done) == REDIS_OK) {
+    }
+}
+
+void context::settle_burst() {
+    if (m_flight == flight::none)
+        return;
+    const cleared_on_exit clear{m_in_flight};
+    const bool sent = m_flight == flight::sent;
+    m_flight = flight::none;
     std::string failure;
-    failure.swap(m_burst_failure);
-    flush_now();
+    failure.swap(m_flight_failure);
+    if (sent && !m_in_flight.empty())
+        answer(m_in_flight, m_flight_started);
     if (!failure.empty())
         KEL_THROW(failure);
+}
+
+void context::settle_early() {
+    if (m_flight != flight::sent)
+        return;
+    std::string failure;
+    try {
+        settle_burst();
+    } catch (const libs::core::exception& e) {
+        failure = e.get_string_error();
+    }
+    m_flight = flight::settled_early;
+    m_flight_failure = std::move(failure);
 }
 
 void* context::timed_send(const sender& send) {
@@ -215,9 +256,9 @@ void context::append_command_argv(const std::vector<const char*>& args) {
 void context::append_formatted(const std::string& format, char* formatted, int length) {
     if (length < 0)
         KEL_THROW("Command: " + format + ", error: cannot format the command");
-    m_pipeline.append(formatted, static_cast<std::size_t>(length));
+    m_appended.bytes.append(formatted, static_cast<std::size_t>(length));
     redisFreeCommand(formatted);
-    m_appended_ends.push_back(m_pipeline.size());
+    m_appended.ends.push_back(m_appended.bytes.size());
 }
 
 // The unified request form: "*<count>", then "$<length>" and the bytes of
@@ -240,8 +281,8 @@ void context::format_command(std::string& out, std::initializer_list<boost::stri
 
 void context::append_command_views(std::initializer_list<boost::string_view> args) {
     KEL_CHECK(args.size() != 0);
-    format_command(m_pipeline, args);
-    m_appended_ends.push_back(m_pipeline.size());
+    format_command(m_appended.bytes, args);
+    m_appended.ends.push_back(m_appended.bytes.size());
 }
 
 reply context::execute_command_views(std::initializer_list<boost::string_view> args) {
@@ -257,14 +298,14 @@ reply context::execute_command_views(std::initializer_list<boost::string_view> a
     });
 }
 
-void context::hand_over(std::size_t from) {
-    const std::size_t start = from == 0 ? 0 : m_appended_ends[from - 1];
-    redisAppendFormattedCommand(m_context_ptr.get(), m_pipeline.data() + start, m_pipeline.size() - start);
+void context::hand_over(const commands& sent, std::size_t from) {
+    const std::size_t start = sent.start_of(from);
+    redisAppendFormattedCommand(m_context_ptr.get(), sent.bytes.data() + start, sent.bytes.size() - start);
 }
 
-std::string context::describe_appended(std::size_t index) const {
-    const std::size_t start = index == 0 ? 0 : m_appended_ends[index - 1];
-    return describe_protocol(m_pipeline.substr(start, m_appended_ends[index] - start));
+std::string context::describe_appended(const commands& sent, std::size_t index) {
+    const std::size_t start = sent.start_of(index);
+    return describe_protocol(sent.bytes.substr(start, sent.ends[index] - start));
 }
 
 void context::flush_appended() {
@@ -273,33 +314,31 @@ void context::flush_appended() {
 }
 
 void context::flush_now() {
-    if (m_appended_ends.empty())
+    settle_early();
+    if (m_appended.empty())
         return;
-    // Whatever happens below, the appended commands are done with; the
-    // buffers keep their capacity for the next flush.
-    struct clear_on_exit {
-        context& c;
-        ~clear_on_exit() {
-            c.m_appended_ends.clear();
-            c.m_pipeline.clear();
-        }
-    } clear{*this};
-    const std::size_t count = m_appended_ends.size();
-    auto started = metrics::counts().started();
-    hand_over(0);
+    // Whatever happens below, the appended commands are done with.
+    const cleared_on_exit clear{m_appended};
+    const auto started = metrics::counts().started();
+    hand_over(m_appended, 0);
+    answer(m_appended, started);
+}
+
+void context::answer(const commands& sent, metrics::clock::time_point started) {
+    const std::size_t count = sent.count();
     std::string first_error;
-    const std::size_t lost = read_replies(0, first_error);
+    const std::size_t lost = read_replies(sent, 0, first_error);
     counted_round_trip(count, started);
     if (lost < count) {
         // The unanswered commands go once more on a new connection.
-        reconnect(describe_appended(lost));
-        started = metrics::counts().started();
-        hand_over(lost);
-        const std::size_t lost_again = read_replies(lost, first_error);
-        counted_round_trip(count - lost, started);
+        reconnect(describe_appended(sent, lost));
+        const auto resent = metrics::counts().started();
+        hand_over(sent, lost);
+        const std::size_t lost_again = read_replies(sent, lost, first_error);
+        counted_round_trip(count - lost, resent);
         if (lost_again < count) {
             metrics::counts().redis_error();
-            KEL_THROW("Command: " + describe_appended(lost_again) + ", error: no reply, connection lost: " +
+            KEL_THROW("Command: " + describe_appended(sent, lost_again) + ", error: no reply, connection lost: " +
                       lost_connection_text(*m_context_ptr));
         }
     }
@@ -309,9 +348,9 @@ void context::flush_now() {
 
 // A pipeline's writes answer "+OK" or a count: only their errors matter, so
 // the rest are not built into reply objects.
-std::size_t context::read_replies(std::size_t from, std::string& first_error) {
+std::size_t context::read_replies(const commands& sent, std::size_t from, std::string& first_error) {
     const unbuilt_replies unbuilt(*m_context_ptr);
-    for (std::size_t i = from; i < m_appended_ends.size(); ++i) {
+    for (std::size_t i = from; i < sent.count(); ++i) {
         void* raw = nullptr;
         if (redisGetReply(m_context_ptr.get(), &raw) != REDIS_OK || raw == nullptr)
             return i;
@@ -322,9 +361,9 @@ std::size_t context::read_replies(std::size_t from, std::string& first_error) {
             continue;
         metrics::counts().redis_error();
         if (first_error.empty())
-            first_error = "Command: " + describe_appended(i) + ", error: " + result.to_string();
+            first_error = "Command: " + describe_appended(sent, i) + ", error: " + result.to_string();
     }
-    return m_appended_ends.size();
+    return sent.count();
 }
 
 reply context::flush_db() {

@@ -114,6 +114,20 @@ public:
     void end_burst();
     bool in_burst() const { return m_in_burst; }
 
+    // end_burst() in two halves, so that the caller can work while Redis
+    // does: send_burst() ends the burst and writes its commands out without
+    // reading a reply; settle_burst() reads the replies, and heals a broken
+    // connection as flush_appended() does, throwing what end_burst() would
+    // have thrown. The next burst may begin and append in between, but one
+    // burst at most is in flight: each send_burst() needs the previous
+    // burst settled. Any other exchange with Redis (an execute_*, a flush
+    // outside a burst, a burst's early send) reads the replies of the burst
+    // in flight first, so that replies are read in order; what failed then
+    // is kept for settle_burst() to throw, which must still be called.
+    void send_burst();
+    void settle_burst();
+    bool has_burst_in_flight() const { return m_flight != flight::none; }
+
     reply flush_db();
     reply get_set_members(const std::string& key);
     reply get_from_table(const std::string& key, const std::string& field);
@@ -174,28 +188,60 @@ private:
     bool m_in_burst = false;
     // The first failure of a send made early within the burst.
     std::string m_burst_failure;
+
+    // Commands in the wire protocol, one after the other, and where each
+    // ends: buffers kept from flush to flush, so that appending allocates
+    // only as a burst grows beyond the largest so far.
+    struct commands {
+        std::string bytes;
+        std::vector<std::size_t> ends;
+
+        std::size_t count() const { return ends.size(); }
+        bool empty() const { return ends.empty(); }
+        std::size_t start_of(std::size_t index) const { return index == 0 ? 0 : ends[index - 1]; }
+        void clear() {
+            bytes.clear();
+            ends.clear();
+        }
+    };
+    // Clears the commands whatever way the scope is left; the buffers keep
+    // their capacity.
+    struct cleared_on_exit {
+        commands& cleared;
+        ~cleared_on_exit() { cleared.clear(); }
+    };
+
+    enum class flight { none, sent, settled_early };
+
     // Sends what was appended and reads every reply.
     void flush_now();
     // Before a single command: the burst's appended commands go first.
     void send_appended_first();
+    // Before any other exchange: the burst in flight is answered first.
+    void settle_early();
     // Takes `formatted` (hiredis's, freed here); a negative length means
     // the format failed, and `format` names the command.
     void append_formatted(const std::string& format, char* formatted, int length);
-    // Reads the replies of the appended commands from `from` on; returns
-    // the index of the first one that got no reply (the connection broke),
-    // or their count.
-    std::size_t read_replies(std::size_t from, std::string& first_error);
-    // Hands hiredis the bytes of the appended commands from `from` on.
-    void hand_over(std::size_t from);
-    // The arguments of the appended command `index`, for an error text.
-    std::string describe_appended(std::size_t index) const;
+    // Reads the replies of `sent`, which hiredis was handed at `started`;
+    // on a broken connection, connects again and sends once more those not
+    // answered. Throws the first error, or the loss.
+    void answer(const commands& sent, metrics::clock::time_point started);
+    // Reads the replies of `sent` from `from` on; returns the index of the
+    // first one that got no reply (the connection broke), or their count.
+    std::size_t read_replies(const commands& sent, std::size_t from, std::string& first_error);
+    // Hands hiredis the bytes of `sent` from command `from` on.
+    void hand_over(const commands& sent, std::size_t from);
+    // The arguments of command `index` of `sent`, for an error text.
+    static std::string describe_appended(const commands& sent, std::size_t index);
 
-    // The appended commands not yet flushed, in the wire protocol, one after
-    // the other, and where each ends: buffers kept from flush to flush, so
-    // that appending allocates only as a burst grows beyond the largest so
-    // far.
-    std::string m_pipeline;
-    std::vector<std::size_t> m_appended_ends;
+    commands m_appended;
+    // The burst sent by send_burst() and not yet settled.
+    commands m_in_flight;
+    flight m_flight = flight::none;
+    metrics::clock::time_point m_flight_started;
+    // What settle_burst() throws: the in-flight burst's early failure, or
+    // what settling it early found.
+    std::string m_flight_failure;
 };
 
 }  // namespace kel::redis

@@ -6,7 +6,14 @@
 
 #include <gtest/gtest.h>
 
+#include <json/json.h>
+
 #include <signal.h>
+
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -45,6 +52,64 @@ TEST_F(service_test, walking_into_and_out_of_a_room_sends_enter_then_leave) {
               "#zone_event {\"action\":\"leave\",\"ms\":1,\"obj_uid\":\"tagA\",\"project_uid\":\"prj1\","
               "\"sublocation_uid\":\"sl01\",\"ts\":1796551207,\"x\":20000,\"y\":5000,\"z\":0,"
               "\"zone_type_name\":\"room\",\"zone_uid\":\"room\"}");
+    EXPECT_EQ(stop(), 0);
+}
+
+// A backlog, handled in bursts that follow each other while the earlier
+// ones' writes are still with Redis: every event comes, once, in the order
+// of the positions (each carries its position's time), and Redis ends up
+// holding what the events said.
+TEST_F(service_test, a_backlog_gives_every_event_once_in_the_order_of_its_positions) {
+    add_room("west", 0, 0, 10000, 10000);
+    add_room("east", 20000, 0, 30000, 10000);
+    std::vector<std::string> tags;
+    for (int i = 0; i < 20; ++i)
+        tags.push_back("tg" + std::to_string(10 + i));
+    for (const auto& tag : tags)
+        add_tag(tag);
+    serve_site();
+    start(false);
+    // Stopped, the service finds the whole stream waiting when it resumes.
+    m_service->send_signal(SIGSTOP);
+    const int rounds = 40;
+    int sent = 0;
+    for (int round = 0; round < rounds; ++round) {
+        const int x = round % 2 == 0 ? 5000 : 25000;
+        for (int step = 0; step < 2; ++step) {
+            for (std::size_t i = 0; i < tags.size(); ++i, ++sent) {
+                char ts[40];
+                std::snprintf(ts, sizeof ts, "2026-12-06T10:%02d:%02d.%03dZ", sent / 60000, sent / 1000 % 60,
+                              sent % 1000);
+                position(tags[i], x + step * 10, 100 + 400 * static_cast<int>(i), "sl01", ts);
+            }
+        }
+    }
+    m_service->send_signal(SIGCONT);
+    std::map<std::string, std::vector<std::string>> by_tag;
+    long long last_time = 0;
+    const std::size_t expected = tags.size() * (2 * rounds - 1);
+    for (std::size_t n = 0; n < expected; ++n) {
+        const auto event = next_event();
+        ASSERT_FALSE(event.empty()) << n << " events of " << expected << "\n" << log();
+        Json::Value parsed;
+        ASSERT_TRUE(Json::Reader().parse(event.substr(event.find('{')), parsed)) << event;
+        const long long time = parsed["ts"].asInt64() * 1000 + parsed["ms"].asInt64();
+        EXPECT_LE(last_time, time) << "out of order: " << event;
+        last_time = time;
+        by_tag[parsed["obj_uid"].asString()].push_back(summary(event));
+    }
+    EXPECT_EQ(events_within(500ms), std::vector<std::string>{});
+    for (const auto& tag : tags) {
+        std::vector<std::string> walk{"enter " + tag + " west"};
+        for (int round = 1; round < rounds; ++round) {
+            const bool east = round % 2 == 1;
+            walk.push_back("enter " + tag + (east ? " east" : " west"));
+            walk.push_back("leave " + tag + (east ? " west" : " east"));
+        }
+        EXPECT_EQ(by_tag[tag], walk) << tag;
+        EXPECT_EQ(m_redis->cli({"HGET", "quorvane:trackable_objects_in_zones:" + tag + "-east", "event_generated"}),
+                  "true\n");
+    }
     EXPECT_EQ(stop(), 0);
 }
 

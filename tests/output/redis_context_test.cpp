@@ -136,6 +136,40 @@ TEST_F(redis_client, a_failure_within_a_burst_is_thrown_again_at_its_end) {
     EXPECT_EQ(error.rfind("Command: HSET text field value, error: WRONGTYPE", 0), 0u) << error;
 }
 
+// A burst in flight is answered before anything else goes, while the next
+// burst appends behind it; what failed in it is thrown when it is settled.
+TEST_F(redis_client, a_burst_in_flight_is_answered_before_any_later_exchange) {
+    cli({"SET", "text", "a string"});
+    client().begin_burst();
+    client().append_command_views({"SET", "key", "a"});
+    client().append_command_views({"HSET", "text", "field", "value"});
+    client().send_burst();
+    EXPECT_TRUE(client().has_burst_in_flight());
+    client().begin_burst();
+    client().append_command_views({"APPEND", "key", "b"});
+    EXPECT_EQ(client().execute_command("GET %s", "key").to_string(), "ab") << "the in-flight SET, then the APPEND";
+    client().append_command_views({"APPEND", "key", "c"});
+    const auto error = error_of([&] { client().settle_burst(); });
+    EXPECT_EQ(error.rfind("Command: HSET text field value, error: WRONGTYPE", 0), 0u) << error;
+    EXPECT_FALSE(client().has_burst_in_flight());
+    client().end_burst();
+    EXPECT_EQ(cli({"GET", "key"}), "abc");
+}
+
+TEST_F(redis_client, a_burst_in_flight_when_the_connection_breaks_is_sent_once_more) {
+    client().execute_command("PING");
+    client().begin_burst();
+    client().append_command_views({"SET", "key", "resent"});
+    cli({"CLIENT", "KILL", "TYPE", "normal"});
+    client().send_burst();
+    client().begin_burst();
+    client().append_command_views({"APPEND", "key", " once"});
+    client().settle_burst();
+    client().end_burst();
+    EXPECT_EQ(client().get_reconnects(), 1u);
+    EXPECT_EQ(cli({"GET", "key"}), "resent once");
+}
+
 // --- connection ---------------------------------------------------------------
 
 TEST_F(redis_client, a_wrong_password_fails_without_showing_it) {

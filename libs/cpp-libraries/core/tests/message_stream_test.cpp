@@ -145,6 +145,10 @@ TEST_F(message_stream_test, reception_goes_on_after_a_callback_throws) {
 TEST_F(message_stream_test, frames_come_in_bursts_that_end_also_when_a_callback_throws) {
     struct recorder : message_stream::burst_observer {
         void burst_begins() override { ++begun; }
+        void burst_follows() noexcept override {
+            ++ended;
+            ++begun;
+        }
         void burst_ends() noexcept override { ++ended; }
         int begun = 0;
         int ended = 0;

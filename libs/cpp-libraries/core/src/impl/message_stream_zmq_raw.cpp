@@ -67,8 +67,13 @@ void message_stream_zmq_raw::on_receive(const boost::system::error_code& error, 
     observer->burst_begins();
     try {
         deliver(*callbacks, message, alive);
-        if (alive.lock())
-            drain(*callbacks, alive);
+        if (alive.lock() && drain(*callbacks, alive, 1)) {
+            for (std::size_t bursts = 1; bursts < max_bursts_per_wakeup; ++bursts) {
+                observer->burst_follows();
+                if (!drain(*callbacks, alive, 0))
+                    break;
+            }
+        }
     } catch (...) {
         observer->burst_ends();
         throw;
@@ -79,22 +84,25 @@ void message_stream_zmq_raw::on_receive(const boost::system::error_code& error, 
 // The frames already waiting are taken without waking up again: their
 // writes and events then share the burst's single round trip and release.
 // The bounds keep a steady stream from holding one burst's events back.
-void message_stream_zmq_raw::drain(callbacks_map& callbacks, const std::weak_ptr<bool>& alive) {
+bool message_stream_zmq_raw::drain(callbacks_map& callbacks, const std::weak_ptr<bool>& alive, std::size_t taken) {
     const auto deadline = std::chrono::steady_clock::now() + max_burst_time;
     ::zmq::message_t message;
-    for (std::size_t taken = 1; taken < max_burst_frames; ++taken) {
+    for (; taken < max_burst_frames; ++taken) {
         try {
             if (!m_socket.try_receive_now(message))
-                return;
+                return false;
         } catch (const boost::system::system_error& e) {
             // The outstanding receive meets the same error and retries.
             m_logger.log_error(e.code(), KEL_SOURCE_LOCATION());
-            return;
+            return false;
         }
         deliver(callbacks, message, alive);
-        if (!alive.lock() || std::chrono::steady_clock::now() >= deadline)
-            return;
+        if (!alive.lock())
+            return false;
+        if (std::chrono::steady_clock::now() >= deadline)
+            return true;
     }
+    return true;
 }
 
 // A frame beyond the size limit is dropped (and logged) unread.

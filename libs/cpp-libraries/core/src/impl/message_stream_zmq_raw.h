@@ -25,7 +25,10 @@ namespace kel::libs::core {
 //
 // Each wake-up hands over a burst: the frame that woke it and those already
 // waiting behind it, at most max_burst_frames of them or as many as arrive
-// within max_burst_time of work, between the burst observer's two calls.
+// within max_burst_time of work, between the burst observer's calls. When a
+// burst reaches its bound with frames still waiting, further bursts follow
+// in the same wake-up, up to max_bursts_per_wakeup, after which the events
+// loop runs its other handlers.
 // One receive is outstanding at a time, and the next one is started before
 // a frame is delivered: a callback that throws ends the burst and leaves the
 // events loop's run() with reception still going on. A receive that fails
@@ -48,6 +51,7 @@ public:
     static constexpr std::chrono::milliseconds receive_retry_delay{100};
     static constexpr std::size_t max_burst_frames = 256;
     static constexpr std::chrono::microseconds max_burst_time{1000};
+    static constexpr std::size_t max_bursts_per_wakeup = 8;
 
     // The socket under the stream: for its options, and for tests.
     zmq::async_socket& socket() { return m_socket; }
@@ -61,9 +65,10 @@ private:
     void setup_receive();
     void on_receive(const boost::system::error_code& error, ::zmq::message_t& message);
     void retry_receive();
-    // Delivers the frames waiting behind the first of a burst, until a
-    // bound is reached or a callback destroyed the stream.
-    void drain(callbacks_map& callbacks, const std::weak_ptr<bool>& alive);
+    // Delivers waiting frames, after `taken` of the burst were, until a
+    // bound is reached, no frame waits or a callback destroyed the stream;
+    // returns whether it stopped at a bound.
+    bool drain(callbacks_map& callbacks, const std::weak_ptr<bool>& alive, std::size_t taken);
     static void deliver(callbacks_map& callbacks, boost::string_view frame);
     void deliver(callbacks_map& callbacks, const ::zmq::message_t& message, const std::weak_ptr<bool>& alive);
 

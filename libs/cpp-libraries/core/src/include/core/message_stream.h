@@ -29,10 +29,17 @@ public:
     // by one in arrival order in between. A message that arrives alone is a
     // burst of one. burst_ends() runs also when a callback throws, before
     // the exception leaves the stream, and must not throw itself.
+    // When a burst stopped at its bound with more frames waiting, the next
+    // burst of the same wake-up follows at once: burst_follows() stands for
+    // the end of the one and the beginning of the other, and lets the
+    // observer finish the ended burst's work while the next is handled. The
+    // last burst of a wake-up always ends with burst_ends(), so nothing is
+    // left unfinished when the stream returns to the events loop.
     class burst_observer {
     public:
         virtual ~burst_observer() = default;
         virtual void burst_begins() = 0;
+        virtual void burst_follows() noexcept = 0;
         virtual void burst_ends() noexcept = 0;
     };
 
