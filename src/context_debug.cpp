@@ -103,10 +103,20 @@ void context_debug::delete_zone(const context::zone& zone) {
 
 void context_debug::write_trackable_object(const context::trackable_object& object, libs::core::timestamp ts) {
     forget_cache_after_reconnect();
+    // Nearly every report is a position of an object whose flags are those
+    // the mirror last found it with: its hint tells so without a lookup.
+    // The hint holds while the object's inputs are those it had then (their
+    // version moves at every change and is never reused) and the cache
+    // forgot nothing since (the epoch).
+    const context::trackable_object::mirror_hint seen{object.get_inputs_version(), m_cache_epoch};
+    if (object.get_mirror_hint() == seen)
+        return;
     const auto cached = make_cached(object);
     const auto entry = m_trackable_objects_cache.find(object.get_uid_bytes());
-    if (entry != m_trackable_objects_cache.end() && entry->second == cached)
+    if (entry != m_trackable_objects_cache.end() && entry->second == cached) {
+        object.set_mirror_hint(seen);
         return;
+    }
 
     const auto& uid = object.get_uid();
     const auto serialized_ts = ts.serialize();
@@ -119,6 +129,7 @@ void context_debug::write_trackable_object(const context::trackable_object& obje
     // Cached only once written, so that a failed write is tried again at
     // the next report.
     m_trackable_objects_cache.insert_or_assign(object.get_uid_bytes(), cached);
+    object.set_mirror_hint(seen);
     if (m_redis_context.in_burst())
         m_cached_in_burst.push_back(object.get_uid_bytes());
 }
@@ -129,9 +140,10 @@ void context_debug::burst_sent() {
 }
 
 void context_debug::end_burst(bool written) {
-    if (!written) {
+    if (!written && !m_cached_in_sent.empty()) {
         for (const auto& uid : m_cached_in_sent)
             m_trackable_objects_cache.erase(uid);
+        ++m_cache_epoch;
     }
     m_cached_in_sent.clear();
 }
@@ -142,6 +154,7 @@ void context_debug::delete_trackable_object(const context::trackable_object& obj
     m_redis_context.append_command_argv({"SREM", trackable_objects_set_key.c_str(), uid.c_str()});
     m_redis_context.flush_appended();
     m_trackable_objects_cache.erase(object.get_uid_bytes());
+    ++m_cache_epoch;
 }
 
 void context_debug::forget_cache_after_reconnect() {
@@ -149,6 +162,7 @@ void context_debug::forget_cache_after_reconnect() {
         return;
     m_seen_reconnects = m_redis_context.get_reconnects();
     m_trackable_objects_cache.clear();
+    ++m_cache_epoch;
 }
 
 }  // namespace kel

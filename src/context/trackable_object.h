@@ -89,6 +89,20 @@ public:
     std::uint32_t get_block_hint() const { return m_block_hint; }
     void set_block_hint(std::uint32_t hint) const { m_block_hint = hint; }
 
+    // What the debug mirror found when it last compared the object with
+    // what it mirrored: a hint that the mirror checks before it trusts it,
+    // not part of the object's value.
+    struct mirror_hint {
+        std::uint64_t inputs_version = 0;
+        std::uint32_t epoch = 0;
+
+        bool operator==(const mirror_hint& other) const {
+            return inputs_version == other.inputs_version && epoch == other.epoch;
+        }
+    };
+    const mirror_hint& get_mirror_hint() const { return m_mirror_hint; }
+    void set_mirror_hint(const mirror_hint& hint) const { m_mirror_hint = hint; }
+
 private:
     std::string m_uid;
     kel::uid m_uid_bytes;
@@ -106,6 +120,7 @@ private:
     boost::optional<std::string> m_sublocation_uid;
     std::set<std::string> m_groups;
     std::uint64_t m_inputs_version;
+    mutable mirror_hint m_mirror_hint;
 
     void touch();
 };

@@ -89,6 +89,32 @@ TEST_F(started_mirror, a_trackable_object_is_written_at_creation_with_its_flags)
     EXPECT_EQ(set_members("quorvane:trackable_objects:set"), std::set<std::string>{m_object});
 }
 
+// Positions alone are not mirrored; a change of flags is, and so is the
+// next report of an object whose write was in a failed burst.
+TEST_F(started_mirror, a_trackable_object_is_rewritten_when_its_flags_change_or_its_write_failed) {
+    const auto written_at = [&] { return m_redis.cli_lines({"HGET", object_key(m_object), "ts"}); };
+    const auto move = [&](timestamp ts) {
+        change_object(m_object, ts, [](kel::context::trackable_object& o) { o.set_position(point(1, 2, 0)); });
+    };
+    add_object(m_object, at(1000));
+    move(at(2000));
+    EXPECT_EQ(written_at(), std::vector<std::string>{"1 0 [1970-01-01T00:00:01.000Z]"});
+    change_object(m_object, at(3000), [](kel::context::trackable_object& o) { o.set_responsive(false); });
+    EXPECT_EQ(written_at(), std::vector<std::string>{"3 0 [1970-01-01T00:00:03.000Z]"});
+
+    m_redis.cli({"SET", object_key(m_object), "not a hash"});
+    m_client.begin_burst();
+    change_object(m_object, at(4000), [](kel::context::trackable_object& o) { o.set_responsive(true); });
+    EXPECT_THROW(m_client.end_burst(), kel::libs::core::exception);
+    m_mirror->burst_sent();
+    m_mirror->end_burst(false);
+    m_redis.cli({"DEL", object_key(m_object)});
+    move(at(5000));
+    EXPECT_EQ(written_at(), std::vector<std::string>{"5 0 [1970-01-01T00:00:05.000Z]"});
+    move(at(6000));
+    EXPECT_EQ(written_at(), std::vector<std::string>{"5 0 [1970-01-01T00:00:05.000Z]"});
+}
+
 // --- start ------------------------------------------------------------------------------
 
 TEST_F(debug_mirror, construction_deletes_what_a_previous_run_mirrored) {
