@@ -2,8 +2,7 @@
 
 #include "core/timestamp.h"
 
-#include <set>
-#include <string>
+#include <algorithm>
 #include <utility>
 
 namespace kel::fuzz {
@@ -50,21 +49,19 @@ context::trackable_object_in_zone copy_of(const context::trackable_object_in_zon
     return copy;
 }
 
-// Removes what was not captured, then puts back every captured object.
+// Removes each changed object that was not captured and puts back each
+// one that was. The stores are few objects long: a walk finds one.
 template <typename T>
 void put_back(libs::context_utils::objects_repository<T>& store, const std::vector<T>& captured,
-              libs::core::timestamp ts) {
-    std::set<std::string> kept;
-    for (const T& object : captured)
-        kept.insert(object.get_uid());
-    std::vector<std::string> extra;
-    for (const T& object : store.get_range())
-        if (kept.count(object.get_uid()) == 0)
-            extra.push_back(object.get_uid());
-    for (const auto& uid : extra)
-        store.remove(uid, ts);
-    for (const T& object : captured)
-        store.update_or_add(copy_of(object), ts);
+              const std::set<std::string>& changed, libs::core::timestamp ts) {
+    for (const auto& uid : changed) {
+        const auto kept =
+            std::find_if(captured.begin(), captured.end(), [&](const T& object) { return object.get_uid() == uid; });
+        if (kept == captured.end())
+            store.remove(uid, ts);
+        else
+            store.update_or_add(copy_of(*kept), ts);
+    }
 }
 
 }  // namespace
@@ -80,11 +77,17 @@ context_snapshot::context_snapshot(const context::context& context) {
         m_records.push_back(copy_of(entry.second));
 }
 
-void context_snapshot::restore(context::writable_context& context) const {
+void context_snapshot::changes::clear() {
+    zones.clear();
+    trackable_objects.clear();
+    multi_tiered_zones.clear();
+}
+
+void context_snapshot::restore(context::writable_context& context, const changes& changed) const {
     const auto now = libs::core::timestamp::current_time();
-    put_back(context.take_zones(), m_zones, now);
-    put_back(context.take_trackable_objects(), m_trackable_objects, now);
-    put_back(context.take_multi_tiered_zones(), m_multi_tiered_zones, now);
+    put_back(context.take_zones(), m_zones, changed.zones, now);
+    put_back(context.take_trackable_objects(), m_trackable_objects, changed.trackable_objects, now);
+    put_back(context.take_multi_tiered_zones(), m_multi_tiered_zones, changed.multi_tiered_zones, now);
     // Filled in the captured order into a new map (clear() starts one): a
     // map that kept its buckets would iterate in an order that depends on
     // what the last input put in.

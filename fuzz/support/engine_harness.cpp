@@ -176,7 +176,8 @@ engine_harness::engine_harness(std::string site)
       m_groups_watch(m_context.get_multi_tiered_zones().subscribe(m_change_watch)) {
     // Records change only with a save (or a removal that check_event makes
     // after one), and the index learns of them from the same signal.
-    m_save_watch = m_save_restore.do_on_save([this](const auto&, auto) { m_changed = true; });
+    m_save_watch = m_save_restore.do_on_save([this](const auto&, auto) { ++m_changes; });
+    m_records_watch = m_context.take_trackable_objects_in_zones().on_erase([this](const auto&) { ++m_changes; });
     m_enter_connection = m_sender.do_on_enter_event(
         [this](const context::trackable_object_in_zone& r, auto, auto) { on_event(true, r); });
     m_leave_connection = m_sender.do_on_leave_event(
@@ -221,7 +222,8 @@ void engine_harness::keep_as_start() {
     m_save_restore.keep_as_start();
     m_start_last_events = m_last_event_was_enter;
     m_identities_changed = false;
-    m_changed = true;
+    m_changed.clear();
+    ++m_changes;
     m_events.clear();
 }
 
@@ -229,13 +231,13 @@ void engine_harness::keep_as_start() {
 // while the context is put back, and come back new: what they learnt from
 // the last input goes with them.
 bool engine_harness::reset() {
-    if (!m_changed)
+    if (m_changes == m_changes_at_reset)
         return true;
     m_events_generator.reset();
     m_zones_index.reset();
     if (m_identities_changed && !bring_back_identities())
         return false;
-    m_start->restore(m_context);
+    m_start->restore(m_context, m_changed);
     m_identities_changed = false;
     m_save_restore.back_to_start();
     m_last_event_was_enter = m_start_last_events;
@@ -243,7 +245,10 @@ bool engine_harness::reset() {
     m_zones_index = std::make_unique<zones_index>(m_save_restore, m_sender, m_context, logger());
     start_engine();
     m_events.clear();
-    m_changed = false;
+    // Showing the generator every zone and object touched them all, and
+    // left them as captured.
+    m_changed.clear();
+    m_changes_at_reset = m_changes;
     return true;
 }
 
@@ -333,14 +338,17 @@ void engine_harness::drain_loop() {
 void engine_harness::on_event(bool enter, const context::trackable_object_in_zone& record) {
     const auto id = record.get_trackable_object_uid() + "-" + record.get_zone_uid();
     m_events += (enter ? "ENTER " : "LEAVE ") + id + "\n";
-    m_changed = true;
+    ++m_changes;
     auto& last = m_last_event_was_enter[id];
     if (enter && last && m_violation.empty())
         m_violation = "ENTER repeated without a LEAVE: " + id;
     last = enter;
 }
 
-void engine_harness::check_invariants() const {
+void engine_harness::check_invariants() {
+    if (m_changes == m_changes_at_check)
+        return;
+    m_changes_at_check = m_changes;
     if (!m_violation.empty())
         fail(m_violation);
     const auto difference = m_save_restore.difference_from_context();

@@ -17,7 +17,9 @@
 #include <boost/signals2/connection.hpp>
 #include <boost/utility/string_view.hpp>
 
+#include <cstdint>
 #include <map>
+#include <set>
 #include <memory>
 #include <string>
 
@@ -59,8 +61,10 @@ public:
     void deliver(boost::string_view topic, boost::string_view payload);
     // Aborts with a message when the persisted state differs from memory,
     // an ENTER was repeated without a LEAVE in between, or the updater's
-    // multi-tiered zones are out of step with the zones they hold.
-    void check_invariants() const;
+    // multi-tiered zones are out of step with the zones they hold. Checks
+    // only when something changed since it last did: the stores, the
+    // records, the persisted state or the events.
+    void check_invariants();
 
     // Takes the state as it is now as the start that reset() goes back to.
     void keep_as_start();
@@ -87,29 +91,55 @@ public:
     canned_http_client& http_client() { return m_client; }
 
 private:
-    // Tells the harness of every change of the zones, trackable objects and
-    // multi-tiered zones, and of those that come and go.
+    // Counts every change of the zones, trackable objects and multi-tiered
+    // zones, and notes their uids; tells apart those that come and go.
     class change_watch final : public libs::context_utils::objects_repository<context::zone>::observer,
                                public libs::context_utils::objects_repository<context::trackable_object>::observer,
                                public libs::context_utils::objects_repository<context::multi_tiered_zone>::observer {
     public:
-        change_watch(bool& changed, bool& identities_changed)
-            : m_changed(changed), m_identities_changed(identities_changed) {}
-        void after_creating(const context::zone&, libs::core::timestamp) override { came_or_went(); }
-        void after_updating(const context::zone&, libs::core::timestamp) override { m_changed = true; }
-        void before_deleting(const context::zone&, libs::core::timestamp) override { came_or_went(); }
-        void after_creating(const context::trackable_object&, libs::core::timestamp) override { came_or_went(); }
-        void after_updating(const context::trackable_object&, libs::core::timestamp) override { m_changed = true; }
-        void before_deleting(const context::trackable_object&, libs::core::timestamp) override { came_or_went(); }
-        void after_creating(const context::multi_tiered_zone&, libs::core::timestamp) override { m_changed = true; }
-        void after_updating(const context::multi_tiered_zone&, libs::core::timestamp) override { m_changed = true; }
-        void before_deleting(const context::multi_tiered_zone&, libs::core::timestamp) override { m_changed = true; }
+        change_watch(std::uint64_t& changes, bool& identities_changed, context_snapshot::changes& changed)
+            : m_changes(changes), m_identities_changed(identities_changed), m_changed(changed) {}
+        void after_creating(const context::zone& z, libs::core::timestamp) override {
+            came_or_went(m_changed.zones, z);
+        }
+        void after_updating(const context::zone& z, libs::core::timestamp) override { note(m_changed.zones, z); }
+        void before_deleting(const context::zone& z, libs::core::timestamp) override {
+            came_or_went(m_changed.zones, z);
+        }
+        void after_creating(const context::trackable_object& o, libs::core::timestamp) override {
+            came_or_went(m_changed.trackable_objects, o);
+        }
+        void after_updating(const context::trackable_object& o, libs::core::timestamp) override {
+            note(m_changed.trackable_objects, o);
+        }
+        void before_deleting(const context::trackable_object& o, libs::core::timestamp) override {
+            came_or_went(m_changed.trackable_objects, o);
+        }
+        void after_creating(const context::multi_tiered_zone& m, libs::core::timestamp) override {
+            note(m_changed.multi_tiered_zones, m);
+        }
+        void after_updating(const context::multi_tiered_zone& m, libs::core::timestamp) override {
+            note(m_changed.multi_tiered_zones, m);
+        }
+        void before_deleting(const context::multi_tiered_zone& m, libs::core::timestamp) override {
+            note(m_changed.multi_tiered_zones, m);
+        }
 
     private:
-        void came_or_went() { m_changed = m_identities_changed = true; }
+        template <typename T>
+        void note(std::set<std::string>& uids, const T& object) {
+            ++m_changes;
+            uids.insert(object.get_uid());
+        }
+        template <typename T>
+        void came_or_went(std::set<std::string>& uids, const T& object) {
+            note(uids, object);
+            m_identities_changed = true;
+        }
 
-        bool& m_changed;
+        std::uint64_t& m_changes;
         bool& m_identities_changed;
+        context_snapshot::changes& m_changed;
     };
 
     void start_engine();
@@ -135,16 +165,22 @@ private:
     std::string m_violation;
     // One line per event since the last load or reset.
     std::string m_events;
-    // Whether anything that the index, the generator or the persistence
-    // learn from changed since the last reset: the repositories' changes,
-    // saves and events.
-    bool m_changed = true;
+    // Counts what the index, the generator, the persistence and the
+    // invariants learn from: the repositories' changes, records erased,
+    // saves and events. Unchanged since the last reset (or check), the
+    // state is still the one that the reset left (or the check passed).
+    std::uint64_t m_changes = 1;
+    std::uint64_t m_changes_at_reset = 0;
+    std::uint64_t m_changes_at_check = 0;
     bool m_identities_changed = false;
-    change_watch m_change_watch{m_changed, m_identities_changed};
+    // What reset() puts back.
+    context_snapshot::changes m_changed;
+    change_watch m_change_watch{m_changes, m_identities_changed, m_changed};
     libs::context_utils::objects_repository<context::zone>::subscription_handle m_zones_watch;
     libs::context_utils::objects_repository<context::trackable_object>::subscription_handle m_objects_watch;
     libs::context_utils::objects_repository<context::multi_tiered_zone>::subscription_handle m_groups_watch;
     boost::signals2::scoped_connection m_save_watch;
+    boost::signals2::scoped_connection m_records_watch;
     // Set by keep_as_start().
     std::unique_ptr<context_snapshot> m_start;
     // Per uid, the "notify" message that creates the zone (or trackable
