@@ -1,5 +1,6 @@
 #pragma once
 
+#include <context_utils/flat_text_index.h>
 #include <core/exception.h>
 #include <core/timestamp.h>
 
@@ -238,7 +239,7 @@ public:
         std::string uid(object_in(object).get_uid());
         const auto added = m_objects.try_emplace(std::move(uid), std::move(object));
         if (added.second)
-            m_by_uid.emplace(added.first->first, added.first);
+            m_by_uid.insert(added.first);
         const T& stored = added.first->second.get_object();
         notify(&observer::after_creating, stored, ts);
         return stored;
@@ -296,13 +297,13 @@ private:
     // The uid order of the map is what iteration needs; a lookup by uid
     // goes through the hash index instead of a dozen text comparisons.
     entry_iterator find(boost::string_view uid) {
-        const auto found = m_by_uid.find(uid);
-        return found == m_by_uid.end() ? m_objects.end() : found->second;
+        const entry_iterator* found = m_by_uid.find(std::string_view(uid.data(), uid.size()));
+        return found ? *found : m_objects.end();
     }
     // Null when the uid is absent.
     const object_holder* find_holder(boost::string_view uid) const {
-        const auto found = m_by_uid.find(uid);
-        return found == m_by_uid.end() ? nullptr : &found->second->second;
+        const entry_iterator* found = m_by_uid.find(std::string_view(uid.data(), uid.size()));
+        return found ? &(*found)->second : nullptr;
     }
 
     void end_writing(entry_iterator entry, timestamp ts, bool unwinding) {
@@ -338,15 +339,13 @@ private:
             (m_observers[i].get().*event)(object, ts);
     }
 
-    struct uid_hash {
-        std::size_t operator()(boost::string_view uid) const {
-            return std::hash<std::string_view>()(std::string_view(uid.data(), uid.size()));
-        }
+    struct uid_of_entry {
+        const std::string& operator()(entry_iterator entry) const { return entry->first; }
     };
 
     objects_map m_objects;
-    // Views of the keys of m_objects, whose nodes never move.
-    std::unordered_map<boost::string_view, entry_iterator, uid_hash> m_by_uid;
+    // The entries of m_objects by uid; their nodes never move.
+    flat_text_index<entry_iterator, uid_of_entry> m_by_uid;
     mutable observers_list m_observers;
     std::uint64_t m_generation = 0;
 };
