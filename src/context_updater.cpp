@@ -142,7 +142,10 @@ void context_updater::on_notify_message(boost::string_view message) {
 }
 
 void context_updater::on_pos_message(boost::string_view message) {
-    handle_message(metrics::topic::pos, [&] { m_synchronizer->handle_pos(message); });
+    handle_message(metrics::topic::pos, [&] {
+        if (const auto error = m_synchronizer->handle_pos(message))
+            reject_not_json(metrics::topic::pos, *error);
+    });
 }
 
 void context_updater::handle_message(metrics::topic topic, const std::function<void()>& handle) {
@@ -153,13 +156,17 @@ void context_updater::handle_message(metrics::topic topic, const std::function<v
     // costs one throw.
     try {
         handle();
-    } catch (const libs::context_utils::not_json&) {
-        m_logger.log_exception();
-        counts.rejected(topic, metrics::rejection::not_json);
+    } catch (const libs::context_utils::not_json& e) {
+        reject_not_json(topic, e);
     } catch (...) {
         m_logger.log_exception();
         counts.rejected(topic, metrics::rejection::field_error);
     }
+}
+
+void context_updater::reject_not_json(metrics::topic topic, const libs::context_utils::not_json& error) {
+    m_logger.log_exception(error);
+    metrics::counts().rejected(topic, metrics::rejection::not_json);
 }
 
 // --- positions -------------------------------------------------------------------

@@ -103,6 +103,7 @@ private:
     // Runs the synchronizer's handling of one message of `topic`; what it
     // throws is logged and counted as a refused message.
     void handle_message(metrics::topic topic, const std::function<void()>& handle);
+    void reject_not_json(metrics::topic topic, const libs::context_utils::not_json& error);
 
     // Positions.
     void on_new_pos(libs::context_utils::parsers::pos& pos);

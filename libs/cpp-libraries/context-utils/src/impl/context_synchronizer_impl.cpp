@@ -87,13 +87,13 @@ void context_synchronizer_impl::initialize() {
 
 // Positions of the plain shape are read without a document; any other
 // text takes the jsoncpp path, which gives the same answer more slowly.
-void context_synchronizer_impl::handle_pos(boost::string_view message) {
+boost::optional<not_json> context_synchronizer_impl::handle_pos(boost::string_view message) {
     if (parsers::pos* fields = m_pos_reader.read(message)) {
         if (m_pos_callback)
             m_pos_callback(*fields);
-        return;
+        return boost::none;
     }
-    m_context_updater.handle_pos(message.to_string());
+    return m_context_updater.handle_pos(message.to_string());
 }
 
 void context_synchronizer_impl::on_zone_creating(zone_callback cb) {

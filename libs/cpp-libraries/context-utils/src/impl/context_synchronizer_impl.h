@@ -23,7 +23,7 @@ public:
 
     void handle_notify(const std::string& message) override;
     void initialize() override;
-    void handle_pos(boost::string_view message) override;
+    boost::optional<not_json> handle_pos(boost::string_view message) override;
 
     void on_zone_creating(zone_callback cb) override;
     void on_zone_updating(zone_callback cb) override;

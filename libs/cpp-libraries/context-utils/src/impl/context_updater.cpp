@@ -17,10 +17,14 @@ enum action_index { creating = 0, updating = 1, deleting = 2 };
 const std::string groups_name = "TRACKABLE_OBJECT_GROUPS";
 const std::string association_name = "TRACKABLE_OBJECT_ASSOCIATION";
 
+not_json parse_error(const std::string& reason) {
+    return not_json("parse_error: " + reason, KEL_SOURCE_LOCATION());
+}
+
 Json::Value parse(const std::string& message) {
     auto parsed = core::json::try_parse(message);
     if (!parsed.ok)
-        throw not_json("parse_error: " + parsed.error, KEL_SOURCE_LOCATION());
+        throw parse_error(parsed.error);
     return std::move(parsed.result);
 }
 
@@ -68,10 +72,13 @@ void context_updater::handle_notify(const std::string& message) {
         (*selected)(json_template<_json_notify_tag>(std::move(envelope)));
 }
 
-void context_updater::handle_pos(const std::string& message) {
-    Json::Value parsed = parse(message);
+boost::optional<not_json> context_updater::handle_pos(const std::string& message) {
+    auto parsed = core::json::try_parse(message);
+    if (!parsed.ok)
+        return parse_error(parsed.error);
     if (m_pos_callback)
-        m_pos_callback(json_template<_json_notify_tag>(std::move(parsed)));
+        m_pos_callback(json_template<_json_notify_tag>(std::move(parsed.result)));
+    return boost::none;
 }
 
 void context_updater::on_creating(const object_info& info, callback cb) {

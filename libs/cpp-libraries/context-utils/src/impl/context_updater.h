@@ -3,6 +3,9 @@
 #include "object_infos.h"
 
 #include "context_utils/json_template.h"
+#include "context_utils/not_json.h"
+
+#include <boost/optional.hpp>
 
 #include <array>
 #include <functional>
@@ -28,9 +31,11 @@ public:
     // string. An unknown object kind or action, or one without a registered
     // callback, is ignored.
     void handle_notify(const std::string& message);
-    // Throws like handle_notify for a text that is not JSON; the fields are
-    // checked only when the callback reads them.
-    void handle_pos(const std::string& message);
+    // A text that is not JSON comes back as the not_json that handle_notify
+    // would throw for it, without a throw: positions come by the hundred
+    // thousand a second, and a flood of garbage must not cost an unwinding
+    // each. The fields are checked only when the callback reads them.
+    boost::optional<not_json> handle_pos(const std::string& message);
 
     void on_zone_creating(callback cb) { m_zone_creating_callback = std::move(cb); }
     void on_zone_updating(callback cb) { m_zone_updating_callback = std::move(cb); }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "context_utils/not_json.h"
 #include "context_utils/objects/objects_range.h"
 #include "context_utils/objects/trackable_object.h"
 #include "context_utils/objects/zone.h"
@@ -64,13 +65,16 @@ public:
 
     virtual ~context_synchronizer() = default;
 
-    // A "notify" or "$pos" payload. Throw not_json for a text that is not
-    // JSON, and kel::libs::core::exception for a notification whose
-    // "object" or "action" is not a string.
+    // A "notify" payload. Throws not_json for a text that is not JSON, and
+    // kel::libs::core::exception for a notification whose "object" or
+    // "action" is not a string.
     virtual void handle_notify(const std::string& message) = 0;
     // Blocking initial load; see context_initializer::initialize.
     virtual void initialize() = 0;
-    virtual void handle_pos(boost::string_view message) = 0;
+    // A "$pos" payload. A text that is not JSON is not thrown but returned,
+    // as the not_json that handle_notify would throw; the position callback
+    // and the fields it reads throw as for a notification.
+    virtual boost::optional<not_json> handle_pos(boost::string_view message) = 0;
 
     // Creating callbacks serve both notifications and the initial load.
     virtual void on_zone_creating(zone_callback cb) = 0;
