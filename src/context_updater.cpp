@@ -138,7 +138,10 @@ void context_updater::register_pos_callback() {
 // A malformed message throws out of the synchronizer; it is logged and
 // counted here, so that one bad message never ends a turn of the loop.
 void context_updater::on_notify_message(boost::string_view message) {
-    handle_message(metrics::topic::notify, [&] { m_synchronizer->handle_notify(message.to_string()); });
+    handle_message(metrics::topic::notify, [&] {
+        if (const auto error = m_synchronizer->handle_notify(message.to_string()))
+            reject_not_json(metrics::topic::notify, *error);
+    });
 }
 
 void context_updater::on_pos_message(boost::string_view message) {
@@ -151,13 +154,10 @@ void context_updater::on_pos_message(boost::string_view message) {
 void context_updater::handle_message(metrics::topic topic, const std::function<void()>& handle) {
     auto& counts = metrics::counts();
     counts.received(topic);
-    // Caught here rather than through the logger's execute(), which would
-    // need the exception thrown again to learn its kind: a rejected message
-    // costs one throw.
+    // A text that is not JSON comes back from the synchronizer without a
+    // throw; what throws is a field that is wrong.
     try {
         handle();
-    } catch (const libs::context_utils::not_json& e) {
-        reject_not_json(topic, e);
     } catch (...) {
         m_logger.log_exception();
         counts.rejected(topic, metrics::rejection::field_error);

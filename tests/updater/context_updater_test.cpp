@@ -222,10 +222,12 @@ TEST_F(context_updater_test, notifications_that_cannot_be_read_are_logged_and_la
     start_site();
     notify("ZONE", "deleted", Json::Value(Json::objectValue));
     publish("#notify", R"({"object":5,"action":"created"})");
+    publish("#notify", "{\"object\":");
     notify("TRACKABLE_OBJECT", "deleted", object_json({"tag1"}));
     settle();
     const auto logs = new_logs();
-    EXPECT_EQ(logs.size(), 2u);
+    EXPECT_EQ(logs.size(), 3u);
+    EXPECT_EQ(count_logs(logs, "parse_error"), 1);
     EXPECT_EQ(count_logs(logs, "\"uid\" is not a string!"), 1);
     EXPECT_EQ(count_logs(logs, "\"object\" is not a string!"), 1);
     EXPECT_FALSE(object("tag1"));

@@ -77,8 +77,8 @@ context_synchronizer_impl::context_synchronizer_impl(core::http::client& http_cl
       m_logger(logger.component("context_utils")),
       m_context_initializer(m_http_client, m_events_loop, *m_logger, retry_pause) {}
 
-void context_synchronizer_impl::handle_notify(const std::string& message) {
-    m_context_updater.handle_notify(message);
+boost::optional<not_json> context_synchronizer_impl::handle_notify(const std::string& message) {
+    return m_context_updater.handle_notify(message);
 }
 
 void context_synchronizer_impl::initialize() {

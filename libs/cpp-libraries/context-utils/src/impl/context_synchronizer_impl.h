@@ -21,7 +21,7 @@ public:
                               const core::component_logger& logger,
                               std::chrono::milliseconds retry_pause = std::chrono::seconds(5));
 
-    void handle_notify(const std::string& message) override;
+    boost::optional<not_json> handle_notify(const std::string& message) override;
     void initialize() override;
     boost::optional<not_json> handle_pos(boost::string_view message) override;
 

@@ -21,13 +21,6 @@ not_json parse_error(const std::string& reason) {
     return not_json("parse_error: " + reason, KEL_SOURCE_LOCATION());
 }
 
-Json::Value parse(const std::string& message) {
-    auto parsed = core::json::try_parse(message);
-    if (!parsed.ok)
-        throw parse_error(parsed.error);
-    return std::move(parsed.result);
-}
-
 // Throws when the member is not a string (or the envelope not an object).
 std::string name_of(const Json::Value& envelope, const char* key) {
     const Json::Value* value =
@@ -63,13 +56,17 @@ int action_of(const std::string& action) {
 
 }  // namespace
 
-void context_updater::handle_notify(const std::string& message) {
-    Json::Value envelope = parse(message);
+boost::optional<not_json> context_updater::handle_notify(const std::string& message) {
+    auto parsed = core::json::try_parse(message);
+    if (!parsed.ok)
+        return parse_error(parsed.error);
+    Json::Value& envelope = parsed.result;
     const std::string object = upper(name_of(envelope, "object"));
     const std::string action = lower(name_of(envelope, "action"));
     callback* selected = select(object, action);
     if (selected != nullptr && *selected)
         (*selected)(json_template<_json_notify_tag>(std::move(envelope)));
+    return boost::none;
 }
 
 boost::optional<not_json> context_updater::handle_pos(const std::string& message) {

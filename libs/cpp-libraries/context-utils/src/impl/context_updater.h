@@ -26,15 +26,14 @@ public:
     context_updater(const context_updater&) = delete;
     context_updater& operator=(const context_updater&) = delete;
 
-    // Throws not_json for a text that is not JSON ("parse_error: ..."), and
-    // kel::libs::core::exception for an "object" or "action" that is not a
-    // string. An unknown object kind or action, or one without a registered
-    // callback, is ignored.
-    void handle_notify(const std::string& message);
-    // A text that is not JSON comes back as the not_json that handle_notify
-    // would throw for it, without a throw: positions come by the hundred
-    // thousand a second, and a flood of garbage must not cost an unwinding
-    // each. The fields are checked only when the callback reads them.
+    // A text that is not JSON comes back as a not_json ("parse_error: ...")
+    // rather than thrown: a flood of garbage on the stream must not cost an
+    // unwinding per message. An "object" or "action" that is not a string
+    // throws kel::libs::core::exception. An unknown object kind or action,
+    // or one without a registered callback, is ignored.
+    boost::optional<not_json> handle_notify(const std::string& message);
+    // Returns like handle_notify for a text that is not JSON; the fields are
+    // checked only when the callback reads them.
     boost::optional<not_json> handle_pos(const std::string& message);
 
     void on_zone_creating(callback cb) { m_zone_creating_callback = std::move(cb); }

@@ -65,16 +65,14 @@ public:
 
     virtual ~context_synchronizer() = default;
 
-    // A "notify" payload. Throws not_json for a text that is not JSON, and
-    // kel::libs::core::exception for a notification whose "object" or
-    // "action" is not a string.
-    virtual void handle_notify(const std::string& message) = 0;
+    // A "notify" or "$pos" payload. A text that is not JSON is returned as a
+    // not_json rather than thrown: a flood of garbage on the stream must not
+    // cost an unwinding per message. A notification whose "object" or
+    // "action" is not a string throws kel::libs::core::exception.
+    virtual boost::optional<not_json> handle_notify(const std::string& message) = 0;
+    virtual boost::optional<not_json> handle_pos(boost::string_view message) = 0;
     // Blocking initial load; see context_initializer::initialize.
     virtual void initialize() = 0;
-    // A "$pos" payload. A text that is not JSON is not thrown but returned,
-    // as the not_json that handle_notify would throw; the position callback
-    // and the fields it reads throw as for a notification.
-    virtual boost::optional<not_json> handle_pos(boost::string_view message) = 0;
 
     // Creating callbacks serve both notifications and the initial load.
     virtual void on_zone_creating(zone_callback cb) = 0;
