@@ -3,6 +3,8 @@
 #include "support/message_lines.h"
 #include "support/uncounted.h"
 
+#include "core/json.h"
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -61,7 +63,14 @@ void reused_engine::run(const std::uint8_t* data, std::size_t size) {
         m_previous_input.assign(reinterpret_cast<const char*>(data), size);
     }
     bool reset = false;
-    run_uncounted([&] { reset = m_harness->reset(); });
+    run_uncounted([&] {
+        reset = m_harness->reset();
+        // The thread's JSON reader keeps the errors of its last parse until
+        // the next one: an input that ended on a rejected text would leave a
+        // block more than it found, and libFuzzer runs such an input again
+        // to look for a leak. A parse of a valid text lets them go.
+        libs::core::json::try_parse("0");
+    });
     if (!reset)
         m_harness.reset();
 }
