@@ -135,7 +135,8 @@ void context_updater::register_pos_callback() {
 
 // --- messages --------------------------------------------------------------------
 
-// A malformed message throws out of the synchronizer; it is logged and
+// A malformed message comes back from the synchronizer (a text that is not
+// JSON) or throws out of it (a wrong field); either way it is logged and
 // counted here, so that one bad message never ends a turn of the loop.
 void context_updater::on_notify_message(boost::string_view message) {
     handle_message(metrics::topic::notify, [&] {
