@@ -139,35 +139,28 @@ void context_updater::register_pos_callback() {
 // JSON) or throws out of it (a wrong field); either way it is logged and
 // counted here, so that one bad message never ends a turn of the loop.
 void context_updater::on_notify_message(boost::string_view message) {
-    handle_message(metrics::topic::notify, [&] {
-        if (const auto error = m_synchronizer->handle_notify(message.to_string()))
-            reject_not_json(metrics::topic::notify, *error);
-    });
+    handle_message(metrics::topic::notify, [&] { return m_synchronizer->handle_notify(message.to_string()); });
 }
 
 void context_updater::on_pos_message(boost::string_view message) {
-    handle_message(metrics::topic::pos, [&] {
-        if (const auto error = m_synchronizer->handle_pos(message))
-            reject_not_json(metrics::topic::pos, *error);
-    });
+    handle_message(metrics::topic::pos, [&] { return m_synchronizer->handle_pos(message); });
 }
 
-void context_updater::handle_message(metrics::topic topic, const std::function<void()>& handle) {
+void context_updater::handle_message(metrics::topic topic,
+                                     const std::function<boost::optional<libs::context_utils::not_json>()>& handle) {
     auto& counts = metrics::counts();
     counts.received(topic);
     // A text that is not JSON comes back from the synchronizer without a
     // throw; what throws is a field that is wrong.
     try {
-        handle();
+        if (const auto error = handle()) {
+            m_logger.log_exception(*error);
+            counts.rejected(topic, metrics::rejection::not_json);
+        }
     } catch (...) {
         m_logger.log_exception();
         counts.rejected(topic, metrics::rejection::field_error);
     }
-}
-
-void context_updater::reject_not_json(metrics::topic topic, const libs::context_utils::not_json& error) {
-    m_logger.log_exception(error);
-    metrics::counts().rejected(topic, metrics::rejection::not_json);
 }
 
 // --- positions -------------------------------------------------------------------

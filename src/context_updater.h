@@ -100,10 +100,11 @@ private:
     // Messages of the stream.
     void on_notify_message(boost::string_view message);
     void on_pos_message(boost::string_view message);
-    // Runs the synchronizer's handling of one message of `topic`; what it
-    // throws is logged and counted as a refused message.
-    void handle_message(metrics::topic topic, const std::function<void()>& handle);
-    void reject_not_json(metrics::topic topic, const libs::context_utils::not_json& error);
+    // Runs the synchronizer's handling of one message of `topic`; the
+    // not_json it returns and what it throws are logged and counted as a
+    // refused message.
+    void handle_message(metrics::topic topic,
+                        const std::function<boost::optional<libs::context_utils::not_json>()>& handle);
 
     // Positions.
     void on_new_pos(libs::context_utils::parsers::pos& pos);
