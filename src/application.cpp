@@ -70,6 +70,8 @@ application::application(libs::core::events_loop& loop, const config& config, li
 
 application::~application() {
     m_message_stream->set_burst_observer(nullptr);
+    if (m_context_updater)
+        m_context_updater->set_burst_observer(nullptr);
 }
 
 void application::build(libs::core::events_loop& loop, const config& config) {
@@ -112,6 +114,7 @@ void application::build(libs::core::events_loop& loop, const config& config) {
     m_burst_commit = std::make_unique<burst_commit>(*m_redis_context, *m_context_save_restore, *m_context_debug,
                                                     *m_events_sender, m_logger);
     m_message_stream->set_burst_observer(m_burst_commit.get());
+    m_context_updater->set_burst_observer(m_burst_commit.get());
     m_notifier->ready();
 }
 

@@ -9,6 +9,8 @@
 
 #include <context_utils/not_json.h>
 
+#include <malloc.h>
+
 #include <cstdint>
 #include <utility>
 
@@ -87,7 +89,8 @@ context_updater::context_updater(context::writable_context& context, libs::core:
       m_logger(logger),
       m_context_save_restore(save_restore),
       m_events_loop(loop),
-      m_sync_period(sync_period) {
+      m_sync_period(sync_period),
+      m_resync(loop.get_io_context(), resync_slice) {
     register_zones_callbacks();
     register_trackable_objects_callbacks();
     register_trackable_objects_groups_callbacks();
@@ -562,10 +565,17 @@ void context_updater::update_events(const keys& found) {
 
 void context_updater::synchronize_context() {
     m_logger.debug("Synchronizing context from server...");
+    m_resync.cancel();
     m_zones_request_handle = m_synchronizer->get_zones_async();
     m_zones_request_handle->set_callback([this](zones_result zones) { on_zones_from_server(std::move(zones)); });
 }
 
+// The lists of a big site take a second or more to apply, which the
+// positions would otherwise wait for all at once: the task applies one zone
+// or object per step, and positions are handled between its slices. Each
+// step is what a change notification of that zone or object does, so a
+// position between two steps is decided as it would be between two
+// notifications.
 void context_updater::on_zones_from_server(zones_result zones) {
     m_logger.debug("Synchronizing context from server: zones");
     if (!zones) {
@@ -573,16 +583,31 @@ void context_updater::on_zones_from_server(zones_result zones) {
         m_logger.error("Context synchronization: failed to get zones from server");
         return;
     }
+    auto list = std::make_shared<objects_range<server_zone>>(std::move(*zones));
+    m_resync.start([this, list, next = std::size_t{0}]() mutable {
+        if (next == 0)
+            forget_what_server_does_not_list(*list);
+        if (next < list->size())
+            update_zone_from_server(*(list->begin() + next));
+        if (++next < list->size())
+            return true;
+        request_trackable_objects();
+        return false;
+    });
+}
+
+void context_updater::forget_what_server_does_not_list(const objects_range<server_zone>& zones) {
     uids on_server;
     keys found;
-    for (server_zone& zone : *zones) {
+    for (server_zone& zone : zones) {
         on_server.insert(zone.get_uid());
         collect_trackables_in_zone(zone, found);
     }
     remove_deleted_zones(on_server);
     update_events(found);
-    for (server_zone& zone : *zones)
-        update_zone_from_server(zone);
+}
+
+void context_updater::request_trackable_objects() {
     m_trackable_objects_request_handle = m_synchronizer->get_trackable_objects_async();
     m_trackable_objects_request_handle->set_callback(
         [this](trackable_objects_result objects) { on_trackable_objects_from_server(std::move(objects)); });
@@ -595,16 +620,32 @@ void context_updater::on_trackable_objects_from_server(trackable_objects_result 
         m_logger.error("Context synchronization: failed to get trackable objects from server");
         return;
     }
-    uids on_server;
-    for (server_trackable_object& object : *objects) {
-        m_logger.execute([&] {
-            on_server.insert(object.get_uid());
-            update_trackable_object_from_server(object);
-        });
-    }
-    remove_deleted_trackable_objects(on_server);
-    metrics::counts().resync_done();
-    m_logger.debug("Context synchronization complete");
+    auto list = std::make_shared<objects_range<server_trackable_object>>(std::move(*objects));
+    m_resync.start([this, list, on_server = uids(), next = std::size_t{0}]() mutable {
+        if (next < list->size()) {
+            server_trackable_object& object = *(list->begin() + next);
+            m_logger.execute([&] {
+                on_server.insert(object.get_uid());
+                update_trackable_object_from_server(object);
+            });
+        }
+        if (++next < list->size())
+            return true;
+        remove_deleted_trackable_objects(on_server);
+        list.reset();
+        return_freed_memory();
+        metrics::counts().resync_done();
+        m_logger.debug("Context synchronization complete");
+        return false;
+    });
+}
+
+// The lists of a big site take tens of megabytes while they are applied.
+// The allocator would keep them once freed, scattered among the blocks the
+// service keeps, and the service's resident size would grow by as much at
+// the first re-synchronization and stay there: they go back to the system.
+void context_updater::return_freed_memory() {
+    malloc_trim(0);
 }
 
 void context_updater::update_zone_from_server(server_zone& s) {

@@ -4,6 +4,7 @@
 #include "context_save_restore.h"
 #include "globals.h"
 #include "metrics.h"
+#include "sliced_task.h"
 
 #include "core/events_loop.h"
 #include "core/http/client.h"
@@ -60,6 +61,9 @@ namespace kel {
 class context_updater {
 public:
     static constexpr std::chrono::seconds default_sync_period{600};
+    // The loop time a re-synchronization takes before positions waiting
+    // behind it are handled.
+    static constexpr std::chrono::microseconds resync_slice{500};
 
     // Subscribes to "notify", "$pos" and "#pos" on `stream` at once; messages
     // are applied only when the loop runs, which it should not before
@@ -77,6 +81,13 @@ public:
     // Throws what the load throws (a malformed answer, "Interrupted").
     void initialize();
 
+    // Each slice of a re-synchronization's lists is then one burst of
+    // `observer` (nullptr for none). It must outlive the updater, or be
+    // replaced by nullptr first.
+    void set_burst_observer(libs::core::message_stream::burst_observer* observer) {
+        m_resync.set_burst_observer(observer);
+    }
+
 private:
     using zones_result = libs::context_utils::context_synchronizer::zones_result;
     using trackable_objects_result = libs::context_utils::context_synchronizer::trackable_objects_result;
@@ -84,6 +95,8 @@ private:
     using trackable_objects_request = libs::context_utils::context_synchronizer::trackable_objects_request;
     using server_zone = libs::context_utils::objects::zone;
     using server_trackable_object = libs::context_utils::objects::trackable_object;
+    template <typename View>
+    using objects_range = libs::context_utils::objects::objects_range<View>;
     using notified_zone = libs::context_utils::parsers::zone;
     using notified_trackable_object = libs::context_utils::parsers::trackable_object;
     using timestamp = libs::core::timestamp;
@@ -150,9 +163,13 @@ private:
     void collect_trackables_in_zone(server_zone& zone, keys& found) const;
     void update_events(const keys& found);
 
-    // Periodic re-synchronization, in two asynchronous stages.
+    // Periodic re-synchronization, in two asynchronous stages, each list
+    // applied by m_resync. A new one replaces the last, whatever its stage.
     void synchronize_context();
     void on_zones_from_server(zones_result zones);
+    void forget_what_server_does_not_list(const objects_range<server_zone>& zones);
+    void request_trackable_objects();
+    static void return_freed_memory();
     void on_trackable_objects_from_server(trackable_objects_result objects);
     void update_zone_from_server(server_zone& s);
     void update_trackable_object_from_server(server_trackable_object& s);
@@ -186,6 +203,7 @@ private:
     trackable_objects_request::ptr m_trackable_objects_request_handle;
     libs::core::events_loop& m_events_loop;
     std::chrono::nanoseconds m_sync_period;
+    sliced_task m_resync;
     claimed_uids m_zone_uids;
     claimed_uids m_object_uids;
 };
