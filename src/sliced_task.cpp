@@ -18,19 +18,37 @@ void sliced_task::post_slice() {
     });
 }
 
+namespace {
+
+// The observer's burst around one slice, ended also when a step throws.
+class slice_burst {
+public:
+    explicit slice_burst(libs::core::message_stream::burst_observer* observer) : m_observer(observer) {
+        if (m_observer != nullptr)
+            m_observer->burst_begins();
+    }
+    ~slice_burst() {
+        if (m_observer != nullptr)
+            m_observer->burst_ends();
+    }
+    slice_burst(const slice_burst&) = delete;
+    slice_burst& operator=(const slice_burst&) = delete;
+
+private:
+    libs::core::message_stream::burst_observer* m_observer;
+};
+
+}  // namespace
+
 void sliced_task::run_slice(running_task& task) {
     bool more = false;
-    if (m_observer == nullptr) {
+    try {
+        const slice_burst burst(m_observer);
         more = run_steps(task);
-    } else {
-        m_observer->burst_begins();
-        try {
-            more = run_steps(task);
-        } catch (...) {
-            m_observer->burst_ends();
-            throw;
-        }
-        m_observer->burst_ends();
+    } catch (...) {
+        if (m_running.get() == &task)
+            m_running.reset();
+        throw;
     }
     // A step may have started another task, which then runs instead.
     if (m_running.get() != &task)
@@ -43,15 +61,9 @@ void sliced_task::run_slice(running_task& task) {
 
 bool sliced_task::run_steps(running_task& task) {
     const auto until = std::chrono::steady_clock::now() + m_budget;
-    try {
-        while (task.next()) {
-            if (std::chrono::steady_clock::now() >= until)
-                return true;
-        }
-    } catch (...) {
-        if (m_running.get() == &task)
-            m_running.reset();
-        throw;
+    while (task.next()) {
+        if (std::chrono::steady_clock::now() >= until)
+            return true;
     }
     return false;
 }
