@@ -135,8 +135,8 @@ void events_generator::for_each_affected(const zones_range& tiers, F f) {
             f(object);
         return;
     }
-    for (const trackable_object* object : *affected)
-        f(*object);
+    for (const auto& keyed : *affected)
+        f(*keyed.object);
 }
 
 // The zone with the other tiers of its multi-tiered zone, in the group's
@@ -181,31 +181,35 @@ void events_generator::update_carried_zones(events_queue& queue, const trackable
     for_each_affected(*tiers, [&](const trackable_object& object) { update_events(queue, object, *tiers, ts); });
 }
 
-// A zone can only take in or let out an object whose position lies in its
-// box; any other object would be evaluated to no effect unless it holds a
-// record in the zone (a LEAVE may be owed, or it may be debouncing). A zone
-// carried with others is evaluated with all its tiers. False when every
-// object must be visited instead: a keep-in zone owes each object outside it
-// a LEAVE, and a zone without a box or with a huge one cannot be searched
-// cheaply.
-bool events_generator::find_affected(const zones_range& tiers, std::vector<const trackable_object*>& affected) const {
+// A zone can only take in or let out an object of its sublocation whose
+// position lies in its box; any other object would be evaluated to no
+// effect unless it holds a record in the zone (a LEAVE may be owed, or it
+// may be debouncing). A zone carried with others is evaluated with all its
+// tiers. False when every object must be visited instead: a keep-in zone
+// owes each object outside it a LEAVE, and a zone without a box or with a
+// huge one cannot be searched cheaply.
+bool events_generator::find_affected(const zones_range& tiers,
+                                     std::vector<zones_index::keyed_object>& affected) const {
     const auto& objects = m_context.get_trackable_objects();
     for (const zone& tier : tiers) {
         const auto box = envelope(tier, m_context);
-        if (tier.is_keep_in() || !box || !m_zones_index.append_objects_in(*box, affected))
+        if (tier.is_keep_in() || !box || !m_zones_index.append_objects_in(tier, *box, affected))
             return false;
         // A carrier's zones follow it before its own update ends: the index
         // may still file it under its previous position.
         if (const auto carrier = tier.find_carrier(objects))
-            affected.push_back(&*carrier);
+            affected.push_back(zones_index::key_of(*carrier));
         for (const auto& recorder : m_zones_index.get_recorders(tier)) {
             if (const auto object = objects.try_get(recorder.get()))
-                affected.push_back(&*object);
+                affected.push_back(zones_index::key_of(*object));
         }
     }
-    std::sort(affected.begin(), affected.end(),
-              [](const trackable_object* a, const trackable_object* b) { return a->get_uid() < b->get_uid(); });
-    affected.erase(std::unique(affected.begin(), affected.end()), affected.end());
+    std::sort(affected.begin(), affected.end(), zones_index::by_uid_text);
+    affected.erase(std::unique(affected.begin(), affected.end(),
+                               [](const zones_index::keyed_object& a, const zones_index::keyed_object& b) {
+                                   return a.object == b.object;
+                               }),
+                   affected.end());
     return true;
 }
 

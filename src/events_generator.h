@@ -64,7 +64,7 @@ private:
 
     // Appends to `tiers`.
     void tiers_of(const context::zone& zone, zones_range& tiers) const;
-    bool find_affected(const zones_range& tiers, std::vector<const context::trackable_object*>& affected) const;
+    bool find_affected(const zones_range& tiers, std::vector<zones_index::keyed_object>& affected) const;
     template <typename F>
     void for_each_affected(const zones_range& tiers, F f);
 
@@ -150,7 +150,7 @@ private:
     std::vector<char> m_pass_looked_up;
     // Lent per zone change and per carrier move, which may nest.
     scratch_vector<std::reference_wrapper<const context::zone>> m_tiers;
-    scratch_vector<const context::trackable_object*> m_affected;
+    scratch_vector<zones_index::keyed_object> m_affected;
     // The zones of the object under evaluation that may hold its records,
     // and its block.
     const std::vector<const context::zone*>* m_recorded = nullptr;

@@ -3,27 +3,13 @@
 #include "context_save_restore.h"
 #include "events_sender.h"
 
-#include <boost/geometry/index/predicates.hpp>
-#include <boost/iterator/function_output_iterator.hpp>
 
 #include <algorithm>
 #include <iterator>
 
 namespace kel {
 
-namespace bgi = boost::geometry::index;
-
 namespace {
-
-bool same_box(const index_box& a, const index_box& b) {
-    return a.min_corner().get<0>() == b.min_corner().get<0>() && a.min_corner().get<1>() == b.min_corner().get<1>() &&
-           a.max_corner().get<0>() == b.max_corner().get<0>() && a.max_corner().get<1>() == b.max_corner().get<1>();
-}
-
-bool strictly_contains(const index_box& box, int x, int y) {
-    return box.min_corner().get<0>() < x && x < box.max_corner().get<0>() && box.min_corner().get<1>() < y &&
-           y < box.max_corner().get<1>();
-}
 
 bool in_play(const context::trackable_object_in_zone& record) {
     return record.is_in_zone() || record.is_event_generated() || record.is_in_debouncing_state();
@@ -69,6 +55,20 @@ bool zones_index::by_uid(const keyed_zone& a, const keyed_zone& b) {
     return a.z < b.z;
 }
 
+zones_index::keyed_object zones_index::key_of(const context::trackable_object& object) {
+    const auto& uid = object.get_uid();
+    std::uint64_t prefix = 0;
+    for (std::size_t i = 0; i < 8; ++i)
+        prefix = prefix << 8 | (i < uid.size() ? static_cast<unsigned char>(uid[i]) : 0u);
+    return {prefix, &object};
+}
+
+bool zones_index::by_uid_text(const keyed_object& a, const keyed_object& b) {
+    if (a.prefix != b.prefix)
+        return a.prefix < b.prefix;
+    return a.object != b.object && a.object->get_uid() < b.object->get_uid();
+}
+
 zones_index::zones_index(context_save_restore& save_restore, events_sender& sender, const context::context& context,
                          const libs::core::logger&)
     : m_objects_subscription(context.get_trackable_objects().subscribe(m_objects_filer)),
@@ -91,27 +91,9 @@ zones_index::~zones_index() = default;
 
 void zones_index::on_zone_update(const context::zone& zone) {
     file_keep_in(zone);
-    const auto box = envelope(zone, m_context);
-    if (!box)
-        return;
-    const auto filter = sublocation_key(zone.get_sublocation_uid());
-    auto found = m_indexed_zones.find(&zone);
-    if (found != m_indexed_zones.end()) {
-        if (same_box(found->second.box, *box) && found->second.filter == filter)
-            return;
-        unfile(zone, found->second);
-        found->second = {*box, filter};
-    } else {
-        m_indexed_zones.emplace(&zone, indexed{*box, filter});
-    }
-    m_trees[filter].insert(value(*box, &zone));
-}
-
-void zones_index::unfile(const context::zone& zone, const indexed& filed) {
-    const auto tree = m_trees.find(filed.filter);
-    tree->second.remove(value(filed.box, &zone));
-    if (tree->second.empty())
-        m_trees.erase(tree);
+    if (const auto box = envelope(zone, m_context))
+        m_trees.file(zone, *box, sublocation_key(zone.get_sublocation_uid()),
+                     zone.get_trackable_object_uid().has_value());
 }
 
 void zones_index::file_keep_in(const context::zone& zone) {
@@ -142,11 +124,7 @@ void zones_index::file_records_of(const context::zone& zone) {
 }
 
 void zones_index::on_zone_delete(const context::zone& zone) {
-    const auto found = m_indexed_zones.find(&zone);
-    if (found != m_indexed_zones.end()) {
-        unfile(zone, found->second);
-        m_indexed_zones.erase(found);
-    }
+    m_trees.remove(zone);
     if (m_keep_in_zones.erase(zone))
         m_keep_in_by_uid.erase(std::find_if(m_keep_in_by_uid.begin(), m_keep_in_by_uid.end(),
                                             [&](const keyed_zone& k) { return k.z == &zone; }));
@@ -217,8 +195,7 @@ void zones_index::append_zones_by_position(const context::trackable_object& obje
     const auto& position = object.get_position() ? object.get_position() : object.get_last_position();
     if (!position)
         return;
-    for (const auto& tree : m_trees)
-        query(tree.second, position->get_x(), position->get_y(), [&](const context::zone* z) { out.push_back(z); });
+    m_trees.query_all(position->get_x(), position->get_y(), [&](const context::zone* z) { out.push_back(z); });
 }
 
 void zones_index::append_candidates_by_position(const context::trackable_object& object,
@@ -231,26 +208,29 @@ void zones_index::append_candidates_by_position(const context::trackable_object&
     const int y = position->get_y();
     const auto key = sublocation_key(object);
     // Zones of no sublocation match no object.
-    const auto own = key == 1 ? m_trees.end() : m_trees.find(key);
-    if (own != m_trees.end())
-        query(own->second, x, y, [&](const context::zone* z) { out.push_back(z); });
+    if (key != 1)
+        m_trees.query(key, x, y, [&](const context::zone* z) { out.push_back(z); });
     for (const context::zone* z : recorded) {
-        const auto found = m_indexed_zones.find(z);
-        if (found != m_indexed_zones.end() && (found->second.filter != key || key == 1) &&
-            strictly_contains(found->second.box, x, y))
+        const auto filed = m_trees.find(*z);
+        if (filed && (filed->key != key || key == 1) && zone_trees::strictly_contains(filed->box, x, y))
             out.push_back(z);
     }
 }
 
-// Calls `f` for every zone of `tree` whose box strictly contains (x, y).
-template <typename F>
-void zones_index::query(const rtree& tree, int x, int y, F f) const {
-    // The callback form of the query walks the tree without the iterator
-    // form's heap-allocated stack: this runs for every position.
-    tree.query(bgi::intersects(index_point(x, y)), boost::make_function_output_iterator([&](const value& v) {
-                   if (strictly_contains(v.first, x, y))
-                       f(v.second);
-               }));
+bool zones_index::append_objects_in(const context::zone& zone, const index_box& box,
+                                    std::vector<keyed_object>& out) const {
+    m_in_box.clear();
+    if (!m_objects_grid.append_objects_in(box, m_in_box))
+        return false;
+    const auto key = sublocation_key(zone.get_sublocation_uid());
+    // Zones of no sublocation match no object by position.
+    if (key == 1)
+        return true;
+    for (const context::trackable_object* object : m_in_box) {
+        if (sublocation_key(*object) == key)
+            out.push_back(key_of(*object));
+    }
+    return true;
 }
 
 void zones_index::on_save(const context::trackable_object_in_zone& record,

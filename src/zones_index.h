@@ -5,15 +5,11 @@
 #include "object_blocks.h"
 #include "objects_grid.h"
 #include "zone_geometry.h"
+#include "zone_trees.h"
 
 #include "core/logger.h"
 #include "core/timestamp.h"
 
-// The R-tree dispatches to these algorithms for its box values.
-#include <boost/geometry/algorithms/covered_by.hpp>
-#include <boost/geometry/algorithms/equals.hpp>
-#include <boost/geometry/algorithms/intersects.hpp>
-#include <boost/geometry/index/rtree.hpp>
 #include <boost/optional.hpp>
 #include <boost/signals2/connection.hpp>
 
@@ -60,6 +56,16 @@ public:
     static keyed_zone key_of(const context::zone& zone) {
         return {zone.get_uid_bytes()[0], zone.get_uid_bytes()[1], &zone};
     }
+    // An object with the first eight bytes of its uid text, big-endian and
+    // zero-padded: integers in the text's order, so that sorting objects in
+    // repository order reads each text once instead of at every comparison.
+    struct keyed_object {
+        std::uint64_t prefix;
+        const context::trackable_object* object;
+    };
+    static keyed_object key_of(const context::trackable_object& object);
+    // Prefix first; the whole text settles a tie.
+    static bool by_uid_text(const keyed_object& a, const keyed_object& b);
     using zones = kel::object_zones::zones;
     using recorded_zones = kel::object_zones::zone_list;
 
@@ -135,10 +141,11 @@ public:
     // keep-in zone) had a flag set: the objects that may hold a record there.
     const std::vector<context::interned_text>& get_recorders(const context::zone& zone) const;
     // Appends the objects whose current position lies in `box` (edges
-    // included); false when the box is too large to be worth it.
-    bool append_objects_in(const index_box& box, std::vector<const context::trackable_object*>& out) const {
-        return m_objects_grid.append_objects_in(box, out);
-    }
+    // included) and whose sublocation is the zone's: the only objects whose
+    // position can make the zone a candidate for them, as
+    // append_candidates_by_position finds it. False, appending nothing, when
+    // the box is too large to be worth it.
+    bool append_objects_in(const context::zone& zone, const index_box& box, std::vector<keyed_object>& out) const;
 
     void on_save(const context::trackable_object_in_zone& record, boost::optional<const context::zone&> zone);
     void on_enter_event(const context::trackable_object_in_zone& record);
@@ -160,30 +167,20 @@ private:
     };
     void file(const context::trackable_object& object) { m_objects_grid.update(object, m_blocks.of(object)); }
 
-    using value = std::pair<index_box, const context::zone*>;
-    using rtree = boost::geometry::index::rtree<value, boost::geometry::index::quadratic<16, 4>>;
-    // Zones are filed in one tree per filter, a key of the zone's
-    // sublocation, so that a position is searched for among the zones of
-    // its own floor only.
-    struct indexed {
-        index_box box;
-        std::uint64_t filter;
-    };
-    void unfile(const context::zone& zone, const indexed& filed);
-    template <typename F>
-    void query(const rtree& tree, int x, int y, F f) const;
-
     // Keeps the keep-in lists in step with the zone's type.
     void file_keep_in(const context::zone& zone);
     void file_records_of(const context::zone& zone);
     template <typename F>
     void for_each_carried_zone(const context::trackable_object& object, F f);
 
-    std::unordered_map<std::uint64_t, rtree> m_trees;
-    std::unordered_map<const context::zone*, indexed> m_indexed_zones;
+    // Zones are filed by a key of their sublocation, so that a position is
+    // searched for among the zones of its own floor only.
+    zone_trees m_trees;
     std::unordered_map<const context::zone*, std::vector<context::interned_text>> m_recorders;
     object_blocks m_blocks;
     objects_grid m_objects_grid;
+    // What the grid appends, before the sublocation filter.
+    mutable std::vector<const context::trackable_object*> m_in_box;
     objects_filer m_objects_filer{*this};
     libs::context_utils::objects_repository<context::trackable_object>::subscription_handle m_objects_subscription;
     zones m_keep_in_zones;
