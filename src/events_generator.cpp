@@ -172,12 +172,19 @@ void events_generator::after_updating(const trackable_object& o, timestamp ts) {
 void events_generator::update_carried_zones(events_queue& queue, const trackable_object& o, timestamp ts) {
     if (!m_zones_index.carries_zones(o))
         return;
-    const auto group = m_context.get_multi_tiered_zones().try_get(o.get_uid());
-    if (!group || !group->has_zones())
+    const auto& carried = m_zones_index.carried_by(o);
+    if (carried.tiers.empty())
         return;
-    const zone& carried = m_context.get_zones().get(*group->zones().begin());
     auto tiers = m_tiers.borrow();
-    tiers_of(carried, *tiers);
+    if (carried.first_is_own) {
+        const zone& first = *carried.tiers.front();
+        for (const zone* tier : carried.tiers)
+            tiers->push_back(std::cref(tier ? *tier : first));
+    } else {
+        // The first zone is missing (get reports it) or another object's.
+        const auto group = m_context.get_multi_tiered_zones().try_get(o.get_uid());
+        tiers_of(m_context.get_zones().get(*group->zones().begin()), *tiers);
+    }
     for_each_affected(*tiers, [&](const trackable_object& object) { update_events(queue, object, *tiers, ts); });
 }
 
@@ -192,9 +199,12 @@ bool events_generator::find_affected(const zones_range& tiers,
                                      std::vector<zones_index::keyed_object>& affected) const {
     const auto& objects = m_context.get_trackable_objects();
     for (const zone& tier : tiers) {
-        const auto box = envelope(tier, m_context);
-        if (tier.is_keep_in() || !box || !m_zones_index.append_objects_in(tier, *box, affected))
+        if (tier.is_keep_in())
             return false;
+    }
+    if (!m_zones_index.append_objects_in(tiers, affected))
+        return false;
+    for (const zone& tier : tiers) {
         // A carrier's zones follow it before its own update ends: the index
         // may still file it under its previous position.
         if (const auto carrier = tier.find_carrier(objects))

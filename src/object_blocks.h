@@ -49,6 +49,21 @@ struct keep_in_inputs {
     bool has_position = false;
 };
 
+// The zones a carrier's multi-tiered zone lists, looked up once for all its
+// moves: valid while neither the zones nor the multi-tiered zones change,
+// as of their repositories' generations plus one (0: never looked up).
+struct carried_zones {
+    // Who they were looked up for: two uid texts may decode to one block.
+    const context::trackable_object* object = nullptr;
+    std::uint64_t zones_checked = 0;
+    std::uint64_t groups_checked = 0;
+    // In the group's order; null for a uid that the zones repository lacks.
+    std::vector<const context::zone*> tiers;
+    // Whether the first tier exists and is carried by this object: its
+    // tiers are then this list, with a missing tier standing for the first.
+    bool first_is_own = false;
+};
+
 // Everything the engine keeps per trackable object, in one place, so that a
 // position finds it once instead of in a table per component.
 struct object_block {
@@ -64,6 +79,7 @@ struct object_block {
     // repository's generation `carrier_checked`, plus one (0: never asked).
     bool carries_zones = false;
     std::uint64_t carrier_checked = 0;
+    carried_zones carried;
     recent_records recent;
 };
 

@@ -4,6 +4,8 @@
 #include "events_sender.h"
 
 
+#include <boost/geometry/algorithms/expand.hpp>
+
 #include <algorithm>
 #include <iterator>
 
@@ -20,14 +22,10 @@ bool has_state(const context::trackable_object_in_zone& record) {
 }
 
 // Equal sublocation texts give equal keys; 1 stands for no sublocation,
-// which no text's key equals.
-std::uint64_t sublocation_key(const boost::optional<const std::string&>& sublocation) {
-    return sublocation ? std::hash<std::string>{}(*sublocation) | 2 : 1;
-}
-
-// The same from the hash the object keeps.
-std::uint64_t sublocation_key(const context::trackable_object& object) {
-    return object.get_sublocation_uid() ? object.get_sublocation_hash() | 2 : 1;
+// which no text's key equals. Zones and objects keep their text's hash.
+template <typename T>
+std::uint64_t sublocation_key(const T& zone_or_object) {
+    return zone_or_object.get_sublocation_uid() ? zone_or_object.get_sublocation_hash() | 2 : 1;
 }
 
 void add_zone(object_zones::zone_list& zones, const context::zone& zone) {
@@ -92,7 +90,7 @@ zones_index::~zones_index() = default;
 void zones_index::on_zone_update(const context::zone& zone) {
     file_keep_in(zone);
     if (const auto box = envelope(zone, m_context))
-        m_trees.file(zone, *box, sublocation_key(zone.get_sublocation_uid()),
+        m_trees.file(zone, *box, sublocation_key(zone),
                      zone.get_trackable_object_uid().has_value());
 }
 
@@ -148,15 +146,38 @@ bool zones_index::carries_zones(const context::trackable_object& object) {
     return block.carries_zones;
 }
 
+const carried_zones& zones_index::carried_by(const context::trackable_object& object) {
+    auto& carried = m_blocks.of(object).carried;
+    const auto& zones = m_context.get_zones();
+    const auto& groups = m_context.get_multi_tiered_zones();
+    const auto zones_now = zones.get_generation() + 1;
+    const auto groups_now = groups.get_generation() + 1;
+    if (carried.object == &object && carried.zones_checked == zones_now && carried.groups_checked == groups_now)
+        return carried;
+    carried.tiers.clear();
+    carried.first_is_own = false;
+    if (const auto group = groups.try_get(object.get_uid())) {
+        for (const auto& zone_uid : group->zones()) {
+            const auto zone = zones.try_get(zone_uid);
+            carried.tiers.push_back(zone ? &*zone : nullptr);
+        }
+    }
+    if (!carried.tiers.empty() && carried.tiers.front()) {
+        const auto owner = carried.tiers.front()->get_trackable_object_uid();
+        carried.first_is_own = owner && *owner == object.get_uid();
+    }
+    carried.object = &object;
+    carried.zones_checked = zones_now;
+    carried.groups_checked = groups_now;
+    return carried;
+}
+
 template <typename F>
 void zones_index::for_each_carried_zone(const context::trackable_object& object, F f) {
     if (!carries_zones(object))
         return;
-    const auto group = m_context.get_multi_tiered_zones().try_get(object.get_uid());
-    if (!group)
-        return;
-    for (const auto& zone_uid : group->zones()) {
-        if (const auto zone = m_context.get_zones().try_get(zone_uid))
+    for (const context::zone* zone : carried_by(object).tiers) {
+        if (zone)
             f(*zone);
     }
 }
@@ -217,18 +238,31 @@ void zones_index::append_candidates_by_position(const context::trackable_object&
     }
 }
 
-bool zones_index::append_objects_in(const context::zone& zone, const index_box& box,
+bool zones_index::append_objects_in(const std::vector<std::reference_wrapper<const context::zone>>& zones,
                                     std::vector<keyed_object>& out) const {
-    m_in_box.clear();
-    if (!m_objects_grid.append_objects_in(box, m_in_box))
-        return false;
-    const auto key = sublocation_key(zone.get_sublocation_uid());
-    // Zones of no sublocation match no object by position.
-    if (key == 1)
-        return true;
-    for (const context::trackable_object* object : m_in_box) {
-        if (sublocation_key(*object) == key)
-            out.push_back(key_of(*object));
+    m_searches.clear();
+    for (const context::zone& zone : zones) {
+        const auto box = envelope(zone, m_context);
+        if (!box)
+            return false;
+        const auto key = sublocation_key(zone);
+        // Zones of no sublocation match no object by position.
+        if (key == 1)
+            continue;
+        const auto same = std::find_if(m_searches.begin(), m_searches.end(), [&](const search& s) { return s.key == key; });
+        if (same == m_searches.end())
+            m_searches.push_back({key, *box});
+        else
+            boost::geometry::expand(same->box, *box);
+    }
+    for (const auto& search : m_searches) {
+        m_in_box.clear();
+        if (!m_objects_grid.append_objects_in(search.box, m_in_box))
+            return false;
+        for (const context::trackable_object* object : m_in_box) {
+            if (sublocation_key(*object) == search.key)
+                out.push_back(key_of(*object));
+        }
     }
     return true;
 }

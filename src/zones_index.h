@@ -136,16 +136,24 @@ public:
     // its uid). Asks the multi-tiered zones only when they changed since
     // the object's last answer.
     bool carries_zones(const context::trackable_object& object);
+    // The zones the object's multi-tiered zone lists (empty when it carries
+    // none), kept in its block while the zones and the multi-tiered zones
+    // stay unchanged.
+    const carried_zones& carried_by(const context::trackable_object& object);
 
     // Uids of the objects whose last save of their record in `zone` (not a
     // keep-in zone) had a flag set: the objects that may hold a record there.
     const std::vector<context::interned_text>& get_recorders(const context::zone& zone) const;
-    // Appends the objects whose current position lies in `box` (edges
-    // included) and whose sublocation is the zone's: the only objects whose
-    // position can make the zone a candidate for them, as
-    // append_candidates_by_position finds it. False, appending nothing, when
-    // the box is too large to be worth it.
-    bool append_objects_in(const context::zone& zone, const index_box& box, std::vector<keyed_object>& out) const;
+    // Appends, keyed, the objects whose current position lies in the box of
+    // one of `zones` (edges included) and whose sublocation is that zone's:
+    // the only objects whose position can make one of the zones a candidate
+    // for them, as append_candidates_by_position finds it. Zones of one
+    // sublocation are searched for together, under the union of their
+    // boxes, so an object may be appended that lies in that union and in
+    // none of the boxes; none is missed. False, when a zone has no box or
+    // the boxes are too large to be worth it: `out` is then to be ignored.
+    bool append_objects_in(const std::vector<std::reference_wrapper<const context::zone>>& zones,
+                           std::vector<keyed_object>& out) const;
 
     void on_save(const context::trackable_object_in_zone& record, boost::optional<const context::zone&> zone);
     void on_enter_event(const context::trackable_object_in_zone& record);
@@ -179,7 +187,13 @@ private:
     std::unordered_map<const context::zone*, std::vector<context::interned_text>> m_recorders;
     object_blocks m_blocks;
     objects_grid m_objects_grid;
-    // What the grid appends, before the sublocation filter.
+    // Scratch of append_objects_in: one search per sublocation, and what
+    // the grid appends before the sublocation filter.
+    struct search {
+        std::uint64_t key;
+        index_box box;
+    };
+    mutable std::vector<search> m_searches;
     mutable std::vector<const context::trackable_object*> m_in_box;
     objects_filer m_objects_filer{*this};
     libs::context_utils::objects_repository<context::trackable_object>::subscription_handle m_objects_subscription;

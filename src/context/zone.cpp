@@ -57,6 +57,7 @@ zone::zone(std::string uid,
       m_radius(radius),
       m_project_uid(std::move(project_uid)),
       m_sublocation_uid(std::move(sublocation_uid)),
+      m_sublocation_hash(m_sublocation_uid ? std::hash<std::string>{}(*m_sublocation_uid) : 0),
       m_trackable_object_uid(std::move(trackable_object_uid)),
       m_points(std::move(points)),
       m_points_bounds(bounds_of(m_points)),
@@ -69,6 +70,11 @@ zone::zone(std::string uid,
       m_exceptions(std::move(exceptions)),
       m_exceptions_bytes(decoded(m_exceptions)),
       m_exceptions_groups(std::move(exceptions_groups)) {}
+
+void zone::set_sublocation_uid(boost::optional<std::string> uid) {
+    m_sublocation_uid = std::move(uid);
+    m_sublocation_hash = m_sublocation_uid ? std::hash<std::string>{}(*m_sublocation_uid) : 0;
+}
 
 boost::optional<const std::string&> zone::get_sublocation_uid() const {
     return view(m_sublocation_uid);

@@ -53,6 +53,9 @@ public:
     boost::optional<std::int32_t> get_radius() const { return m_radius; }
     const std::string& get_project_uid() const { return m_project_uid; }
     boost::optional<const std::string&> get_sublocation_uid() const;
+    // std::hash of the sublocation uid, kept with it (0 without one), as a
+    // trackable object keeps its own: the index files zones by it.
+    std::size_t get_sublocation_hash() const { return m_sublocation_hash; }
     // Uid of the trackable object that carries the zone; a circle zone is
     // centred on that object's current position.
     boost::optional<const std::string&> get_trackable_object_uid() const;
@@ -84,7 +87,7 @@ public:
 
     void set_radius(boost::optional<std::int32_t> radius) { m_radius = radius; }
     void set_project_uid(std::string project_uid) { m_project_uid = std::move(project_uid); }
-    void set_sublocation_uid(boost::optional<std::string> uid) { m_sublocation_uid = std::move(uid); }
+    void set_sublocation_uid(boost::optional<std::string> uid);
     void set_trackable_object_uid(boost::optional<std::string> uid) {
         m_trackable_object_uid = std::move(uid);
         m_carrier.forget();
@@ -106,6 +109,7 @@ private:
     boost::optional<std::int32_t> m_radius;
     std::string m_project_uid;
     boost::optional<std::string> m_sublocation_uid;
+    std::size_t m_sublocation_hash = 0;
     boost::optional<std::string> m_trackable_object_uid;
     boost::optional<std::vector<point>> m_points;
     boost::optional<bounds> m_points_bounds;
