@@ -4,9 +4,11 @@
 #include "events_sender.h"
 
 
+#include <boost/endian/conversion.hpp>
 #include <boost/geometry/algorithms/expand.hpp>
 
 #include <algorithm>
+#include <cstring>
 #include <iterator>
 
 namespace kel {
@@ -56,7 +58,12 @@ bool zones_index::by_uid(const keyed_zone& a, const keyed_zone& b) {
 zones_index::keyed_object zones_index::key_of(const context::trackable_object& object) {
     const auto& uid = object.get_uid();
     std::uint64_t prefix = 0;
-    for (std::size_t i = 0; i < 8; ++i)
+    if (uid.size() >= sizeof prefix) {
+        // One load; uids are longer than eight characters but for the odd one.
+        std::memcpy(&prefix, uid.data(), sizeof prefix);
+        return {boost::endian::big_to_native(prefix), &object};
+    }
+    for (std::size_t i = 0; i < sizeof prefix; ++i)
         prefix = prefix << 8 | (i < uid.size() ? static_cast<unsigned char>(uid[i]) : 0u);
     return {prefix, &object};
 }
