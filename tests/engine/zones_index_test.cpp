@@ -49,6 +49,35 @@ TEST_F(zones_index_test, moved_zone_is_found_only_at_its_new_place) {
     EXPECT_EQ(found("tagA"), uids{"room"}) << "an unchanged box stays filed";
 }
 
+// A carried circle's box is the square of its radius plus 500 around the
+// carrier; a step shorter than the circle is not re-filed in the tree, yet
+// the circle must be found by where it is now, not by where it was filed.
+TEST_F(zones_index_test, carried_circle_is_found_by_its_current_box_however_far_it_moved) {
+    object("car1");
+    move("car1", 0, 0);
+    circle("circ", "car1", 1000);
+    object("tagA");
+    struct step {
+        int dx;
+        const char* what;
+    };
+    int x = 0;
+    for (const step s : {step{100, "a short step"}, step{-700, "a step back"}, step{1400, "a long step"},
+                         step{90000, "a jump"}, step{-30, "a step after the jump"}}) {
+        const int before = x;
+        x += s.dx;
+        move("car1", x, 0);
+        move("tagA", x + 1499, 0);
+        EXPECT_EQ(found("tagA"), uids{"circ"}) << s.what << ": just inside the current box";
+        move("tagA", x + 1500, 0);
+        EXPECT_EQ(found("tagA"), uids{}) << s.what << ": on its edge";
+        move("tagA", before, 0);
+        EXPECT_EQ(found("tagA"), std::abs(s.dx) < 1500 ? uids{"circ"} : uids{}) << s.what << ": at its last place";
+        move("tagA", x - 1500, 0);
+        EXPECT_EQ(found("tagA"), uids{}) << s.what << ": on the other edge";
+    }
+}
+
 TEST_F(zones_index_test, candidates_are_the_zones_of_the_objects_floor_and_those_holding_its_records) {
     rectangle("room", 0, 0, 1000, 1000, of_type("room", "sl01"));
     rectangle("kpn1", 0, 0, 1000, 1000, of_type("keep_in", "sl01"));
