@@ -74,6 +74,12 @@ TEST_F(events_generator_test, circles_follow_their_carrier) {
     EXPECT_EQ(events(), strings{"enter tagA cir1"});
     move("car1", 0, 0);
     EXPECT_EQ(events(), strings{"leave tagA cir1"});
+    circle("cir2", "car1", 3000);
+    move("car1", 8000, 0);
+    EXPECT_EQ(events(), strings{"enter tagA cir2"}) << "a tier added after the carrier's moves follows it too";
+    delete_zone("cir1");
+    move("car1", 0, 0);
+    EXPECT_EQ(events(), strings{"leave tagA cir2"}) << "and the tiers left after a deletion";
 }
 
 TEST_F(events_generator_test, carrier_never_enters_its_own_zones) {
