@@ -77,9 +77,10 @@ TEST_F(events_generator_test, circles_follow_their_carrier) {
     circle("cir2", "car1", 3000);
     move("car1", 8000, 0);
     EXPECT_EQ(events(), strings{"enter tagA cir2"}) << "a tier added after the carrier's moves follows it too";
-    delete_zone("cir1");
-    move("car1", 0, 0);
-    EXPECT_EQ(events(), strings{"leave tagA cir2"}) << "and the tiers left after a deletion";
+    delete_zone("cir2");
+    EXPECT_EQ(events(), strings{"leave tagA cir2"});
+    move("car1", 9500, 0);
+    EXPECT_EQ(events(), strings{"enter tagA cir1"}) << "the tiers left after a deletion follow it";
 }
 
 TEST_F(events_generator_test, carrier_never_enters_its_own_zones) {
