@@ -11,6 +11,7 @@ namespace {
 
 enum option_id : int {
     seed_id = 1,
+    tags_id,
     warmup_id,
     closed_id,
     fixed_id,
@@ -29,6 +30,7 @@ enum option_id : int {
 
 const ::option long_options[] = {
     {"seed", required_argument, nullptr, seed_id},
+    {"tags", required_argument, nullptr, tags_id},
     {"warmup", required_argument, nullptr, warmup_id},
     {"closed", required_argument, nullptr, closed_id},
     {"fixed", required_argument, nullptr, fixed_id},
@@ -81,6 +83,8 @@ load_options load_options::parse(int argc, char* argv[]) {
     while ((id = getopt_long(argc, argv, "", long_options, nullptr)) != -1) {
         switch (id) {
             case seed_id: o.seed = static_cast<std::uint32_t>(whole_number("seed", optarg, 0)); break;
+            // At least the site's carriers, which are its first tags.
+            case tags_id: o.tags = static_cast<int>(whole_number("tags", optarg, 500)); break;
             case warmup_id: o.warmup = seconds_of("warmup", optarg, 0); break;
             case closed_id: o.closed = seconds_of("closed", optarg, 1); break;
             case fixed_id: o.fixed = seconds_of("fixed", optarg, 0); break;
@@ -107,7 +111,7 @@ load_options load_options::parse(int argc, char* argv[]) {
 
 std::string load_options::usage(const std::string& program) {
     return "Usage: " + program +
-           " [--seed N] [--warmup S] [--closed S] [--fixed S] [--rate N] [--max-rate N]\n"
+           " [--seed N] [--tags N] [--warmup S] [--closed S] [--fixed S] [--rate N] [--max-rate N]\n"
            "       [--window N] [--probe-every N] [--walkers all|ordinary|carriers] [--ready-timeout S]\n"
            "       [--service-pidfile FILE] [--redis-port PORT] [--metrics-port PORT]\n"
            "       [--allocation-counter FILE]\n"
@@ -120,6 +124,7 @@ std::string load_options::usage(const std::string& program) {
            "then waits for a subscriber, runs the phases and prints \"result NAME VALUE\" lines.\n"
            "\n"
            "  --seed N             seed of the site and of the stream (default 42)\n"
+           "  --tags N             trackable objects of the site, 500 of them carriers (default 10000)\n"
            "  --warmup S           unmeasured closed-loop traffic first (default 5)\n"
            "  --closed S           closed-loop phase: as fast as the subscriber goes (default 45)\n"
            "  --fixed S            fixed-rate phase for latency, 0 skips it (default 45)\n"

@@ -12,6 +12,8 @@ namespace kel::bench {
 // command line throws std::invalid_argument saying what is wrong.
 struct load_options {
     std::uint32_t seed = 42;
+    // Trackable objects of the synthetic site (its carriers among them).
+    int tags = 10000;
     // Unmeasured closed-loop traffic after the subscriber is ready.
     std::chrono::seconds warmup{5};
     // Length of the closed-loop (throughput) phase.

@@ -105,6 +105,7 @@ double fixed_rate(const kel::bench::load_options& o, const load_driver::phase_re
 void run(const kel::bench::load_options& o) {
     kel::bench::site_shape shape;
     shape.seed = o.seed;
+    shape.objects = o.tags;
     const kel::bench::site_lists site(shape);
     check_frames(site, o.seed);
     kel::libs::loopback_http::http_server http(0);
