@@ -42,7 +42,10 @@ struct bounds {
 // Signed crossing of the edge vi -> vj by the ray from p towards decreasing
 // x: +1 for a downward edge with p on its left, -1 for an upward edge with p
 // on its right. Horizontal edges and edges through p's line from one side
-// only (both ends below, or both on or above) contribute nothing.
+// only (both ends below, or both on or above) contribute nothing. `Product`
+// holds the cross product exactly: 128 bits in general, 64 where the caller
+// knows every difference involved fits in 31 bits.
+template <typename Product>
 int crossing(position p, const context::point& vi, const context::point& vj) {
     if (vi.get_y() == vj.get_y())
         return 0;
@@ -52,7 +55,7 @@ int crossing(position p, const context::point& vi, const context::point& vj) {
         return 0;
     const std::int64_t edge_dx = std::int64_t{vj.get_x()} - vi.get_x();
     const std::int64_t edge_dy = std::int64_t{vj.get_y()} - vi.get_y();
-    const wide cross = wide{vi.get_x() - p.x} * edge_dy - wide{dyi} * edge_dx;
+    const Product cross = Product{vi.get_x() - p.x} * edge_dy - Product{dyi} * edge_dx;
     if (edge_dy < 0 && cross > 0)
         return 1;
     if (edge_dy > 0 && cross < 0)
@@ -60,16 +63,34 @@ int crossing(position p, const context::point& vi, const context::point& vj) {
     return 0;
 }
 
-bool in_polygon(position p, const std::vector<context::point>& vertices) {
-    if (vertices.size() < 3)
-        return false;
+// Only edges that cross p's line count, and the zone's slabs name a few
+// edges that include all of those: the sum is the full winding number.
+template <typename Product>
+int winding_number(position p, const context::zone& z) {
+    const auto& vertices = *z.get_points();
+    const std::size_t last = vertices.size() - 1;
     int winding = 0;
-    const context::point* previous = &vertices.back();
-    for (const context::point& v : vertices) {
-        winding += crossing(p, *previous, v);
-        previous = &v;
-    }
-    return winding != 0;
+    for (const std::uint32_t i : z.get_edge_slabs().near(p.y))
+        winding += crossing<Product>(p, vertices[i == 0 ? last : i - 1], vertices[i]);
+    return winding;
+}
+
+bool in_polygon(position p, const context::zone& z) {
+    // Outside the vertices' box the winding number is zero; a box means
+    // vertices.
+    const auto& box = z.get_points_bounds();
+    if (!box || p.x < box->min_x || p.x > box->max_x || p.y < box->min_y || p.y > box->max_y)
+        return false;
+    if (z.get_points()->size() < 3)
+        return false;
+    // Inside the box every coordinate difference stays within the box's
+    // extent, and a box narrower than 2^31 in both directions keeps each
+    // product of two differences below 2^62: 64-bit arithmetic is exact
+    // there, and cheaper than the 128 bits a box of any size needs.
+    constexpr std::int64_t narrow = std::int64_t{1} << 31;
+    if (std::int64_t{box->max_x} - box->min_x < narrow && std::int64_t{box->max_y} - box->min_y < narrow)
+        return winding_number<std::int64_t>(p, z) != 0;
+    return winding_number<wide>(p, z) != 0;
 }
 
 bool in_circle(position p, const context::point& centre, boost::optional<std::int32_t> radius) {
@@ -88,13 +109,8 @@ boost::optional<context::point> carrier_position(const context::zone& z, const c
 
 bool position_in_zone(position p, const context::zone& z, const context::context& ctx) {
     switch (z.get_shape()) {
-        case context::shape::POLYGON: {
-            // Outside the vertices' box the winding number is zero.
-            const auto& box = z.get_points_bounds();
-            if (!box || p.x < box->min_x || p.x > box->max_x || p.y < box->min_y || p.y > box->max_y)
-                return false;
-            return in_polygon(p, *z.get_points());
-        }
+        case context::shape::POLYGON:
+            return in_polygon(p, z);
         case context::shape::CIRCLE: {
             const auto centre = carrier_position(z, ctx);
             return centre && in_circle(p, *centre, z.get_radius());

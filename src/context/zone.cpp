@@ -15,6 +15,10 @@ boost::optional<const T&> view(const boost::optional<T>& value) {
     return *value;
 }
 
+edge_slabs slabs_of(const boost::optional<std::vector<point>>& points) {
+    return points ? edge_slabs(*points) : edge_slabs();
+}
+
 boost::optional<zone::bounds> bounds_of(const boost::optional<std::vector<point>>& points) {
     if (!points || points->empty())
         return boost::none;
@@ -61,6 +65,7 @@ zone::zone(std::string uid,
       m_trackable_object_uid(std::move(trackable_object_uid)),
       m_points(std::move(points)),
       m_points_bounds(bounds_of(m_points)),
+      m_edge_slabs(slabs_of(m_points)),
       m_active(active),
       m_shape(shape),
       m_type_name(std::move(type_name)),
@@ -107,6 +112,7 @@ bool zone::is_exception(const std::string& uid, const kel::uid& uid_bytes) const
 void zone::set_points(boost::optional<std::vector<point>> points) {
     m_points = std::move(points);
     m_points_bounds = bounds_of(m_points);
+    m_edge_slabs = slabs_of(m_points);
 }
 
 boost::optional<const std::vector<point>&> zone::get_points() const {

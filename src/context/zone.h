@@ -2,6 +2,7 @@
 
 #include "globals.h"
 
+#include "context/edge_slabs.h"
 #include "context/interned_text.h"
 #include "context/point.h"
 
@@ -68,6 +69,8 @@ public:
         int min_x, min_y, max_x, max_y;
     };
     const boost::optional<bounds>& get_points_bounds() const { return m_points_bounds; }
+    // The polygon's edges by horizontal slab, for its winding numbers.
+    const edge_slabs& get_edge_slabs() const { return m_edge_slabs; }
     // The carrying object as `objects` holds it now, if any: one carrier
     // move evaluates many pairs of the zone, each of which needs it.
     boost::optional<const trackable_object&> find_carrier(const remembered_lookup<trackable_object>::repository& objects) const;
@@ -113,6 +116,7 @@ private:
     boost::optional<std::string> m_trackable_object_uid;
     boost::optional<std::vector<point>> m_points;
     boost::optional<bounds> m_points_bounds;
+    edge_slabs m_edge_slabs;
     bool m_active;
     shape m_shape;
     std::string m_type_name;

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <limits>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -106,6 +107,61 @@ TEST_F(zone_geometry_test, polygons_hold_what_their_edge_and_winding_rules_say) 
             EXPECT_TRUE(contains(z, p.first, p.second)) << "row " << &r - rows.data() << ": " << p.first << "," << p.second;
         for (const auto& p : r.out)
             EXPECT_FALSE(contains(z, p.first, p.second)) << "row " << &r - rows.data() << ": " << p.first << "," << p.second;
+    }
+}
+
+// The brute-force non-zero winding rule over every edge, as the oracle of
+// the edge index behind point_in_zone.
+bool winds_around(const outline& vertices, std::int64_t x, std::int64_t y) {
+    __extension__ typedef __int128 wide;
+    int winding = 0;
+    for (std::size_t i = 0; i < vertices.size(); ++i) {
+        const auto& [xi, yi] = vertices[i == 0 ? vertices.size() - 1 : i - 1];
+        const auto& [xj, yj] = vertices[i];
+        if ((yi < y) == (yj < y))
+            continue;
+        const wide cross = wide{xi - x} * (std::int64_t{yj} - yi) - wide{std::int64_t{yi} - y} * (std::int64_t{xj} - xi);
+        winding += yj < yi ? (cross > 0) : -(cross < 0);
+    }
+    return vertices.size() >= 3 && winding != 0;
+}
+
+// Vertices on a coarse lattice give horizontal edges, repeated vertices and
+// positions on a vertex's line; the lattice is stretched up to the int
+// limits, and the polygons are reshaped in place too.
+TEST_F(zone_geometry_test, random_polygons_hold_exactly_the_positions_their_winding_number_says) {
+    std::mt19937 random(20261209);
+    const std::array<std::int64_t, 3> scales{1, 1000, 2 * (std::int64_t{max_int} / 8)};
+    const auto lattice = [&](std::int64_t scale) {
+        return static_cast<int>(std::uniform_int_distribution<int>(-4, 4)(random) * scale);
+    };
+    const auto random_outline = [&](std::int64_t scale) {
+        outline vertices;
+        const int n = std::uniform_int_distribution<int>(3, 60)(random);
+        for (int i = 0; i < n; ++i)
+            vertices.emplace_back(lattice(scale), lattice(scale));
+        return vertices;
+    };
+    const auto to_points = [](const outline& vertices) {
+        std::vector<point> points;
+        for (const auto& v : vertices)
+            points.emplace_back(v.first, v.second, 0);
+        return points;
+    };
+    for (int round = 0; round < 300; ++round) {
+        const auto scale = scales[static_cast<std::size_t>(round) % scales.size()];
+        auto vertices = random_outline(scale);
+        const zone& z = polygon(vertices);
+        for (int reshaped = 0; reshaped < 2; ++reshaped) {
+            for (int k = 0; k < 200; ++k) {
+                const int x = lattice(scale) + std::uniform_int_distribution<int>(-1, 1)(random);
+                const int y = lattice(scale) + std::uniform_int_distribution<int>(-1, 1)(random);
+                ASSERT_EQ(contains(z, x, y), winds_around(vertices, x, y))
+                    << "round " << round << " at " << x << "," << y;
+            }
+            vertices = random_outline(scale);
+            m_context.take_zones().try_get(z.get_uid(), kel::libs::core::timestamp())->set_points(to_points(vertices));
+        }
     }
 }
 

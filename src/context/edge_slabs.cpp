@@ -1,0 +1,60 @@
+#include "context/edge_slabs.h"
+
+#include <algorithm>
+
+namespace kel::context {
+
+namespace {
+
+// About two edges per slab on a polygon whose vertices spread evenly over
+// its height, and a bound on the table for huge polygons.
+std::int64_t slabs_wanted(std::size_t vertices) {
+    return std::clamp<std::int64_t>(static_cast<std::int64_t>(vertices / 2), 1, 256);
+}
+
+}  // namespace
+
+edge_slabs::edge_slabs(const std::vector<point>& vertices) {
+    const std::size_t n = vertices.size();
+    if (n < 3)
+        return;
+    const auto [lowest, highest] = std::minmax_element(
+        vertices.begin(), vertices.end(), [](const point& a, const point& b) { return a.get_y() < b.get_y(); });
+    m_min_y = lowest->get_y();
+    m_max_y = highest->get_y();
+    // A power of two per slab turns a line into its slab with a shift.
+    const auto span = m_max_y - m_min_y;
+    while ((span >> m_shift) + 1 > slabs_wanted(n))
+        ++m_shift;
+    const auto slabs = static_cast<std::size_t>((span >> m_shift) + 1);
+    // An edge can cross the lines strictly above its lower end up to its
+    // upper end: it is filed in the slabs of those lines. Horizontal edges
+    // cross none.
+    const auto for_each_filing = [&](auto file) {
+        for (std::size_t i = 0; i < n; ++i) {
+            const std::int64_t a = vertices[i == 0 ? n - 1 : i - 1].get_y(), b = vertices[i].get_y();
+            if (a == b)
+                continue;
+            const auto first = (std::min(a, b) + 1 - m_min_y) >> m_shift;
+            const auto last = (std::max(a, b) - m_min_y) >> m_shift;
+            for (auto s = first; s <= last; ++s)
+                file(static_cast<std::size_t>(s), static_cast<std::uint32_t>(i));
+        }
+    };
+    m_starts.assign(slabs + 1, 0);
+    for_each_filing([&](std::size_t s, std::uint32_t) { ++m_starts[s + 1]; });
+    for (std::size_t s = 0; s < slabs; ++s)
+        m_starts[s + 1] += m_starts[s];
+    m_edges.resize(m_starts[slabs]);
+    std::vector<std::uint32_t> filled(m_starts.begin(), m_starts.end() - 1);
+    for_each_filing([&](std::size_t s, std::uint32_t edge) { m_edges[filled[s]++] = edge; });
+}
+
+edge_slabs::edges edge_slabs::near(std::int64_t y) const {
+    if (y < m_min_y || y > m_max_y)
+        return {nullptr, nullptr};
+    const auto s = static_cast<std::size_t>((y - m_min_y) >> m_shift);
+    return {m_edges.data() + m_starts[s], m_edges.data() + m_starts[s + 1]};
+}
+
+}  // namespace kel::context
