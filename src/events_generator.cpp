@@ -122,6 +122,7 @@ void events_generator::after_updating(const zone& z, timestamp ts) {
     tiers_of(z, *tiers);
     for_each_affected(*tiers, [&](const trackable_object& object) { update_events(*queue, object, *tiers, ts); });
     batch.end();
+    guard.done();
 }
 
 // Calls `f`, in repository order, for every object that a change of the
@@ -164,6 +165,7 @@ void events_generator::after_updating(const trackable_object& o, timestamp ts) {
     update_events(*queue, o, ts);
     update_carried_zones(*queue, o, ts);
     batch.end();
+    guard.done();
 }
 
 // The zones the object carries moved with it: any object may have entered
@@ -231,6 +233,7 @@ void events_generator::before_deleting(const zone& z, timestamp ts) {
     for (const trackable_object& object : m_context.get_trackable_objects().get_range())
         clear_event(*queue, object, z, ts);
     batch.end();
+    guard.done();
 }
 
 void events_generator::before_deleting(const trackable_object& o, timestamp ts) {
@@ -246,6 +249,7 @@ void events_generator::before_deleting(const trackable_object& o, timestamp ts) 
     // Last, so that a removal stopped by a failure above leaves the object
     // stored and still found by the index.
     m_zones_index.on_trackable_delete(o);
+    guard.done();
 }
 
 void events_generator::update_events(events_queue& queue, const trackable_object& object, timestamp ts) {

@@ -68,21 +68,24 @@ private:
     template <typename F>
     void for_each_affected(const zones_range& tiers, F f);
 
-    // Bumps the keep-in epoch when an exception leaves an observer call:
-    // some pairs may then be left undecided.
+    // Bumps the keep-in epoch unless done() is called, as the last step of
+    // an observer call: an exception that leaves the call may leave some
+    // pairs undecided. Cheaper than asking for uncaught exceptions twice
+    // per position.
     class epoch_guard {
     public:
-        explicit epoch_guard(std::uint64_t& epoch) : m_epoch(epoch), m_exceptions(std::uncaught_exceptions()) {}
+        explicit epoch_guard(std::uint64_t& epoch) : m_epoch(epoch) {}
         ~epoch_guard() {
-            if (std::uncaught_exceptions() > m_exceptions)
+            if (!m_done)
                 ++m_epoch;
         }
+        void done() { m_done = true; }
         epoch_guard(const epoch_guard&) = delete;
         epoch_guard& operator=(const epoch_guard&) = delete;
 
     private:
         std::uint64_t& m_epoch;
-        int m_exceptions;
+        bool m_done = false;
     };
     bool keep_in_settled(const keep_in_inputs& inputs, const context::trackable_object& object) const;
     void remember_keep_in_inputs(keep_in_inputs& inputs, const context::trackable_object& object) const;

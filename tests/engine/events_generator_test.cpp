@@ -151,6 +151,27 @@ TEST_F(events_generator_test, keep_in_zone_reports_one_leave_for_an_object_seen_
     EXPECT_EQ(events(), (strings{"enter tagA kpin", "leave tagA kpin"}));
 }
 
+// A zone change that fails half-way leaves the objects after the failure
+// undecided; their next positions must not take their keep-in pairs for
+// settled.
+TEST_F(events_generator_test, keep_in_pairs_left_undecided_by_a_failed_zone_change_are_decided_next) {
+    auto allowed = of_type("keep_in");
+    allowed.default_allowed = true;
+    rectangle("kpin", 0, 0, 10000, 10000, allowed);
+    for (const char* tag : {"tagA", "tagB"}) {
+        object(tag);
+        move(tag, 50000, 50000);
+        move(tag, 50100, 50000);
+    }
+    EXPECT_EQ(events(), strings{}) << "allowed anywhere";
+    m_save_restore.m_fail_save = "tagA-kpin";
+    EXPECT_THROW(change_zone("kpin", [](kel::context::zone& z) { z.set_default_allowed(false); }),
+                 std::runtime_error);
+    EXPECT_EQ(events(), strings{"leave tagA kpin"}) << "tagB was never reached";
+    move("tagB", 50200, 50000);
+    EXPECT_EQ(events(), strings{"leave tagB kpin"});
+}
+
 TEST_F(events_generator_test, keep_in_zone_of_another_sublocation_or_project) {
     rectangle("kpin", 0, 0, 10000, 10000, of_type("keep_in"));
     object("tagA", "sl02");

@@ -1,5 +1,7 @@
 #include "support/recording_save_restore.h"
 
+#include <stdexcept>
+
 namespace kel::test {
 
 namespace {
@@ -20,6 +22,10 @@ void recording_save_restore::check_event(const context::trackable_object_in_zone
 
 void recording_save_restore::save(const context::trackable_object_in_zone& record,
                                   boost::optional<const context::zone&> zone) {
+    if (!m_fail_save.empty() && key_of(record) == m_fail_save) {
+        m_fail_save.clear();
+        throw std::runtime_error("save failed");
+    }
     m_on_save(record, zone);
     m_calls.push_back("save " + key_of(record) + (record.is_event_generated() ? " E" : " -"));
     // Like the real persistence, which can then skip a repeated save.

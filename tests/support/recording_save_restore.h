@@ -14,7 +14,7 @@ namespace kel::test {
 // It records its calls as "save <object>-<zone> E" ("-" without the enter
 // event) and "check <object>-<zone>", raises the save signal and marks each
 // record saved, like the real one. restore() and check_event() change
-// nothing.
+// nothing. A save of the record keyed `m_fail_save` throws, once.
 class recording_save_restore : public context_save_restore {
 public:
     void restore() override {}
@@ -25,6 +25,7 @@ public:
     // The stored flags of a record, "" when it is not stored.
     std::string stored(const std::string& object, const std::string& zone) const;
 
+    std::string m_fail_save;
     std::map<std::string, std::string> m_stored;
     std::vector<std::string> m_calls;
     save_signal m_on_save;
