@@ -4,9 +4,9 @@ namespace kel {
 
 object_block* object_blocks::hinted(const context::trackable_object& object) const {
     const auto hint = object.get_block_hint();
-    if (hint >= m_blocks.size())
+    if (hint >= m_count)
         return nullptr;
-    object_block& block = m_blocks[hint];
+    object_block& block = at(hint);
     return block.used && block.key == object.get_uid_bytes() ? &block : nullptr;
 }
 
@@ -19,10 +19,11 @@ std::uint32_t object_blocks::place_of(const kel::uid& key) {
         place = m_free.back();
         m_free.pop_back();
     } else {
-        place = static_cast<std::uint32_t>(m_blocks.size());
-        m_blocks.emplace_back();
+        place = m_count++;
+        if (place % chunk_size == 0)
+            m_chunks.push_back(std::make_unique<object_block[]>(chunk_size));
     }
-    object_block& block = m_blocks[place];
+    object_block& block = at(place);
     block.key = key;
     block.used = true;
     m_by_key.emplace(key, place);
@@ -34,30 +35,30 @@ object_block& object_blocks::of(const context::trackable_object& object) {
         return *block;
     const auto place = place_of(object.get_uid_bytes());
     object.set_block_hint(place);
-    return m_blocks[place];
+    return at(place);
 }
 
 object_block& object_blocks::of(const kel::uid& key) {
-    return m_blocks[place_of(key)];
+    return at(place_of(key));
 }
 
 const object_block* object_blocks::find(const context::trackable_object& object) const {
     if (const object_block* block = hinted(object))
         return block;
     const auto found = m_by_key.find(object.get_uid_bytes());
-    return found == m_by_key.end() ? nullptr : &m_blocks[found->second];
+    return found == m_by_key.end() ? nullptr : &at(found->second);
 }
 
 object_block* object_blocks::find(const kel::uid& key) {
     const auto found = m_by_key.find(key);
-    return found == m_by_key.end() ? nullptr : &m_blocks[found->second];
+    return found == m_by_key.end() ? nullptr : &at(found->second);
 }
 
 void object_blocks::erase(const kel::uid& key) {
     const auto found = m_by_key.find(key);
     if (found == m_by_key.end())
         return;
-    m_blocks[found->second] = object_block{};
+    at(found->second) = object_block{};
     m_free.push_back(found->second);
     m_by_key.erase(found);
 }

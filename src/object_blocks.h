@@ -8,8 +8,8 @@
 #include <boost/optional.hpp>
 
 #include <cstdint>
-#include <deque>
 #include <functional>
+#include <memory>
 #include <set>
 #include <string>
 #include <unordered_map>
@@ -112,15 +112,20 @@ public:
     template <typename F>
     void for_each(F f) {
         for (auto& entry : m_by_key)
-            f(m_blocks[entry.second]);
+            f(at(entry.second));
     }
 
 private:
     object_block* hinted(const context::trackable_object& object) const;
     std::uint32_t place_of(const kel::uid& key);
+    object_block& at(std::uint32_t place) const { return m_chunks[place / chunk_size][place % chunk_size]; }
 
-    // A deque keeps its elements where they are as it grows.
-    mutable std::deque<object_block> m_blocks;
+    // Chunks keep their blocks where they are as more are added, and a
+    // place is found with a shift and a mask, as a hint is checked on
+    // every use.
+    static constexpr std::uint32_t chunk_size = 64;
+    std::vector<std::unique_ptr<object_block[]>> m_chunks;
+    std::uint32_t m_count = 0;
     std::vector<std::uint32_t> m_free;
     std::unordered_map<kel::uid, std::uint32_t, uid_hash> m_by_key;
 };
