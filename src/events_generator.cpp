@@ -159,11 +159,12 @@ void events_generator::tiers_of(const zone& z, zones_range& tiers) const {
 
 void events_generator::after_updating(const trackable_object& o, timestamp ts) {
     epoch_guard guard(m_keep_in_epoch);
-    m_zones_index.on_trackable_update(o);
+    auto& block = m_zones_index.block_of(o);
+    m_zones_index.on_trackable_update(o, block);
     auto queue = m_events_sender.create_queue();
     save_batch batch(m_context_save_restore);
-    update_events(*queue, o, ts);
-    update_carried_zones(*queue, o, ts);
+    update_events(*queue, o, block, ts);
+    update_carried_zones(*queue, o, block, ts);
     batch.end();
     guard.done();
 }
@@ -171,10 +172,11 @@ void events_generator::after_updating(const trackable_object& o, timestamp ts) {
 // The zones the object carries moved with it: any object may have entered
 // or left them, but only the ones named below can have. They are evaluated
 // in repository order, as a visit of every object would.
-void events_generator::update_carried_zones(events_queue& queue, const trackable_object& o, timestamp ts) {
-    if (!m_zones_index.carries_zones(o))
+void events_generator::update_carried_zones(events_queue& queue, const trackable_object& o, object_block& block,
+                                            timestamp ts) {
+    if (!m_zones_index.carries_zones(o, block))
         return;
-    const auto& carried = m_zones_index.carried_by(o);
+    const auto& carried = m_zones_index.carried_by(o, block);
     if (carried.tiers.empty())
         return;
     auto tiers = m_tiers.borrow();
@@ -252,15 +254,15 @@ void events_generator::before_deleting(const trackable_object& o, timestamp ts) 
     guard.done();
 }
 
-void events_generator::update_events(events_queue& queue, const trackable_object& object, timestamp ts) {
-    auto& block = m_zones_index.block_of(object);
+void events_generator::update_events(events_queue& queue, const trackable_object& object, object_block& block,
+                                     timestamp ts) {
     auto& inputs = block.keep_in;
     const bool same_inputs = inputs.valid && keep_in_settled(inputs, object);
     if (same_inputs)
         inputs.version = object.get_inputs_version();
     const bool settled = same_inputs && inputs.epoch == m_keep_in_epoch;
     // A carrier's inputs decide who is allowed in the zones it carries.
-    if (inputs.valid && !same_inputs && m_zones_index.carries_zones(object))
+    if (inputs.valid && !same_inputs && m_zones_index.carries_zones(object, block))
         ++m_keep_in_epoch;
     // Should the evaluation fail half-way, the next one is whole.
     inputs.valid = false;

@@ -92,9 +92,11 @@ private:
     void collect_candidates(const context::trackable_object& object, const object_zones& lists,
                             bool with_keep_in, zones_range& range);
 
-    void update_carried_zones(events_queue& queue, const context::trackable_object& object,
+    // `block` is the object's, looked up once per position.
+    void update_carried_zones(events_queue& queue, const context::trackable_object& object, object_block& block,
                               libs::core::timestamp ts);
-    void update_events(events_queue& queue, const context::trackable_object& object, libs::core::timestamp ts);
+    void update_events(events_queue& queue, const context::trackable_object& object, object_block& block,
+                       libs::core::timestamp ts);
     void update_events(events_queue& queue, const context::trackable_object& object, const zones_range& zones,
                        libs::core::timestamp ts);
     // Both passes over `zones`; m_recorded must be the object's recorded

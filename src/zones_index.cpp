@@ -142,8 +142,7 @@ void zones_index::on_zone_delete(const context::zone& zone) {
     m_recorders.erase(&zone);
 }
 
-bool zones_index::carries_zones(const context::trackable_object& object) {
-    auto& block = m_blocks.of(object);
+bool zones_index::carries_zones(const context::trackable_object& object, object_block& block) {
     const auto& groups = m_context.get_multi_tiered_zones();
     const auto now = groups.get_generation() + 1;
     if (block.carrier_checked != now) {
@@ -153,8 +152,8 @@ bool zones_index::carries_zones(const context::trackable_object& object) {
     return block.carries_zones;
 }
 
-const carried_zones& zones_index::carried_by(const context::trackable_object& object) {
-    auto& carried = m_blocks.of(object).carried;
+const carried_zones& zones_index::carried_by(const context::trackable_object& object, object_block& block) {
+    auto& carried = block.carried;
     const auto& zones = m_context.get_zones();
     const auto& groups = m_context.get_multi_tiered_zones();
     const auto zones_now = zones.get_generation() + 1;
@@ -180,23 +179,23 @@ const carried_zones& zones_index::carried_by(const context::trackable_object& ob
 }
 
 template <typename F>
-void zones_index::for_each_carried_zone(const context::trackable_object& object, F f) {
-    if (!carries_zones(object))
+void zones_index::for_each_carried_zone(const context::trackable_object& object, object_block& block, F f) {
+    if (!carries_zones(object, block))
         return;
-    for (const context::zone* zone : carried_by(object).tiers) {
+    for (const context::zone* zone : carried_by(object, block).tiers) {
         if (zone)
             f(*zone);
     }
 }
 
-void zones_index::on_trackable_update(const context::trackable_object& object) {
-    for_each_carried_zone(object, [this](const context::zone& zone) { on_zone_update(zone); });
+void zones_index::on_trackable_update(const context::trackable_object& object, object_block& block) {
+    for_each_carried_zone(object, block, [this](const context::zone& zone) { on_zone_update(zone); });
 }
 
 void zones_index::on_trackable_delete(const context::trackable_object& object) {
     auto& block = m_blocks.of(object);
     m_objects_grid.remove(object, block);
-    for_each_carried_zone(object, [this](const context::zone& zone) { on_zone_delete(zone); });
+    for_each_carried_zone(object, block, [this](const context::zone& zone) { on_zone_delete(zone); });
     // A record left behind (its clearing failed) keeps its lists for a
     // later object of the same uid.
     if (block.zones.related.empty() && block.zones.recorded.empty())

@@ -81,7 +81,9 @@ public:
     void on_zone_delete(const context::zone& zone);
     // Carried zones follow their carrier: its multi-tiered zone's members
     // are re-filed (or, on delete, taken out of the index).
-    void on_trackable_update(const context::trackable_object& object);
+    void on_trackable_update(const context::trackable_object& object) { on_trackable_update(object, block_of(object)); }
+    // The same with the object's block, when the caller holds it already.
+    void on_trackable_update(const context::trackable_object& object, object_block& block);
     // Also takes the object out of the grid: call it once the object's
     // removal can no longer fail (from the last observer, at the end of its
     // before_deleting), so that a removal that an observer stopped leaves
@@ -134,12 +136,12 @@ public:
     object_block* find_block(const kel::uid& key) { return m_blocks.find(key); }
     // Whether the object carries zones (a multi-tiered zone is filed under
     // its uid). Asks the multi-tiered zones only when they changed since
-    // the object's last answer.
-    bool carries_zones(const context::trackable_object& object);
+    // the object's last answer. `block` is the object's.
+    bool carries_zones(const context::trackable_object& object, object_block& block);
     // The zones the object's multi-tiered zone lists (empty when it carries
     // none), kept in its block while the zones and the multi-tiered zones
     // stay unchanged.
-    const carried_zones& carried_by(const context::trackable_object& object);
+    const carried_zones& carried_by(const context::trackable_object& object, object_block& block);
 
     // Uids of the objects whose last save of their record in `zone` (not a
     // keep-in zone) had a flag set: the objects that may hold a record there.
@@ -179,7 +181,7 @@ private:
     void file_keep_in(const context::zone& zone);
     void file_records_of(const context::zone& zone);
     template <typename F>
-    void for_each_carried_zone(const context::trackable_object& object, F f);
+    void for_each_carried_zone(const context::trackable_object& object, object_block& block, F f);
 
     // Zones are filed by a key of their sublocation, so that a position is
     // searched for among the zones of its own floor only.
