@@ -35,7 +35,36 @@ index_box grown(const index_box& box) {
                      index_point(clamped(x1 + margin), clamped(y1 + margin)));
 }
 
+// Site units per cell side, and the most cells a zone is listed in: the
+// benchmark site's rooms and carried circles span a handful of cells, and
+// a cell lists a few zones.
+constexpr std::int64_t cell_size = 8192;
+constexpr std::int64_t max_cells = 64;
+
 }  // namespace
+
+std::int64_t zone_trees::column(int coordinate) {
+    const std::int64_t c = coordinate;
+    return c >= 0 ? c / cell_size : -((-c + cell_size - 1) / cell_size);
+}
+
+std::uint64_t zone_trees::cell_at(std::int64_t cx, std::int64_t cy) {
+    return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(cx)) << 32) | static_cast<std::uint32_t>(cy);
+}
+
+std::size_t zone_trees::cell_hash::operator()(const cell_key& c) const {
+    // Neighbouring cells differ in their low bits: multiply them up before
+    // the table's modulo, and fold in the key, itself a hash.
+    return static_cast<std::size_t>((c.cell * 0x9E3779B97F4A7C15ull) ^ c.key);
+}
+
+boost::optional<zone_trees::cell_span> zone_trees::cells_of(const index_box& box) {
+    const cell_span span{column(box.min_corner().get<0>()), column(box.min_corner().get<1>()),
+                         column(box.max_corner().get<0>()), column(box.max_corner().get<1>())};
+    if ((span.x1 - span.x0 + 1) * (span.y1 - span.y0 + 1) > max_cells)
+        return boost::none;
+    return span;
+}
 
 bool zone_trees::same_entry::operator()(const entry& a, const entry& b) const {
     return a.zone == b.zone && same_box(a.filed, b.filed);
@@ -59,7 +88,18 @@ void zone_trees::file(const context::zone& zone, const index_box& box, std::uint
     filed.key = key;
     filed.moving = moving;
     filed.filed = moving ? grown(box) : box;
-    m_trees[key].insert(entry{filed.filed, &zone, moving ? &filed.box : nullptr});
+    const entry e{filed.filed, &zone, moving ? &filed.box : nullptr};
+    ++m_keys[key];
+    const auto span = cells_of(filed.filed);
+    filed.in_cells = span.has_value();
+    if (!span) {
+        m_trees[key].insert(e);
+        return;
+    }
+    for (auto cx = span->x0; cx <= span->x1; ++cx) {
+        for (auto cy = span->y0; cy <= span->y1; ++cy)
+            m_cells[cell_key{key, cell_at(cx, cy)}].push_back(e);
+    }
 }
 
 void zone_trees::remove(const context::zone& zone) {
@@ -76,10 +116,29 @@ const zone_trees::filing* zone_trees::find(const context::zone& zone) const {
 }
 
 void zone_trees::unfile(const context::zone& zone, const filed_zone& filed) {
-    const auto tree = m_trees.find(filed.key);
-    tree->second.remove(entry{filed.filed, &zone, nullptr});
-    if (tree->second.empty())
-        m_trees.erase(tree);
+    const auto key = m_keys.find(filed.key);
+    if (--key->second == 0)
+        m_keys.erase(key);
+    if (!filed.in_cells) {
+        const auto tree = m_trees.find(filed.key);
+        tree->second.remove(entry{filed.filed, &zone, nullptr});
+        if (tree->second.empty())
+            m_trees.erase(tree);
+        return;
+    }
+    const auto span = *cells_of(filed.filed);
+    for (auto cx = span.x0; cx <= span.x1; ++cx) {
+        for (auto cy = span.y0; cy <= span.y1; ++cy) {
+            const auto cell = m_cells.find(cell_key{filed.key, cell_at(cx, cy)});
+            auto& entries = cell->second;
+            const auto found = std::find_if(entries.begin(), entries.end(),
+                                            [&](const entry& e) { return e.zone == &zone; });
+            *found = entries.back();
+            entries.pop_back();
+            if (entries.empty())
+                m_cells.erase(cell);
+        }
+    }
 }
 
 }  // namespace kel

@@ -10,8 +10,11 @@
 #include <boost/geometry/index/rtree.hpp>
 #include <boost/iterator/function_output_iterator.hpp>
 
+#include <boost/optional.hpp>
+
 #include <cstdint>
 #include <unordered_map>
+#include <vector>
 
 namespace kel {
 
@@ -19,9 +22,12 @@ namespace context {
 class zone;
 }
 
-// Zones filed under their box (envelope) in one R-tree per key, so that the
+// Zones filed under their box (envelope), apart for each key, so that the
 // zones whose box strictly contains a point are found without visiting the
-// others. The key is the caller's (a key of the zone's sublocation).
+// others. The key is the caller's (a key of the zone's sublocation). A box
+// that spans a few cells of a square grid is listed in each of them, and a
+// point's query reads the list of its own cell; a larger box goes to the
+// key's R-tree, which every query also asks.
 //
 // A moving zone (one carried by an object) is filed under its box grown by
 // a margin, and left where it is filed while its box stays inside the
@@ -77,13 +83,35 @@ private:
     struct filed_zone : filing {
         index_box filed;
         bool moving;
+        bool in_cells;
     };
+
+    struct cell_key {
+        std::uint64_t key;
+        std::uint64_t cell;
+        bool operator==(const cell_key& other) const { return key == other.key && cell == other.cell; }
+    };
+    struct cell_hash {
+        std::size_t operator()(const cell_key& c) const;
+    };
+    // The cells of a box, when they are few enough to list the zone in.
+    struct cell_span {
+        std::int64_t x0, y0, x1, y1;
+    };
+    static boost::optional<cell_span> cells_of(const index_box& box);
+    static std::uint64_t cell_at(std::int64_t cx, std::int64_t cy);
+    static std::int64_t column(int coordinate);
 
     void unfile(const context::zone& zone, const filed_zone& filed);
     template <typename F>
     static void query(const rtree& tree, int x, int y, F& f);
+    template <typename F>
+    void query_cell(std::uint64_t key, int x, int y, F& f) const;
 
+    std::unordered_map<cell_key, std::vector<entry>, cell_hash> m_cells;
     std::unordered_map<std::uint64_t, rtree> m_trees;
+    // How many zones are filed under each key, wherever.
+    std::unordered_map<std::uint64_t, std::size_t> m_keys;
     // Nodes keep their address: entries of moving zones point into them.
     std::unordered_map<const context::zone*, filed_zone> m_filed;
 };
@@ -100,7 +128,20 @@ void zone_trees::query(const rtree& tree, int x, int y, F& f) {
 }
 
 template <typename F>
+void zone_trees::query_cell(std::uint64_t key, int x, int y, F& f) const {
+    // A point strictly inside a box lies in one of the cells the box spans.
+    const auto found = m_cells.find(cell_key{key, cell_at(column(x), column(y))});
+    if (found == m_cells.end())
+        return;
+    for (const entry& e : found->second) {
+        if (strictly_contains(e.current ? *e.current : e.filed, x, y))
+            f(e.zone);
+    }
+}
+
+template <typename F>
 void zone_trees::query(std::uint64_t key, int x, int y, F f) const {
+    query_cell(key, x, y, f);
     const auto found = m_trees.find(key);
     if (found != m_trees.end())
         query(found->second, x, y, f);
@@ -108,6 +149,8 @@ void zone_trees::query(std::uint64_t key, int x, int y, F f) const {
 
 template <typename F>
 void zone_trees::query_all(int x, int y, F f) const {
+    for (const auto& key : m_keys)
+        query_cell(key.first, x, y, f);
     for (const auto& tree : m_trees)
         query(tree.second, x, y, f);
 }
