@@ -195,7 +195,10 @@ void zones_index::on_trackable_update(const context::trackable_object& object, o
 void zones_index::on_trackable_delete(const context::trackable_object& object) {
     auto& block = m_blocks.of(object);
     m_objects_grid.remove(object, block);
-    for_each_carried_zone(object, block, [this](const context::zone& zone) { on_zone_delete(zone); });
+    // The zones it carried stay, without a box: out of the trees, but still
+    // in the lists of the objects that hold records in them, which owe them
+    // a LEAVE now that they hold nothing.
+    for_each_carried_zone(object, block, [this](const context::zone& zone) { m_trees.remove(zone); });
     // A record left behind (its clearing failed) keeps its lists for a
     // later object of the same uid.
     if (block.zones.related.empty() && block.zones.recorded.empty())

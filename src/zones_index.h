@@ -80,7 +80,7 @@ public:
     void on_zone_update(const context::zone& zone);
     void on_zone_delete(const context::zone& zone);
     // Carried zones follow their carrier: its multi-tiered zone's members
-    // are re-filed (or, on delete, taken out of the index).
+    // are re-filed (or, on delete, taken out of the trees).
     void on_trackable_update(const context::trackable_object& object) { on_trackable_update(object, block_of(object)); }
     // The same with the object's block, when the caller holds it already.
     void on_trackable_update(const context::trackable_object& object, object_block& block);

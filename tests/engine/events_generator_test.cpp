@@ -81,6 +81,13 @@ TEST_F(events_generator_test, circles_follow_their_carrier) {
     EXPECT_EQ(events(), strings{"leave tagA cir2"});
     move("car1", 9500, 0);
     EXPECT_EQ(events(), strings{"enter tagA cir1"}) << "the tiers left after a deletion follow it";
+    delete_object("car1");
+    move("tagA", 10010, 0);
+    move("tagA", 10020, 0);
+    EXPECT_EQ(events(), strings{"leave tagA cir1"}) << "a circle without its carrier holds nothing";
+    object("car1");
+    move("car1", 9500, 0);
+    EXPECT_EQ(events(), strings{"enter tagA cir1"}) << "a carrier of the same uid takes its circles along";
 }
 
 TEST_F(events_generator_test, carrier_never_enters_its_own_zones) {
