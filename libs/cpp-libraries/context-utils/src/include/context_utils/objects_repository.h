@@ -208,6 +208,10 @@ public:
     // Moves whenever an object may have been added, changed or removed, so
     // that a reader can tell its conclusions from the store still stand.
     std::uint64_t get_generation() const { return m_generation; }
+    // Moves whenever an object may have been added, replaced or removed,
+    // but not for a change through a writable handle: while it stays,
+    // every object found by uid is still stored where it was found.
+    std::uint64_t get_places_generation() const { return m_places_generation; }
 
     // Bidirectional range of const T& in ascending uid order. Valid until
     // the repository changes its set of objects.
@@ -236,6 +240,7 @@ public:
     // discarded, and after_creating is still reported for the stored one.
     const T& add(storage_type object, timestamp ts) {
         ++m_generation;
+        ++m_places_generation;
         std::string uid(object_in(object).get_uid());
         const auto added = m_objects.try_emplace(std::move(uid), std::move(object));
         if (added.second)
@@ -254,6 +259,7 @@ public:
             return;
         }
         ++m_generation;
+        ++m_places_generation;
         entry->second.m_object = std::move(object);
         notify(&observer::after_updating, entry->second.get_object(), ts);
     }
@@ -290,6 +296,7 @@ private:
     void erase(entry_iterator entry, timestamp ts) {
         notify(&observer::before_deleting, entry->second.get_object(), ts);
         ++m_generation;
+        ++m_places_generation;
         m_by_uid.erase(entry->first);
         m_objects.erase(entry);
     }
@@ -348,6 +355,7 @@ private:
     flat_text_index<entry_iterator, uid_of_entry> m_by_uid;
     mutable observers_list m_observers;
     std::uint64_t m_generation = 0;
+    std::uint64_t m_places_generation = 0;
 };
 
 }  // namespace kel::libs::context_utils
