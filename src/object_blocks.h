@@ -72,8 +72,9 @@ struct object_block {
     bool used = false;
     object_zones zones;
     keep_in_inputs keep_in;
-    // The objects grid's cell for the object, when it is filed.
+    // The objects grid's group and cell for the object, when it is filed.
     bool filed = false;
+    std::uint64_t group = 0;
     std::uint64_t cell = 0;
     // Whether the object carries zones, as of the multi-tiered zones
     // repository's generation `carrier_checked`, plus one (0: never asked).

@@ -25,54 +25,73 @@ std::int64_t objects_grid::column(int coordinate) {
     return c >= 0 ? c / cell_size : -((-c + cell_size - 1) / cell_size);
 }
 
-objects_grid::cell objects_grid::cell_of(std::int64_t cx, std::int64_t cy) {
+std::uint64_t objects_grid::cell_of(std::int64_t cx, std::int64_t cy) {
     return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(cx)) << 32) |
            static_cast<std::uint32_t>(cy);
 }
 
-void objects_grid::update(const context::trackable_object& object, object_block& block) {
+std::size_t objects_grid::cell_hash::operator()(const cell_key& key) const {
+    // Neighbouring cells differ in their low bits: multiply them up before
+    // the table's modulo, and fold in the group, itself a hash.
+    return static_cast<std::size_t>((key.cell * 0x9E3779B97F4A7C15ull) ^ key.group);
+}
+
+void objects_grid::update(const context::trackable_object& object, object_block& block, std::uint64_t group) {
     const auto& position = object.get_position();
     if (!position) {
         remove(object, block);
         return;
     }
-    const cell c = cell_of(column(position->get_x()), column(position->get_y()));
+    const cell_key key{group, cell_of(column(position->get_x()), column(position->get_y()))};
     if (block.filed) {
-        if (block.cell == c)
+        if (block.cell == key.cell && block.group == key.group)
             return;
-        unfile(object, block.cell);
+        unfile(object, cell_key{block.group, block.cell});
     }
     block.filed = true;
-    block.cell = c;
-    m_cells[c].push_back(&object);
+    block.group = key.group;
+    block.cell = key.cell;
+    auto& objects = m_cells[key];
+    if (objects.empty() && objects.capacity() != 0)
+        --m_empty_cells;
+    objects.push_back(&object);
 }
 
 void objects_grid::remove(const context::trackable_object& object, object_block& block) {
     if (!block.filed)
         return;
-    unfile(object, block.cell);
+    unfile(object, cell_key{block.group, block.cell});
     block.filed = false;
 }
 
-void objects_grid::unfile(const context::trackable_object& object, cell c) {
-    auto& objects = m_cells[c];
+void objects_grid::unfile(const context::trackable_object& object, const cell_key& key) {
+    auto& objects = m_cells[key];
     const auto found = std::find(objects.begin(), objects.end(), &object);
     if (found != objects.end()) {
         *found = objects.back();
         objects.pop_back();
     }
-    if (objects.empty())
-        m_cells.erase(c);
+    if (!objects.empty())
+        return;
+    // A cell a tag just left is soon entered again: an emptied list keeps
+    // its capacity, so that walking tags cost no allocation, until empty
+    // lists outnumber the others (and a few thousand), when they all go.
+    if (++m_empty_cells <= std::max<std::size_t>(4096, m_cells.size() / 2))
+        return;
+    for (auto cell = m_cells.begin(); cell != m_cells.end();)
+        cell = cell->second.empty() ? m_cells.erase(cell) : std::next(cell);
+    m_empty_cells = 0;
 }
 
-bool objects_grid::append_objects_in(const index_box& box, std::vector<const context::trackable_object*>& out) const {
+bool objects_grid::append_objects_in(const index_box& box, std::uint64_t group,
+                                     std::vector<const context::trackable_object*>& out) const {
     const auto x0 = column(box.min_corner().get<0>()), x1 = column(box.max_corner().get<0>());
     const auto y0 = column(box.min_corner().get<1>()), y1 = column(box.max_corner().get<1>());
     if ((x1 - x0 + 1) * (y1 - y0 + 1) > max_cells)
         return false;
     for (auto cx = x0; cx <= x1; ++cx) {
         for (auto cy = y0; cy <= y1; ++cy) {
-            const auto found = m_cells.find(cell_of(cx, cy));
+            const auto found = m_cells.find(cell_key{group, cell_of(cx, cy)});
             if (found == m_cells.end())
                 continue;
             for (const auto* object : found->second) {

@@ -11,29 +11,42 @@
 namespace kel {
 
 // Trackable objects filed by the square cell their current position lies
-// in, so that the objects inside a box can be found without visiting the
-// whole site. Objects without a current position are not filed. Holds
+// in, apart for each group key of the caller's (the index files by
+// sublocation), so that the objects of a group inside a box can be found
+// without visiting the whole site, nor reading the objects of the other
+// groups that share the cell. Objects without a current position are not
+// filed. Holds
 // pointers into the trackable objects repository: remove() an object before
 // the repository destroys it. Where an object is filed is kept in its block.
 class objects_grid {
 public:
-    // Files the object under its current position, or takes it out when it
-    // has none.
-    void update(const context::trackable_object& object, object_block& block);
+    // Files the object under its current position and `group`, or takes it
+    // out when it has no position.
+    void update(const context::trackable_object& object, object_block& block, std::uint64_t group);
     void remove(const context::trackable_object& object, object_block& block);
 
-    // Appends every filed object whose position lies in `box` (edges
-    // included). Returns false, appending nothing, when the box spans too
-    // many cells to be worth it; the caller then visits every object.
-    bool append_objects_in(const index_box& box, std::vector<const context::trackable_object*>& out) const;
+    // Appends every filed object of `group` whose position lies in `box`
+    // (edges included). Returns false, appending nothing, when the box spans
+    // too many cells to be worth it; the caller then visits every object.
+    bool append_objects_in(const index_box& box, std::uint64_t group,
+                           std::vector<const context::trackable_object*>& out) const;
 
 private:
-    using cell = std::uint64_t;
-    static cell cell_of(std::int64_t cx, std::int64_t cy);
+    struct cell_key {
+        std::uint64_t group;
+        std::uint64_t cell;
+        bool operator==(const cell_key& other) const { return group == other.group && cell == other.cell; }
+    };
+    struct cell_hash {
+        std::size_t operator()(const cell_key& key) const;
+    };
+    static std::uint64_t cell_of(std::int64_t cx, std::int64_t cy);
     static std::int64_t column(int coordinate);
-    void unfile(const context::trackable_object& object, cell c);
+    void unfile(const context::trackable_object& object, const cell_key& key);
 
-    std::unordered_map<cell, std::vector<const context::trackable_object*>> m_cells;
+    std::unordered_map<cell_key, std::vector<const context::trackable_object*>, cell_hash> m_cells;
+    // Lists in m_cells left empty by unfile().
+    std::size_t m_empty_cells = 0;
 };
 
 }  // namespace kel

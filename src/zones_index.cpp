@@ -94,6 +94,10 @@ zones_index::zones_index(context_save_restore& save_restore, events_sender& send
 
 zones_index::~zones_index() = default;
 
+void zones_index::file(const context::trackable_object& object) {
+    m_objects_grid.update(object, m_blocks.of(object), sublocation_key(object));
+}
+
 void zones_index::on_zone_update(const context::zone& zone) {
     file_keep_in(zone);
     if (const auto box = envelope(zone, m_context))
@@ -266,12 +270,10 @@ bool zones_index::append_objects_in(const std::vector<std::reference_wrapper<con
     }
     for (const auto& search : m_searches) {
         m_in_box.clear();
-        if (!m_objects_grid.append_objects_in(search.box, m_in_box))
+        if (!m_objects_grid.append_objects_in(search.box, search.key, m_in_box))
             return false;
-        for (const context::trackable_object* object : m_in_box) {
-            if (sublocation_key(*object) == search.key)
-                out.push_back(key_of(*object));
-        }
+        for (const context::trackable_object* object : m_in_box)
+            out.push_back(key_of(*object));
     }
     return true;
 }

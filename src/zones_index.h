@@ -175,7 +175,7 @@ private:
     private:
         zones_index& m_index;
     };
-    void file(const context::trackable_object& object) { m_objects_grid.update(object, m_blocks.of(object)); }
+    void file(const context::trackable_object& object);
 
     // Keeps the keep-in lists in step with the zone's type.
     void file_keep_in(const context::zone& zone);

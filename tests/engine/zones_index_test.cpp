@@ -33,6 +33,15 @@ protected:
         return uids;
     }
     using uids = std::set<std::string>;
+    // Uids of the objects of the zone's floor whose position lies in its box.
+    uids objects_in(const std::string& zone) {
+        std::vector<kel::zones_index::keyed_object> out;
+        m_index.append_objects_in({std::cref(m_context.get_zones().get(zone))}, out);
+        uids found;
+        for (const auto& keyed : out)
+            found.insert(keyed.object->get_uid());
+        return found;
+    }
 };
 
 TEST_F(zones_index_test, moved_zone_is_found_only_at_its_new_place) {
@@ -114,6 +123,34 @@ TEST_F(zones_index_test, zone_moved_to_another_floor_is_offered_there_only) {
     change_zone("room", [](kel::context::zone& z) { z.set_sublocation_uid(std::string("sl02")); });
     EXPECT_EQ(candidates("tagA"), uids{}) << "same box, yet filed anew";
     EXPECT_EQ(candidates("tagB"), uids{"room"});
+}
+
+// Tags that walk over thousands of cells leave most of them empty behind;
+// the tags that stay put are still found by a box, those of its floor only.
+TEST_F(zones_index_test, objects_staying_put_are_found_while_others_walk_over_thousands_of_cells) {
+    object("car1");
+    move("car1", 0, 0);
+    circle("circ", "car1", 3000);
+    uids inside{"car1"};
+    const auto numbered = [](char kind, int i) {
+        char uid[8];
+        std::snprintf(uid, sizeof(uid), "%c%03d", kind, i);
+        return std::string(uid);
+    };
+    for (int i = 0; i < 6; ++i) {
+        const std::string uid = numbered('s', i);
+        object(uid, i % 3 == 0 ? "sl02" : "sl01");
+        move(uid, i % 2 == 0 ? 2500 : 9000, i * 400);
+        if (i % 2 == 0 && i % 3 != 0)
+            inside.insert(uid);
+    }
+    for (int i = 0; i < 30; ++i)
+        object(numbered('w', i));
+    for (int step = 0; step < 200; ++step) {
+        for (int i = 0; i < 30; ++i)
+            move(numbered('w', i), i * 100000 + step * 9000, -step * 9000);
+    }
+    EXPECT_EQ(objects_in("circ"), inside);
 }
 
 // Whatever the zones and positions, the candidates offered for an object
