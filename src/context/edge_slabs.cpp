@@ -22,32 +22,45 @@ edge_slabs::edge_slabs(const std::vector<point>& vertices) {
         vertices.begin(), vertices.end(), [](const point& a, const point& b) { return a.get_y() < b.get_y(); });
     m_min_y = lowest->get_y();
     m_max_y = highest->get_y();
+    // An edge can cross the lines strictly above its lower end up to its
+    // upper end: it is filed in the slabs of those lines, the first to the
+    // last. Horizontal edges cross none.
+    const auto for_each_edge = [&](auto f) {
+        for (std::size_t i = 0; i < n; ++i) {
+            const std::int64_t a = vertices[i == 0 ? n - 1 : i - 1].get_y(), b = vertices[i].get_y();
+            if (a != b)
+                f(static_cast<std::uint32_t>(i), ((std::min(a, b) + 1 - m_min_y) >> m_shift),
+                  ((std::max(a, b) - m_min_y) >> m_shift));
+        }
+    };
     // A power of two per slab turns a line into its slab with a shift.
     const auto span = m_max_y - m_min_y;
     while ((span >> m_shift) + 1 > slabs_wanted(n))
         ++m_shift;
+    // Edges that each span most of the height (a zigzag) would be filed in
+    // most slabs: fewer, taller slabs keep the table within a few entries
+    // per edge.
+    for (;;) {
+        std::int64_t filings = 0;
+        for_each_edge([&](std::uint32_t, std::int64_t first, std::int64_t last) { filings += last - first + 1; });
+        if ((span >> m_shift) == 0 || filings <= 4 * static_cast<std::int64_t>(n))
+            break;
+        ++m_shift;
+    }
     const auto slabs = static_cast<std::size_t>((span >> m_shift) + 1);
-    // An edge can cross the lines strictly above its lower end up to its
-    // upper end: it is filed in the slabs of those lines. Horizontal edges
-    // cross none.
-    const auto for_each_filing = [&](auto file) {
-        for (std::size_t i = 0; i < n; ++i) {
-            const std::int64_t a = vertices[i == 0 ? n - 1 : i - 1].get_y(), b = vertices[i].get_y();
-            if (a == b)
-                continue;
-            const auto first = (std::min(a, b) + 1 - m_min_y) >> m_shift;
-            const auto last = (std::max(a, b) - m_min_y) >> m_shift;
-            for (auto s = first; s <= last; ++s)
-                file(static_cast<std::size_t>(s), static_cast<std::uint32_t>(i));
-        }
-    };
     m_starts.assign(slabs + 1, 0);
-    for_each_filing([&](std::size_t s, std::uint32_t) { ++m_starts[s + 1]; });
+    for_each_edge([&](std::uint32_t, std::int64_t first, std::int64_t last) {
+        for (auto s = first; s <= last; ++s)
+            ++m_starts[static_cast<std::size_t>(s) + 1];
+    });
     for (std::size_t s = 0; s < slabs; ++s)
         m_starts[s + 1] += m_starts[s];
     m_edges.resize(m_starts[slabs]);
     std::vector<std::uint32_t> filled(m_starts.begin(), m_starts.end() - 1);
-    for_each_filing([&](std::size_t s, std::uint32_t edge) { m_edges[filled[s]++] = edge; });
+    for_each_edge([&](std::uint32_t edge, std::int64_t first, std::int64_t last) {
+        for (auto s = first; s <= last; ++s)
+            m_edges[filled[static_cast<std::size_t>(s)]++] = edge;
+    });
 }
 
 edge_slabs::edges edge_slabs::near(std::int64_t y) const {
