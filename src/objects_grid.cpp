@@ -21,19 +21,7 @@ bool contains(const index_box& box, const context::point& p) {
 }  // namespace
 
 std::int64_t objects_grid::column(int coordinate) {
-    const std::int64_t c = coordinate;
-    return c >= 0 ? c / cell_size : -((-c + cell_size - 1) / cell_size);
-}
-
-std::uint64_t objects_grid::cell_of(std::int64_t cx, std::int64_t cy) {
-    return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(cx)) << 32) |
-           static_cast<std::uint32_t>(cy);
-}
-
-std::size_t objects_grid::cell_hash::operator()(const cell_key& key) const {
-    // Neighbouring cells differ in their low bits: multiply them up before
-    // the table's modulo, and fold in the group, itself a hash.
-    return static_cast<std::size_t>((key.cell * 0x9E3779B97F4A7C15ull) ^ key.group);
+    return grid_column(coordinate, cell_size);
 }
 
 void objects_grid::update(const context::trackable_object& object, object_block& block, std::uint64_t group) {
@@ -42,11 +30,11 @@ void objects_grid::update(const context::trackable_object& object, object_block&
         remove(object, block);
         return;
     }
-    const cell_key key{group, cell_of(column(position->get_x()), column(position->get_y()))};
+    const auto key = grid_cell_at(group, column(position->get_x()), column(position->get_y()));
     if (block.filed) {
         if (block.cell == key.cell && block.group == key.group)
             return;
-        unfile(object, cell_key{block.group, block.cell});
+        unfile(object, grid_cell_key{block.group, block.cell});
     }
     block.filed = true;
     block.group = key.group;
@@ -60,11 +48,11 @@ void objects_grid::update(const context::trackable_object& object, object_block&
 void objects_grid::remove(const context::trackable_object& object, object_block& block) {
     if (!block.filed)
         return;
-    unfile(object, cell_key{block.group, block.cell});
+    unfile(object, grid_cell_key{block.group, block.cell});
     block.filed = false;
 }
 
-void objects_grid::unfile(const context::trackable_object& object, const cell_key& key) {
+void objects_grid::unfile(const context::trackable_object& object, const grid_cell_key& key) {
     auto& objects = m_cells[key];
     const auto found = std::find(objects.begin(), objects.end(), &object);
     if (found != objects.end()) {
@@ -91,7 +79,7 @@ bool objects_grid::append_objects_in(const index_box& box, std::uint64_t group,
         return false;
     for (auto cx = x0; cx <= x1; ++cx) {
         for (auto cy = y0; cy <= y1; ++cy) {
-            const auto found = m_cells.find(cell_key{group, cell_of(cx, cy)});
+            const auto found = m_cells.find(grid_cell_at(group, cx, cy));
             if (found == m_cells.end())
                 continue;
             for (const auto* object : found->second) {

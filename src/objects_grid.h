@@ -1,6 +1,7 @@
 #pragma once
 
 #include "context/trackable_object.h"
+#include "grid_cell.h"
 #include "object_blocks.h"
 #include "zone_geometry.h"
 
@@ -32,19 +33,10 @@ public:
                            std::vector<const context::trackable_object*>& out) const;
 
 private:
-    struct cell_key {
-        std::uint64_t group;
-        std::uint64_t cell;
-        bool operator==(const cell_key& other) const { return group == other.group && cell == other.cell; }
-    };
-    struct cell_hash {
-        std::size_t operator()(const cell_key& key) const;
-    };
-    static std::uint64_t cell_of(std::int64_t cx, std::int64_t cy);
     static std::int64_t column(int coordinate);
-    void unfile(const context::trackable_object& object, const cell_key& key);
+    void unfile(const context::trackable_object& object, const grid_cell_key& key);
 
-    std::unordered_map<cell_key, std::vector<const context::trackable_object*>, cell_hash> m_cells;
+    std::unordered_map<grid_cell_key, std::vector<const context::trackable_object*>, grid_cell_hash> m_cells;
     // Lists in m_cells left empty by unfile().
     std::size_t m_empty_cells = 0;
 };

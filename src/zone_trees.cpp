@@ -44,18 +44,7 @@ constexpr std::int64_t max_cells = 64;
 }  // namespace
 
 std::int64_t zone_trees::column(int coordinate) {
-    const std::int64_t c = coordinate;
-    return c >= 0 ? c / cell_size : -((-c + cell_size - 1) / cell_size);
-}
-
-std::uint64_t zone_trees::cell_at(std::int64_t cx, std::int64_t cy) {
-    return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(cx)) << 32) | static_cast<std::uint32_t>(cy);
-}
-
-std::size_t zone_trees::cell_hash::operator()(const cell_key& c) const {
-    // Neighbouring cells differ in their low bits: multiply them up before
-    // the table's modulo, and fold in the key, itself a hash.
-    return static_cast<std::size_t>((c.cell * 0x9E3779B97F4A7C15ull) ^ c.key);
+    return grid_column(coordinate, cell_size);
 }
 
 boost::optional<zone_trees::cell_span> zone_trees::cells_of(const index_box& box) {
@@ -98,7 +87,7 @@ void zone_trees::file(const context::zone& zone, const index_box& box, std::uint
     }
     for (auto cx = span->x0; cx <= span->x1; ++cx) {
         for (auto cy = span->y0; cy <= span->y1; ++cy)
-            m_cells[cell_key{key, cell_at(cx, cy)}].push_back(e);
+            m_cells[grid_cell_at(key, cx, cy)].push_back(e);
     }
 }
 
@@ -129,7 +118,7 @@ void zone_trees::unfile(const context::zone& zone, const filed_zone& filed) {
     const auto span = *cells_of(filed.filed);
     for (auto cx = span.x0; cx <= span.x1; ++cx) {
         for (auto cy = span.y0; cy <= span.y1; ++cy) {
-            const auto cell = m_cells.find(cell_key{filed.key, cell_at(cx, cy)});
+            const auto cell = m_cells.find(grid_cell_at(filed.key, cx, cy));
             auto& entries = cell->second;
             const auto found = std::find_if(entries.begin(), entries.end(),
                                             [&](const entry& e) { return e.zone == &zone; });

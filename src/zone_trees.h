@@ -1,5 +1,6 @@
 #pragma once
 
+#include "grid_cell.h"
 #include "zone_geometry.h"
 
 // The R-tree dispatches to these algorithms for its box values.
@@ -86,20 +87,11 @@ private:
         bool in_cells;
     };
 
-    struct cell_key {
-        std::uint64_t key;
-        std::uint64_t cell;
-        bool operator==(const cell_key& other) const { return key == other.key && cell == other.cell; }
-    };
-    struct cell_hash {
-        std::size_t operator()(const cell_key& c) const;
-    };
     // The cells of a box, when they are few enough to list the zone in.
     struct cell_span {
         std::int64_t x0, y0, x1, y1;
     };
     static boost::optional<cell_span> cells_of(const index_box& box);
-    static std::uint64_t cell_at(std::int64_t cx, std::int64_t cy);
     static std::int64_t column(int coordinate);
 
     void unfile(const context::zone& zone, const filed_zone& filed);
@@ -108,7 +100,7 @@ private:
     template <typename F>
     void query_cell(std::uint64_t key, int x, int y, F& f) const;
 
-    std::unordered_map<cell_key, std::vector<entry>, cell_hash> m_cells;
+    std::unordered_map<grid_cell_key, std::vector<entry>, grid_cell_hash> m_cells;
     std::unordered_map<std::uint64_t, rtree> m_trees;
     // How many zones are filed under each key, wherever.
     std::unordered_map<std::uint64_t, std::size_t> m_keys;
@@ -130,7 +122,7 @@ void zone_trees::query(const rtree& tree, int x, int y, F& f) {
 template <typename F>
 void zone_trees::query_cell(std::uint64_t key, int x, int y, F& f) const {
     // A point strictly inside a box lies in one of the cells the box spans.
-    const auto found = m_cells.find(cell_key{key, cell_at(column(x), column(y))});
+    const auto found = m_cells.find(grid_cell_at(key, column(x), column(y)));
     if (found == m_cells.end())
         return;
     for (const entry& e : found->second) {
