@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -111,6 +114,58 @@ TEST(timestamp_text, far_years_are_written_whole) {
 TEST(timestamp_text, serialize_pads_only_the_bracketed_milliseconds) {
     EXPECT_EQ(timestamp(milliseconds(1700000000123)).serialize(), "1700000000 123 [2023-11-14T22:13:20.123Z]");
     EXPECT_EQ(timestamp(milliseconds(1700000000005)).serialize(), "1700000000 5 [2023-11-14T22:13:20.005Z]");
+}
+
+// Dates of the years 1970 to 9999 are computed without the C library; the
+// library's calendar is the reference for writing and reading them, at the
+// ends of months and years, in leap years and at random instants.
+std::string library_text(std::int64_t ms, char delimiter) {
+    const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
+    std::tm tm{};
+    gmtime_r(&seconds, &tm);
+    char date[64];
+    std::strftime(date, sizeof date, "%Y-%m-%d", &tm);
+    char text[96];
+    std::snprintf(text, sizeof text, "%s%c%02d:%02d:%02d.%03dZ", date, delimiter, tm.tm_hour, tm.tm_min, tm.tm_sec,
+                  static_cast<int>(ms % 1000));
+    return text;
+}
+
+TEST(timestamp_calendar, agrees_with_the_c_library_from_1970_to_9999) {
+    std::vector<std::int64_t> instants{0, 999, 951782400000, 951868799999, 4107542400000, 4107456000000,
+                                       253402300799999, 1700000000123};
+    std::mt19937_64 random(7);
+    std::uniform_int_distribution<std::int64_t> any_instant(0, 253402300799999);
+    for (int i = 0; i < 20000; ++i)
+        instants.push_back(any_instant(random));
+    for (const std::int64_t ms : instants) {
+        SCOPED_TRACE(ms);
+        const timestamp t{milliseconds(ms)};
+        const std::string expected = library_text(ms, 'T');
+        ASSERT_EQ(t.to_iso_8601(true, 'T', true), expected);
+        ASSERT_EQ(t.to_iso_8601(false, ' ', false), expected.substr(0, 19).replace(10, 1, " "));
+        ASSERT_EQ(parsed(expected.c_str()), ms);
+    }
+}
+
+// Fields beyond their month or minute are carried over as timegm does.
+TEST(timestamp_calendar, reads_fields_past_their_range_as_timegm_does) {
+    const auto timegm_of = [](int year, int month, int day, int hour, int minute, int second) {
+        std::tm tm{};
+        tm.tm_year = year - 1900;
+        tm.tm_mon = month - 1;
+        tm.tm_mday = day;
+        tm.tm_hour = hour;
+        tm.tm_min = minute;
+        tm.tm_sec = second;
+        return static_cast<std::int64_t>(timegm(&tm)) * 1000;
+    };
+    EXPECT_EQ(parsed("2023-04-31T00:00:00"), timegm_of(2023, 4, 31, 0, 0, 0));
+    EXPECT_EQ(parsed("2023-02-31T23:59:60"), timegm_of(2023, 2, 31, 23, 59, 60));
+    EXPECT_EQ(parsed("2100-02-29T12:00:00"), timegm_of(2100, 2, 29, 12, 0, 0));
+    EXPECT_EQ(parsed("2024-12-31T23:59:60.5"), timegm_of(2024, 12, 31, 23, 59, 60) + 500);
+    EXPECT_EQ(parsed("2023-00-10T00:00:00"), timegm_of(2023, 0, 10, 0, 0, 0));
+    EXPECT_EQ(parsed("1969-12-31T23:59:59"), timegm_of(1969, 12, 31, 23, 59, 59));
 }
 
 }  // namespace
