@@ -20,9 +20,9 @@ namespace {
 constexpr std::int64_t max_seconds =
     (std::numeric_limits<std::int64_t>::max() - std::numeric_limits<std::uint32_t>::max()) / 1000;
 
-// Dates of the years 1970 to 9999 are computed in closed form below: a
-// tenth of what timegm, gmtime_r and strftime cost, and a position's and an
-// event's times are all in that range. Any other date takes the C library's
+// Dates of the years 1970 to 9999 are computed in closed form below, for
+// half of what timegm, or gmtime_r and strftime, cost with their calls
+// around them; a position's and an event's times are all in that range. Any other date takes the C library's
 // path, whose results these agree with wherever both apply.
 constexpr std::int64_t seconds_per_day = 86400;
 constexpr std::int64_t first_fast_year = 1970;
