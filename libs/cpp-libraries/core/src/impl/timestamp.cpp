@@ -27,12 +27,10 @@ constexpr std::int64_t max_seconds =
 constexpr std::int64_t seconds_per_day = 86400;
 constexpr std::int64_t first_fast_year = 1970;
 constexpr std::int64_t last_fast_year = 9999;
-constexpr std::int64_t end_of_fast_years = 253402300800;  // 10000-01-01T00:00:00Z
-
 // Days from 1970-01-01 to the given day of the proleptic Gregorian calendar,
 // for a year from `first_fast_year`: eras of 400 years counted from March,
 // so that the leap day ends its year.
-std::int64_t days_from_civil(std::int64_t year, unsigned month, unsigned day) {
+constexpr std::int64_t days_from_civil(std::int64_t year, unsigned month, unsigned day) {
     year -= month <= 2 ? 1 : 0;
     const std::int64_t era = year / 400;
     const auto year_of_era = static_cast<unsigned>(year - era * 400);
@@ -40,6 +38,8 @@ std::int64_t days_from_civil(std::int64_t year, unsigned month, unsigned day) {
     const unsigned day_of_era = year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
     return era * 146097 + static_cast<std::int64_t>(day_of_era) - 719468;
 }
+
+constexpr std::int64_t end_of_fast_years = days_from_civil(last_fast_year + 1, 1, 1) * seconds_per_day;
 
 struct civil_date {
     std::int64_t year;
