@@ -263,20 +263,38 @@ void context::append_formatted(const std::string& format, char* formatted, int l
 
 // The unified request form: "*<count>", then "$<length>" and the bytes of
 // each argument, every part ended by CRLF, as hiredis writes it.
+//
+// Every record save and every carried zone's move formats a command of some
+// twenty arguments; appending each piece to the string cost about 20
+// instructions a call, four calls an argument, 11 % of the service's main
+// thread. So the string grows once, to a bound on the command's size, the
+// pieces are copied in place, and the string is cut to what was written.
 void context::format_command(std::string& out, std::initializer_list<boost::string_view> args) {
-    const auto number = [&out](char kind, std::size_t value) {
-        char digits[24];
-        const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-        out.push_back(kind);
-        out.append(digits, static_cast<std::size_t>(end - digits));
-        out.append("\r\n", 2);
+    // "*" or "$", at most 20 digits of a size_t, CRLF.
+    constexpr std::size_t number_bound = 1 + 20 + 2;
+    std::size_t bound = number_bound;
+    for (const auto& arg : args)
+        bound += number_bound + arg.size() + 2;
+    const std::size_t start = out.size();
+    out.resize(start + bound);
+    char* const begin = &out[0] + start;
+    char* p = begin;
+    const auto number = [&p](char kind, std::size_t value) {
+        *p++ = kind;
+        p = std::to_chars(p, p + 20, value).ptr;
+        *p++ = '\r';
+        *p++ = '\n';
     };
     number('*', args.size());
     for (const auto& arg : args) {
         number('$', arg.size());
-        out.append(arg.data(), arg.size());
-        out.append("\r\n", 2);
+        if (!arg.empty())
+            std::memcpy(p, arg.data(), arg.size());
+        p += arg.size();
+        *p++ = '\r';
+        *p++ = '\n';
     }
+    out.resize(start + static_cast<std::size_t>(p - begin));
 }
 
 void context::append_command_views(std::initializer_list<boost::string_view> args) {

@@ -127,6 +127,23 @@ TEST_F(redis_client, a_burst_sends_its_commands_in_one_round_trip_and_a_command_
     client().end_burst();
 }
 
+// Commands formatted from views, one after another into one burst: every
+// argument arrives whole, whatever its bytes and length.
+TEST_F(redis_client, views_carry_empty_binary_and_long_arguments_whole) {
+    const std::string binary("a\r\nb\0c$*", 9);
+    const std::string long_value(100000, 'x');
+    client().begin_burst();
+    client().append_command_views({"HMSET", "h", "empty", "", "binary", binary, "long", long_value, "", "unnamed"});
+    client().append_command_views({"SET", "k", long_value});
+    client().append_command_views({"APPEND", "k", binary});
+    client().end_burst();
+    EXPECT_EQ(client().execute_command_views({"HGET", "h", "empty"}).to_string(), "");
+    EXPECT_EQ(client().execute_command_views({"HGET", "h", "binary"}).to_string(), binary);
+    EXPECT_EQ(client().execute_command_views({"HGET", "h", "long"}).to_string(), long_value);
+    EXPECT_EQ(client().execute_command_views({"HGET", "h", ""}).to_string(), "unnamed");
+    EXPECT_EQ(client().execute_command_views({"GET", "k"}).to_string(), long_value + binary);
+}
+
 TEST_F(redis_client, a_failure_within_a_burst_is_thrown_again_at_its_end) {
     cli({"SET", "text", "a string"});
     client().begin_burst();
