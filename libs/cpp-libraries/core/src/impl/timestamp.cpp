@@ -128,6 +128,55 @@ bool read_plain(boost::string_view text, date_time_fields& f) {
     return parsed.ec == std::errc() && parsed.ptr == at;
 }
 
+// The shape every positioning engine writes, "YYYY-MM-DDTHH:MM:SS" with
+// none to three digits of fraction: each field at its place, read without
+// a loop over the text or a call for the seconds (together they were half
+// of a position's parse). Any other text, and any text longer than
+// read_plain takes, is left to read_plain.
+//
+// The seconds come out exactly as from_chars reads them: the digits make an
+// integer below 2^24 and the scale a power of ten up to 1000, both exact in
+// a float, and a float division rounds correctly, as from_chars does. (No
+// tie can arise: a decimal halfway between two floats would need more bits
+// than these have.)
+bool read_fixed(boost::string_view text, date_time_fields& f) {
+    const char* const t = text.data();
+    const std::size_t size = text.size();
+    if (size < 19 || size > 63 || t[4] != '-' || t[7] != '-' || t[13] != ':' || t[16] != ':' || t[10] == '\0')
+        return false;
+    const auto digit = [t](std::size_t i) { return static_cast<unsigned>(t[i] - '0') <= 9; };
+    for (const std::size_t i : {0, 1, 2, 3, 5, 6, 8, 9, 11, 12, 14, 15, 17, 18})
+        if (!digit(i))
+            return false;
+    // The delimiter must not be a digit: the day's digits would run on.
+    if (digit(10))
+        return false;
+    const auto two = [t](std::size_t i) { return (t[i] - '0') * 10 + (t[i + 1] - '0'); };
+    std::size_t at = 19;
+    int scaled = two(17);
+    int scale = 1;
+    if (at < size && t[at] == '.') {
+        ++at;
+        for (; at < size && at < 23 && digit(at); ++at) {
+            scaled = scaled * 10 + (t[at] - '0');
+            scale *= 10;
+        }
+        // "SS." and longer fractions are read_plain's.
+        if (scale == 1)
+            return false;
+    }
+    // Whatever follows must end the number, as read_plain requires.
+    if (at < size && (digit(at) || t[at] == '.' || (t[at] != '\0' && std::strchr("eEpPxX", t[at]) != nullptr)))
+        return false;
+    f.year = two(0) * 100 + two(2);
+    f.month = two(5);
+    f.day = two(8);
+    f.hour = two(11);
+    f.minute = two(14);
+    f.seconds = static_cast<float>(scaled) / static_cast<float>(scale);
+    return true;
+}
+
 bool read_scanned(boost::string_view text, date_time_fields& f) {
     // sscanf needs a terminated string; the view may not be one. Longer texts
     // than this are never valid date-times, but the fields we read fit.
@@ -151,7 +200,7 @@ boost::optional<timestamp> timestamp::try_parse_general(const boost::string_view
 
 boost::optional<timestamp> timestamp::parse(const boost::string_view& text, bool plain_first) {
     date_time_fields fields;
-    if (!(plain_first && read_plain(text, fields)) && !read_scanned(text, fields))
+    if (!(plain_first && (read_fixed(text, fields) || read_plain(text, fields))) && !read_scanned(text, fields))
         return boost::none;
     const int year = fields.year, month = fields.month, day = fields.day, hour = fields.hour,
               minute = fields.minute;
