@@ -216,16 +216,20 @@ bool context_updater::on_pos(timestamp ts, boost::string_view trackable_uid,
         // already: the uid is copied only when it changed.
         if (!same_sublocation(object->get_sublocation_uid(), *sublocation_uid))
             object->set_sublocation_uid(sublocation_uid->to_string());
-        propagate_sublocation(object->get_uid(), *sublocation_uid, ts);
+        propagate_sublocation(*object, *sublocation_uid, ts);
     } catch (...) {
         m_logger.log_exception();
     }
     return true;
 }
 
-void context_updater::propagate_sublocation(const std::string& trackable_uid, boost::string_view sublocation_uid,
-                                            timestamp ts) {
-    auto group = m_context.take_multi_tiered_zones().try_get(trackable_uid, ts);
+void context_updater::propagate_sublocation(const context::trackable_object& carrier,
+                                            boost::string_view sublocation_uid, timestamp ts) {
+    // Read, not taken: the multi-tiered zone itself does not change, and a
+    // writable handle would tell every reader of the multi-tiered zones to
+    // look again at every carrier's position. Nothing the zones' observers
+    // do changes it either, so its list stays as it is during the loop.
+    const auto group = carrier.find_carried_zones(m_context.get_multi_tiered_zones());
     if (!group)
         return;
     for (const std::string& zone_uid : group->zones()) {
@@ -426,9 +430,9 @@ void context_updater::create_trackable_object(notified_trackable_object& t) {
                                      t.get_mac_address().has_value(), get_position(t), sublocation, get_groups(t));
     if (!m_context.get_trackable_objects().is_exists(uid))
         claim_uid(m_object_uids, uid, "trackable object");
-    m_context.take_trackable_objects().add(std::move(object), ts);
+    const auto& stored = m_context.take_trackable_objects().add(std::move(object), ts);
     if (sublocation)
-        propagate_sublocation(uid, *sublocation, ts);
+        propagate_sublocation(stored, *sublocation, ts);
 }
 
 void context_updater::on_trackable_object_updated(notified_trackable_object& t) {
@@ -459,7 +463,7 @@ void context_updater::apply_trackable_object_update(context::trackable_object& o
     object.set_groups(get_groups(t));
     if (const auto sublocation = t.get_sublocation_uid()) {
         object.set_sublocation_uid(*sublocation);
-        propagate_sublocation(object.get_uid(), *sublocation, ts);
+        propagate_sublocation(object, *sublocation, ts);
     }
 }
 
@@ -690,7 +694,7 @@ void context_updater::update_trackable_object_from_server(server_trackable_objec
                                       position, sublocation, groups ? to_set(*groups) : std::set<std::string>()),
             ts);
         if (sublocation)
-            propagate_sublocation(uid, *sublocation, ts);
+            propagate_sublocation(m_context.get_trackable_objects().get(uid), *sublocation, ts);
     } catch (...) {
         m_logger.log_exception();
     }

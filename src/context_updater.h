@@ -125,7 +125,8 @@ private:
     // False when the trackable object is unknown.
     bool on_pos(timestamp ts, boost::string_view trackable_uid, boost::optional<boost::string_view> sublocation_uid,
                 int x, int y, int z);
-    void propagate_sublocation(const std::string& trackable_uid, boost::string_view sublocation_uid, timestamp ts);
+    void propagate_sublocation(const context::trackable_object& carrier, boost::string_view sublocation_uid,
+                               timestamp ts);
 
     // Zone notifications.
     void on_zone_created(notified_zone& z);

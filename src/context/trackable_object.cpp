@@ -1,5 +1,7 @@
 #include "context/trackable_object.h"
 
+#include "context/multi_tiered_zone.h"
+
 #include <atomic>
 #include <functional>
 #include <ostream>
@@ -55,6 +57,11 @@ boost::optional<const std::string&> trackable_object::get_sublocation_uid() cons
 
 std::ostream& operator<<(std::ostream& os, const trackable_object& object) {
     return os << "trackable_object{ " << object.get_uid() << "}";
+}
+
+boost::optional<const multi_tiered_zone&> trackable_object::find_carried_zones(
+    const remembered_lookup<multi_tiered_zone>::repository& groups) const {
+    return m_carried_zones.find(groups, m_uid);
 }
 
 }  // namespace kel::context

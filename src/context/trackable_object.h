@@ -2,6 +2,7 @@
 
 #include "context/interned_text.h"
 #include "context/point.h"
+#include "context/remembered_lookup.h"
 #include "globals.h"
 
 #include <core/only_movable.h>
@@ -16,6 +17,8 @@
 #include <utility>
 
 namespace kel::context {
+
+class multi_tiered_zone;
 
 // A tagged person or thing whose positions are tested against the zones.
 // A plain value owned by the trackable objects repository; moved in, never
@@ -103,6 +106,12 @@ public:
     const mirror_hint& get_mirror_hint() const { return m_mirror_hint; }
     void set_mirror_hint(const mirror_hint& hint) const { m_mirror_hint = hint; }
 
+    // The multi-tiered zone filed under the object's uid (the zones it
+    // carries) as `groups` holds it now, if any. Every position of the
+    // object asks, and nearly every object carries nothing.
+    boost::optional<const multi_tiered_zone&> find_carried_zones(
+        const remembered_lookup<multi_tiered_zone>::repository& groups) const;
+
 private:
     std::string m_uid;
     kel::uid m_uid_bytes;
@@ -121,6 +130,7 @@ private:
     std::set<std::string> m_groups;
     std::uint64_t m_inputs_version;
     mutable mirror_hint m_mirror_hint;
+    remembered_lookup<multi_tiered_zone> m_carried_zones;
 
     void touch();
 };

@@ -121,16 +121,31 @@ TEST_F(context_updater_test, zone_notifications_create_update_and_delete_zones) 
     EXPECT_EQ(changes(), (strings{"zone zon3 created sl05", "zone zon3 updated sl05", "zone zon1 deleted sl01"}));
 }
 
+// Each position takes along the zones its object carries at that moment:
+// none before it carries one, none after the zone went.
 TEST_F(context_updater_test, a_zone_changing_carrier_moves_to_the_new_carriers_tiers) {
     start_site();
+    pos("tag1", 1, 1, "sl03");
+    settle();
+    changes();
     notify("ZONE", "updated", zone_json(buffer("buf1", 300, "tag1")));
     settle();
     EXPECT_EQ(tiers("car1"), uid_set{"buf2"});
     EXPECT_EQ(tiers("tag1"), uid_set{"buf1"});
-    EXPECT_EQ(text_of(zone("buf1")->get_sublocation_uid()), "sl01");
+    EXPECT_EQ(text_of(zone("buf1")->get_sublocation_uid()), "sl03");
+    changes();
+    pos("tag1", 2, 2, "sl04");
+    pos("car1", 3, 3, "sl04");
+    settle();
+    EXPECT_EQ(changes(), (strings{"zone buf1 updated sl04", "object tag1 updated sl04", "zone buf2 updated sl04",
+                                  "object car1 updated sl04"}));
     notify("ZONE", "deleted", zone_json(buffer("buf1", 300, "tag1")));
     settle();
     EXPECT_FALSE(m_context.get_multi_tiered_zones().is_exists("tag1"));
+    changes();
+    pos("tag1", 4, 4, "sl05");
+    settle();
+    EXPECT_EQ(changes(), strings{"object tag1 updated sl05"});
 }
 
 // Found by fuzzing: the zone joined the new carrier's tiers before its
