@@ -57,6 +57,11 @@ TEST(pos_reader, answers_as_the_jsoncpp_view_and_declines_what_is_not_plain) {
     ASSERT_NE(fields, nullptr);
     EXPECT_EQ(fields->get_type(), "uwb") << "the fields the service does not read answer through jsoncpp";
     EXPECT_EQ(fields->get_fom(), 1u);
+    const std::string next = head + R"("data":{"sl_uid":"sl01","type":"ble","x":1,"y":2,"z":3},"fom":2})";
+    fields = reader.read(next);
+    ASSERT_NE(fields, nullptr);
+    EXPECT_EQ(fields->get_type(), "ble") << "the next message's, not the view of the last";
+    EXPECT_EQ(fields->get_fom(), 2u);
 }
 
 }  // namespace

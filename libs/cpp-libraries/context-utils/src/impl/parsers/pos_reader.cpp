@@ -66,8 +66,7 @@ pos* pos_reader::read(boost::string_view message) {
     simdjson::dom::object object;
     if (root.get_object().get(object) != simdjson::SUCCESS)
         return nullptr;
-    m_fields = fields();
-    m_fields.m_message = message;
+    m_fields.reset(message);
     if (!read_root(object))
         return nullptr;
     return &m_fields;
@@ -135,6 +134,16 @@ unsigned int pos_reader::fields::get_fom() const {
 
 boost::string_view pos_reader::fields::get_mac() const {
     return by_jsoncpp().get_mac();
+}
+
+void pos_reader::fields::reset(boost::string_view message) {
+    m_message = message;
+    m_trackable_uid = m_ts = m_sublocation_uid = boost::string_view();
+    m_x = m_y = m_z = 0;
+    if (m_view) {
+        m_view.reset();
+        m_document = Json::Value();
+    }
 }
 
 const pos& pos_reader::fields::by_jsoncpp() const {

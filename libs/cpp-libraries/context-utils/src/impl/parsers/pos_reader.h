@@ -59,6 +59,12 @@ private:
         int m_y = 0;
         int m_z = 0;
 
+        // For the next message of `message`: the fields read from simdjson
+        // are set again by the reader; the jsoncpp view of the rare fields,
+        // made only when asked for, is dropped only when it was made, since
+        // building an empty document per position was a tenth of reading it.
+        void reset(boost::string_view message);
+
     private:
         const pos& by_jsoncpp() const;
         mutable Json::Value m_document;
