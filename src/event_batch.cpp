@@ -18,6 +18,9 @@ void event_batch::add(const event_fields& event, metrics::action action) {
 }
 
 void event_batch::append(const event_batch& other) {
+    // Nearly every position's queue holds no event.
+    if (other.empty())
+        return;
     const auto offset = m_texts.size();
     m_texts += other.m_texts;
     for (const auto& e : other.m_entries)
