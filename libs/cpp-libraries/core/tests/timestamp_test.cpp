@@ -152,6 +152,10 @@ TEST(timestamp_text, far_years_are_written_whole) {
 TEST(timestamp_text, serialize_pads_only_the_bracketed_milliseconds) {
     EXPECT_EQ(timestamp(milliseconds(1700000000123)).serialize(), "1700000000 123 [2023-11-14T22:13:20.123Z]");
     EXPECT_EQ(timestamp(milliseconds(1700000000005)).serialize(), "1700000000 5 [2023-11-14T22:13:20.005Z]");
+    // Before 1970 the milliseconds are an unsigned count that wrapped.
+    EXPECT_EQ(timestamp(milliseconds(-1)).serialize(), "0 4294967295 [1970-01-01T00:00:00.429496Z]");
+    EXPECT_EQ(timestamp(milliseconds(-9000000000000000000)).serialize(),
+              "-9000000000000000 0 [-285196677-06-10T08:00:00.000Z]");
 }
 
 // Dates of the years 1970 to 9999 are computed without the C library; the

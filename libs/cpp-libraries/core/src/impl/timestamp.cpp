@@ -60,11 +60,11 @@ civil_date civil_from_days(std::int64_t days) {
     return {year, month, day};
 }
 
-void append_digits(std::string& out, unsigned value, int width) {
-    char digits[4];
+// Writes `value` as `width` digits, zero-padded, at `at`; returns the end.
+char* put_digits(char* at, unsigned value, int width) {
     for (int i = width - 1; i >= 0; --i, value /= 10)
-        digits[i] = static_cast<char>('0' + value % 10);
-    out.append(digits, static_cast<std::size_t>(width));
+        at[i] = static_cast<char>('0' + value % 10);
+    return at + width;
 }
 
 }  // namespace
@@ -263,25 +263,30 @@ std::string timestamp::to_iso_8601(bool with_milliseconds, char delimiter, bool 
 void timestamp::append_iso_8601(std::string& out, bool with_milliseconds, char delimiter, bool with_z) const {
     const std::time_t seconds = get_ts();
     if (count() >= 0 && seconds < end_of_fast_years) {
+        // Composed in place and appended once: a carrier's every move
+        // writes two of these, and a string append per field cost more
+        // than the calendar.
         const auto date = civil_from_days(seconds / seconds_per_day);
         const auto time_of_day = static_cast<unsigned>(seconds % seconds_per_day);
-        append_digits(out, static_cast<unsigned>(date.year), 4);
-        out.push_back('-');
-        append_digits(out, date.month, 2);
-        out.push_back('-');
-        append_digits(out, date.day, 2);
-        out.push_back(delimiter);
-        append_digits(out, time_of_day / 3600, 2);
-        out.push_back(':');
-        append_digits(out, time_of_day / 60 % 60, 2);
-        out.push_back(':');
-        append_digits(out, time_of_day % 60, 2);
+        char text[sizeof "YYYY-MM-DDTHH:MM:SS.mmmZ"];
+        char* at = put_digits(text, static_cast<unsigned>(date.year), 4);
+        *at++ = '-';
+        at = put_digits(at, date.month, 2);
+        *at++ = '-';
+        at = put_digits(at, date.day, 2);
+        *at++ = delimiter;
+        at = put_digits(at, time_of_day / 3600, 2);
+        *at++ = ':';
+        at = put_digits(at, time_of_day / 60 % 60, 2);
+        *at++ = ':';
+        at = put_digits(at, time_of_day % 60, 2);
         if (with_milliseconds) {
-            out.push_back('.');
-            append_digits(out, get_ms(), 3);
+            *at++ = '.';
+            at = put_digits(at, get_ms(), 3);
         }
         if (with_z)
-            out.push_back('Z');
+            *at++ = 'Z';
+        out.append(text, static_cast<std::size_t>(at - text));
         return;
     }
     std::tm tm{};
@@ -314,16 +319,15 @@ std::string timestamp::serialize() const {
 }
 
 void timestamp::serialize_into(std::string& out) const {
-    const auto number = [&out](auto value) {
-        char digits[24];
-        const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-        out.append(digits, static_cast<std::size_t>(end - digits));
-    };
-    out.clear();
-    number(get_ts());
-    out.push_back(' ');
-    number(get_ms());
-    out.append(" [", 2);
+    // "<seconds> <ms> [": at most 20 + 1 + 10 + 2 characters (before 1970
+    // the milliseconds wrap as an unsigned count, as they always did).
+    char head[40];
+    char* at = std::to_chars(head, head + 20, get_ts()).ptr;
+    *at++ = ' ';
+    at = std::to_chars(at, at + 10, get_ms()).ptr;
+    *at++ = ' ';
+    *at++ = '[';
+    out.assign(head, static_cast<std::size_t>(at - head));
     append_iso_8601(out, true, 'T', true);
     out.push_back(']');
 }
