@@ -81,7 +81,7 @@ TEST(timestamp_parse, fast_path_agrees_with_the_general_parse) {
 // read every one as the general parse does, or step aside.
 TEST(timestamp_parse, fast_paths_agree_with_the_general_parse_on_mutated_texts) {
     std::mt19937 random(11);
-    const std::string alphabet("0123456789-:.TZ eEpxX+\0", 23);
+    const std::string alphabet("0123456789-:.TZ eEpxX+\xff/\0", 25);
     const auto pick = [&](std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(random); };
     for (int i = 0; i < 50000; ++i) {
         std::string text = "2026-12-09T17:36:43";
