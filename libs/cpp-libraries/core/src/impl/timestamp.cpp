@@ -128,17 +128,6 @@ bool read_plain(boost::string_view text, date_time_fields& f) {
     return parsed.ec == std::errc() && parsed.ptr == at;
 }
 
-// The shape every positioning engine writes, "YYYY-MM-DDTHH:MM:SS" with
-// none to three digits of fraction: each field at its place, read without
-// a loop over the text or a call for the seconds (together they were half
-// of a position's parse). Any other text, and any text longer than
-// read_plain takes, is left to read_plain.
-//
-// The seconds come out exactly as from_chars reads them: the digits make an
-// integer below 2^24 and the scale a power of ten up to 1000, both exact in
-// a float, and a float division rounds correctly, as from_chars does. (No
-// tie can arise: a decimal halfway between two floats would need more bits
-// than these have.)
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the byte masks below take byte i at bits 8i");
 
 std::uint64_t load_word(const char* at) {
@@ -161,6 +150,17 @@ std::uint64_t non_digits(std::uint64_t word, std::uint64_t mask) {
     return (wrong_high | above_nine) & mask;
 }
 
+// The shape every positioning engine writes, "YYYY-MM-DDTHH:MM:SS" with
+// none to three digits of fraction: each field at its place, read without
+// a loop over the text or a call for the seconds (together they were half
+// of a position's parse). Any other text, and any text longer than
+// read_plain takes, is left to read_plain.
+//
+// The seconds come out exactly as from_chars reads them: the digits make an
+// integer below 2^24 and the scale a power of ten up to 1000, both exact in
+// a float, and a float division rounds correctly, as from_chars does. (No
+// tie can arise: a decimal halfway between two floats would need more bits
+// than these have.)
 bool read_fixed(boost::string_view text, date_time_fields& f) {
     const char* const t = text.data();
     const std::size_t size = text.size();
