@@ -237,15 +237,17 @@ boost::optional<timestamp> timestamp::parse(const boost::string_view& text, bool
         return boost::none;
     if (year < std::numeric_limits<int>::min() + 1900 || month == std::numeric_limits<int>::min())
         return boost::none;
+    const int whole_seconds = static_cast<int>(seconds);
+    const float fraction = (seconds - static_cast<float>(whole_seconds)) * 1000.0f;
+    // Taken as an unsigned 32-bit count, as it always was: the fraction of
+    // a negative seconds field wraps.
+    const auto ms = static_cast<std::uint32_t>(std::lround(fraction));
 
     // Every field within its usual range (a leap second included): the
     // closed form gives what timegm does, whose normalization is linear in
     // the day and the time of day.
     if (year >= first_fast_year && year <= last_fast_year && month >= 1 && month <= 12 && day >= 1 && day <= 31 &&
         hour >= 0 && hour <= 23 && minute >= 0 && minute <= 59 && seconds >= 0.0f && seconds < 61.0f) {
-        const int whole_seconds = static_cast<int>(seconds);
-        const float fraction = (seconds - static_cast<float>(whole_seconds)) * 1000.0f;
-        const auto ms = static_cast<std::uint32_t>(std::lround(fraction));
         const std::int64_t epoch_seconds =
             days_from_civil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) * seconds_per_day +
             hour * 3600 + minute * 60 + whole_seconds;
@@ -258,12 +260,8 @@ boost::optional<timestamp> timestamp::parse(const boost::string_view& text, bool
     tm.tm_mday = day;
     tm.tm_hour = hour;
     tm.tm_min = minute;
-    tm.tm_sec = static_cast<int>(seconds);
+    tm.tm_sec = whole_seconds;
     tm.tm_isdst = -1;
-    const float fraction = (seconds - static_cast<float>(tm.tm_sec)) * 1000.0f;
-    // Taken as an unsigned 32-bit count, as it always was: the fraction of
-    // a negative seconds field wraps.
-    const auto ms = static_cast<std::uint32_t>(std::lround(fraction));
     errno = 0;
     const std::time_t epoch_seconds = timegm(&tm);
     if ((epoch_seconds == static_cast<std::time_t>(-1) && errno == EOVERFLOW) || epoch_seconds > max_seconds ||
