@@ -160,16 +160,18 @@ bool point_in_zone(const context::point& p, const context::zone& z, const contex
 }
 
 polygon_state polygon_in_zone(const context::point& p, const context::zone& z, const context::context& ctx) {
-    std::size_t inside = 0;
-    for (const offset& o : footprint) {
-        if (position_in_zone({p.get_x() + o.dx, p.get_y() + o.dy}, z, ctx))
-            ++inside;
+    // The answer tells only all, none or some of the corners: the first
+    // corner that disagrees with the first settles it as some, and the
+    // corners are ordered so that disagreeing ones come early.
+    const auto corner_inside = [&](const offset& o) {
+        return position_in_zone({p.get_x() + o.dx, p.get_y() + o.dy}, z, ctx);
+    };
+    const bool first_inside = corner_inside(footprint.front());
+    for (std::size_t i = 1; i < footprint.size(); ++i) {
+        if (corner_inside(footprint[i]) != first_inside)
+            return polygon_state::partially_inside;
     }
-    if (inside == footprint.size())
-        return polygon_state::inside;
-    if (inside == 0)
-        return polygon_state::outside;
-    return polygon_state::partially_inside;
+    return first_inside ? polygon_state::inside : polygon_state::outside;
 }
 
 boost::optional<index_box> envelope(const context::zone& z, const context::context& ctx) {
