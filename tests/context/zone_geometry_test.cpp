@@ -2,8 +2,6 @@
 
 #include "context/writable_context.h"
 
-#include <boost/geometry/algorithms/within.hpp>
-
 #include <gtest/gtest.h>
 
 #include <array>
@@ -25,13 +23,17 @@ using outline = std::vector<std::pair<int, int>>;
 constexpr int min_int = std::numeric_limits<int>::min();
 constexpr int max_int = std::numeric_limits<int>::max();
 
+std::vector<point> points_of(const outline& vertices) {
+    std::vector<point> points;
+    for (const auto& v : vertices)
+        points.emplace_back(v.first, v.second, 0);
+    return points;
+}
+
 class zone_geometry_test : public ::testing::Test {
 protected:
     const zone& polygon(const outline& vertices) {
-        std::vector<point> points;
-        for (const auto& v : vertices)
-            points.emplace_back(v.first, v.second, 0);
-        return add_zone(shape::POLYGON, boost::none, boost::none, std::move(points));
+        return add_zone(shape::POLYGON, boost::none, boost::none, points_of(vertices));
     }
     const zone& polygon_without_points() { return add_zone(shape::POLYGON, boost::none, boost::none, boost::none); }
     // A circle carried by the trackable object `carrier`.
@@ -60,11 +62,6 @@ protected:
                 box->max_corner().get<1>()};
     }
     bool has_envelope(const zone& z) const { return static_cast<bool>(kel::envelope(z, m_context)); }
-    // The spatial index files a zone under its envelope and finds it for
-    // positions strictly inside.
-    bool indexed_at(const zone& z, int x, int y) const {
-        return boost::geometry::within(kel::index_point(x, y), *kel::envelope(z, m_context));
-    }
 
     kel::context::writable_context m_context;
 
@@ -82,31 +79,46 @@ private:
 
 // A polygon covers its right and upper edges but not its left and lower
 // ones, whatever the order of its vertices, and a repeated first vertex
-// changes nothing; a concave one leaves out its notch, and an area wound
-// twice is inside by the non-zero rule.
-TEST_F(zone_geometry_test, polygons_hold_what_their_edge_and_winding_rules_say) {
+// changes nothing; a concave one leaves out its notch, an area wound twice
+// is inside by the non-zero rule, and fewer than three vertices hold
+// nothing. A circle is open. At the int limits nothing overflows or wraps.
+TEST_F(zone_geometry_test, zones_hold_what_their_edge_and_winding_rules_say) {
+    place("carrier", 0, 0);
+    place("at_max", max_int, 0);
+    place("at_min", min_int, min_int);
     struct row {
-        outline vertices;
+        const zone* z;
         outline in;
         outline out;
     };
     const outline square_in{{5, 5}, {10, 10}, {10, 5}, {5, 10}};
     const outline square_out{{0, 5}, {5, 0}, {0, 0}, {10, 0}, {0, 10}, {15, 5}, {5, 11}};
+    const outline none{{5, 5}};
     const std::vector<row> rows{
-        {{{0, 0}, {10, 0}, {10, 10}, {0, 10}}, square_in, square_out},
-        {{{0, 10}, {10, 10}, {10, 0}, {0, 0}}, square_in, square_out},
-        {{{10, 10}, {0, 10}, {0, 0}, {10, 0}}, square_in, square_out},
-        {{{0, 0}, {10, 0}, {10, 10}, {0, 10}, {0, 0}}, square_in, square_out},
-        {{{0, 0}, {30, 0}, {30, 30}, {20, 30}, {20, 10}, {10, 10}, {10, 30}, {0, 30}}, {{5, 20}, {25, 20}, {15, 5}},
-         {{15, 20}}},
-        {{{0, 0}, {10, 0}, {10, 10}, {0, 10}, {0, 0}, {10, 0}, {10, 10}, {0, 10}}, {{5, 5}}, {}},
+        {&polygon({{0, 0}, {10, 0}, {10, 10}, {0, 10}}), square_in, square_out},
+        {&polygon({{0, 10}, {10, 10}, {10, 0}, {0, 0}}), square_in, square_out},
+        {&polygon({{10, 10}, {0, 10}, {0, 0}, {10, 0}}), square_in, square_out},
+        {&polygon({{0, 0}, {10, 0}, {10, 10}, {0, 10}, {0, 0}}), square_in, square_out},
+        {&polygon({{0, 0}, {30, 0}, {30, 30}, {20, 30}, {20, 10}, {10, 10}, {10, 30}, {0, 30}}),
+         {{5, 20}, {25, 20}, {15, 5}}, {{15, 20}}},
+        {&polygon({{0, 0}, {10, 0}, {10, 10}, {0, 10}, {0, 0}, {10, 0}, {10, 10}, {0, 10}}), {{5, 5}}, {}},
+        {&polygon({}), {}, none},
+        {&polygon({{0, 0}}), {}, none},
+        {&polygon({{0, 0}, {10, 10}}), {}, none},
+        {&polygon_without_points(), {}, none},
+        {&circle("carrier", 100), {{99, 0}, {60, 79}}, {{100, 0}, {60, 80}}},
+        {&polygon({{min_int, min_int}, {max_int, min_int}, {max_int, max_int}, {min_int, max_int}}),
+         {{0, 0}, {max_int, max_int}, {min_int + 1, min_int + 1}}, {{min_int, 0}, {0, min_int}}},
+        {&polygon({{max_int - 10, max_int - 10}, {max_int, max_int - 10}, {max_int, max_int}, {max_int - 10, max_int}}),
+         {{max_int, max_int}}, {{min_int, min_int}, {min_int, max_int - 5}}},
+        {&circle("at_max", 100), {}, {{min_int, 0}}},
+        {&circle("at_min", max_int), {{min_int + 1000, min_int}}, {{max_int, max_int}}},
     };
     for (const auto& r : rows) {
-        const zone& z = polygon(r.vertices);
-        for (const auto& p : r.in)
-            EXPECT_TRUE(contains(z, p.first, p.second)) << "row " << &r - rows.data() << ": " << p.first << "," << p.second;
-        for (const auto& p : r.out)
-            EXPECT_FALSE(contains(z, p.first, p.second)) << "row " << &r - rows.data() << ": " << p.first << "," << p.second;
+        for (const auto& [x, y] : r.in)
+            EXPECT_TRUE(contains(*r.z, x, y)) << "row " << &r - rows.data() << ": " << x << "," << y;
+        for (const auto& [x, y] : r.out)
+            EXPECT_FALSE(contains(*r.z, x, y)) << "row " << &r - rows.data() << ": " << x << "," << y;
     }
 }
 
@@ -142,12 +154,6 @@ TEST_F(zone_geometry_test, random_polygons_hold_exactly_the_positions_their_wind
             vertices.emplace_back(lattice(scale), lattice(scale));
         return vertices;
     };
-    const auto to_points = [](const outline& vertices) {
-        std::vector<point> points;
-        for (const auto& v : vertices)
-            points.emplace_back(v.first, v.second, 0);
-        return points;
-    };
     for (int round = 0; round < 300; ++round) {
         const auto scale = scales[static_cast<std::size_t>(round) % scales.size()];
         auto vertices = random_outline(scale);
@@ -160,24 +166,9 @@ TEST_F(zone_geometry_test, random_polygons_hold_exactly_the_positions_their_wind
                     << "round " << round << " at " << x << "," << y;
             }
             vertices = random_outline(scale);
-            m_context.take_zones().try_get(z.get_uid(), kel::libs::core::timestamp())->set_points(to_points(vertices));
+            m_context.take_zones().try_get(z.get_uid(), kel::libs::core::timestamp())->set_points(points_of(vertices));
         }
     }
-}
-
-TEST_F(zone_geometry_test, polygon_without_three_vertices_contains_nothing) {
-    for (const outline& few : {outline{}, outline{{0, 0}}, outline{{0, 0}, {10, 10}}})
-        EXPECT_FALSE(contains(polygon(few), 5, 5));
-    EXPECT_FALSE(contains(polygon_without_points(), 5, 5));
-}
-
-TEST_F(zone_geometry_test, circle_around_its_carrier_is_open) {
-    place("carrier", 0, 0);
-    const zone& z = circle("carrier", 100);
-    EXPECT_TRUE(contains(z, 99, 0));
-    EXPECT_TRUE(contains(z, 60, 79));
-    EXPECT_FALSE(contains(z, 100, 0));
-    EXPECT_FALSE(contains(z, 60, 80));
 }
 
 TEST_F(zone_geometry_test, circle_without_carrier_position_or_radius_contains_nothing_and_has_no_envelope) {
@@ -190,84 +181,57 @@ TEST_F(zone_geometry_test, circle_without_carrier_position_or_radius_contains_no
     }
 }
 
+// A zone narrower than the footprint around its centre is missed, though
+// the centre is inside.
 TEST_F(zone_geometry_test, footprint_is_inside_deep_in_outside_far_away_and_partial_near_an_edge) {
     const zone& z = polygon({{0, 0}, {10000, 0}, {10000, 10000}, {0, 10000}});
     EXPECT_EQ(footprint(z, 5000, 5000), polygon_state::inside);
     EXPECT_EQ(footprint(z, 20000, 20000), polygon_state::outside);
     EXPECT_EQ(footprint(z, 100, 5000), polygon_state::partially_inside);
     EXPECT_EQ(footprint(z, 5000, 9900), polygon_state::partially_inside);
-}
 
-TEST_F(zone_geometry_test, footprint_misses_a_zone_smaller_than_itself_around_its_centre) {
     const zone& small = polygon({{0, 0}, {100, 0}, {100, 100}, {0, 100}});
     EXPECT_TRUE(contains(small, 50, 50));
     EXPECT_EQ(footprint(small, 50, 50), polygon_state::outside);
-
     const zone& strip = polygon({{-1000, -10}, {1000, -10}, {1000, 10}, {-1000, 10}});
     EXPECT_EQ(footprint(strip, 0, 0), polygon_state::outside);
     const zone& band = polygon({{-1000, -100}, {1000, -100}, {1000, 100}, {-1000, 100}});
     EXPECT_EQ(footprint(band, 0, 0), polygon_state::partially_inside);
 }
 
-TEST_F(zone_geometry_test, envelope_is_the_bounds_widened_by_500) {
-    EXPECT_EQ(envelope(polygon({{0, 0}, {10, 20}, {5, 5}})), (corners{-500, -500, 510, 520}));
-    EXPECT_EQ(envelope(polygon({{7, 8}})), (corners{-493, -492, 507, 508}));
+// A zone's envelope is its bounds widened by 500, a negative radius
+// spanning its magnitude as the membership test takes it; near the int
+// limits it is clamped to the int range.
+TEST_F(zone_geometry_test, envelope_is_the_bounds_widened_by_500_and_clamped_to_the_int_range) {
     place("carrier", 1000, 2000);
-    EXPECT_EQ(envelope(circle("carrier", 100)), (corners{400, 1400, 1600, 2600}));
+    place("origin", 0, 0);
+    place("corner", max_int - 10, min_int + 10);
+    const zone& negative = circle("origin", -100);
+    EXPECT_TRUE(contains(negative, 99, 0));
+    const std::vector<std::pair<const zone*, corners>> rows{
+        {&polygon({{0, 0}, {10, 20}, {5, 5}}), {-500, -500, 510, 520}},
+        {&polygon({{7, 8}}), {-493, -492, 507, 508}},
+        {&circle("carrier", 100), {400, 1400, 1600, 2600}},
+        {&negative, {-600, -600, 600, 600}},
+        {&polygon({{min_int, min_int + 100}, {max_int, max_int - 100}, {0, 0}}), {min_int, min_int, max_int, max_int}},
+        {&polygon({{min_int + 1000, max_int - 1000}}), {min_int + 500, max_int - 1500, min_int + 1500, max_int - 500}},
+        {&circle("corner", 1000), {max_int - 1510, min_int, max_int, min_int + 1510}},
+        {&circle("corner", min_int), {-511, min_int, max_int, 510}},
+    };
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        EXPECT_EQ(envelope(*rows[i].first), rows[i].second) << "row " << i;
 }
 
-TEST_F(zone_geometry_test, envelope_is_found_only_strictly_inside) {
-    const zone& z = polygon({{0, 0}, {1000, 0}, {1000, 1000}, {0, 1000}});
-    EXPECT_TRUE(indexed_at(z, -499, 500));
-    EXPECT_TRUE(indexed_at(z, 1499, 1499));
-    EXPECT_FALSE(indexed_at(z, -500, 500));
-    EXPECT_FALSE(indexed_at(z, 1500, 10));
-}
-
-TEST_F(zone_geometry_test, envelope_of_a_negative_radius_spans_its_magnitude_like_the_membership_test) {
-    place("carrier", 0, 0);
-    const zone& z = circle("carrier", -100);
-    EXPECT_TRUE(contains(z, 99, 0));
-    EXPECT_EQ(envelope(z), (corners{-600, -600, 600, 600}));
-}
-
-TEST_F(zone_geometry_test, polygon_spanning_the_whole_int_range_keeps_its_edge_rule) {
-    const zone& z = polygon({{min_int, min_int}, {max_int, min_int}, {max_int, max_int}, {min_int, max_int}});
-    EXPECT_TRUE(contains(z, 0, 0));
-    EXPECT_TRUE(contains(z, max_int, max_int));
-    EXPECT_TRUE(contains(z, min_int + 1, min_int + 1));
-    EXPECT_FALSE(contains(z, min_int, 0));
-    EXPECT_FALSE(contains(z, 0, min_int));
-    EXPECT_EQ(footprint(z, 0, 0), polygon_state::inside);
-    EXPECT_EQ(footprint(z, max_int, max_int), polygon_state::partially_inside);
-    EXPECT_EQ(footprint(z, min_int, min_int), polygon_state::partially_inside);
-}
-
-TEST_F(zone_geometry_test, far_apart_extreme_coordinates_do_not_wrap_around) {
+TEST_F(zone_geometry_test, footprint_at_the_int_limits_neither_overflows_nor_wraps_around) {
+    const zone& whole = polygon({{min_int, min_int}, {max_int, min_int}, {max_int, max_int}, {min_int, max_int}});
+    EXPECT_EQ(footprint(whole, 0, 0), polygon_state::inside);
+    EXPECT_EQ(footprint(whole, max_int, max_int), polygon_state::partially_inside);
+    EXPECT_EQ(footprint(whole, min_int, min_int), polygon_state::partially_inside);
     const zone& near_max = polygon({{max_int - 10, max_int - 10}, {max_int, max_int - 10}, {max_int, max_int},
                                     {max_int - 10, max_int}});
-    EXPECT_TRUE(contains(near_max, max_int, max_int));
-    EXPECT_FALSE(contains(near_max, min_int, min_int));
-    EXPECT_FALSE(contains(near_max, min_int, max_int - 5));
     EXPECT_EQ(footprint(near_max, min_int, min_int), polygon_state::outside);
-
-    place("at_max", max_int, 0);
-    EXPECT_FALSE(contains(circle("at_max", 100), min_int, 0));
     place("at_min", min_int, min_int);
-    const zone& huge = circle("at_min", max_int);
-    EXPECT_FALSE(contains(huge, max_int, max_int));
-    EXPECT_TRUE(contains(huge, min_int + 1000, min_int));
-    EXPECT_EQ(footprint(huge, max_int, max_int), polygon_state::outside);
-}
-
-TEST_F(zone_geometry_test, envelope_near_the_int_limits_is_clamped_to_the_int_range) {
-    EXPECT_EQ(envelope(polygon({{min_int, min_int + 100}, {max_int, max_int - 100}, {0, 0}})),
-              (corners{min_int, min_int, max_int, max_int}));
-    EXPECT_EQ(envelope(polygon({{min_int + 1000, max_int - 1000}})),
-              (corners{min_int + 500, max_int - 1500, min_int + 1500, max_int - 500}));
-    place("carrier", max_int - 10, min_int + 10);
-    EXPECT_EQ(envelope(circle("carrier", 1000)), (corners{max_int - 1510, min_int, max_int, min_int + 1510}));
-    EXPECT_EQ(envelope(circle("carrier", min_int)), (corners{-511, min_int, max_int, 510}));
+    EXPECT_EQ(footprint(circle("at_min", max_int), max_int, max_int), polygon_state::outside);
 }
 
 }  // namespace

@@ -42,16 +42,6 @@ void context_site::object(const std::string& uid, std::string sublocation, std::
                                            now());
 }
 
-void context_site::move(const std::string& uid, int x, int y) {
-    auto handle = m_context.take_trackable_objects().try_get(uid, now());
-    handle->set_position(context::point(x, y, 0));
-}
-
-void context_site::set_sublocation(const std::string& uid, boost::optional<std::string> sublocation) {
-    auto handle = m_context.take_trackable_objects().try_get(uid, now());
-    handle->set_sublocation_uid(std::move(sublocation));
-}
-
 bool context_site::has_record(const std::string& object, const std::string& zone) const {
     return m_context.get_trackable_objects_in_zones().count(
         context::trackable_object_in_zone::make_uid(parse_uid(object), zone));

@@ -9,6 +9,7 @@
 
 #include "core/logger.h"
 
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -33,6 +34,13 @@ inline zone_options of_type(std::string type, std::string sublocation = "sl01") 
     return options;
 }
 
+// "t007" for ('t', 7): distinct uids that decode to distinct keys.
+inline std::string numbered(char kind, int i) {
+    char uid[16];
+    std::snprintf(uid, sizeof(uid), "%c%03d", kind, i);
+    return uid;
+}
+
 // A site built through the repositories of a context, as the service's
 // updater fills them. Uids are four base64 characters so that they decode
 // to distinct keys; every change takes the next millisecond.
@@ -44,12 +52,23 @@ public:
     void circle(const std::string& uid, const std::string& carrier, int radius, zone_options options = {});
     void object(const std::string& uid, std::string sublocation = "sl01", std::string project = "prj1",
                 std::set<std::string> groups = {});
-    void move(const std::string& uid, int x, int y);
-    void set_sublocation(const std::string& uid, boost::optional<std::string> sublocation);
+    // Changes made through a handle, as the updater makes them; none when
+    // the uid is unknown.
     template <typename F>
     void change_zone(const std::string& uid, F f) {
         if (auto handle = m_context.take_zones().try_get(uid, now()))
             f(*handle);
+    }
+    template <typename F>
+    void change_object(const std::string& uid, F f) {
+        if (auto handle = m_context.take_trackable_objects().try_get(uid, now()))
+            f(*handle);
+    }
+    void move(const std::string& uid, int x, int y) {
+        change_object(uid, [&](context::trackable_object& o) { o.set_position(context::point(x, y, 0)); });
+    }
+    void set_sublocation(const std::string& uid, boost::optional<std::string> sl) {
+        change_object(uid, [&](context::trackable_object& o) { o.set_sublocation_uid(std::move(sl)); });
     }
     void delete_zone(const std::string& uid) { m_context.take_zones().remove(uid, now()); }
     void delete_object(const std::string& uid) { m_context.take_trackable_objects().remove(uid, now()); }

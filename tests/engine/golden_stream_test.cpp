@@ -17,10 +17,6 @@ namespace {
 
 using kel::test::zone_options;
 
-std::string golden_path(const std::string& name) {
-    return std::string(QUORVANE_SOURCE_DIR) + "/tests/engine/golden/" + name + ".txt";
-}
-
 // What a recorded stream is made of.
 struct scenario {
     std::string golden;
@@ -96,8 +92,7 @@ protected:
             const bool active = m_random.below(2);
             change_zone(zone, [&](kel::context::zone& z) { z.set_active(active); });
         } else if (what < 96) {
-            auto handle = m_context.take_trackable_objects().try_get(tag, now());
-            handle->set_responsive(m_random.below(3) != 0);
+            change_object(tag, [&](kel::context::trackable_object& o) { o.set_responsive(m_random.below(3) != 0); });
         } else if (what < 98) {
             const auto zone = name('z', m_random.below(12));
             if (m_context.get_zones().is_exists(zone))
@@ -123,10 +118,12 @@ protected:
         return out.str();
     }
 
-    seeded m_random{20261206};
     void check(const scenario& sc) {
-        kel::test::expect_golden(golden_path(sc.golden), transcript(sc));
+        kel::test::expect_golden(std::string(QUORVANE_SOURCE_DIR) + "/tests/engine/golden/" + sc.golden + ".txt",
+                                 transcript(sc));
     }
+
+    seeded m_random{20261206};
 };
 
 TEST_F(golden_stream, events_and_records_match_the_recording) {

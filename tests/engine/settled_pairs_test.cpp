@@ -7,21 +7,15 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <functional>
 #include <random>
 
 namespace {
 
 using kel::test::engine_fixture;
+using kel::test::numbered;
 using kel::test::zone_options;
 using action = std::function<void(engine_fixture&)>;
-
-std::string numbered(char kind, int i) {
-    char uid[16];
-    std::snprintf(uid, sizeof(uid), "%c%03d", kind, i);
-    return uid;
-}
 
 class settled_pairs_test : public ::testing::Test {
 protected:
@@ -66,12 +60,6 @@ protected:
         }
     }
 
-    static void change_object(engine_fixture& e, const std::string& uid,
-                              const std::function<void(kel::context::trackable_object&)>& f) {
-        if (auto handle = e.m_context.take_trackable_objects().try_get(uid, e.now()))
-            f(*handle);
-    }
-
     // Mostly small steps, as tags walk; now and then something else changes.
     action next_action() {
         const auto tag = numbered('t', pick(tags));
@@ -81,7 +69,7 @@ protected:
             const int dx = pick(1200) - 600;
             const int dy = pick(1200) - 600;
             return [walker, dx, dy](engine_fixture& e) {
-                change_object(e, walker, [&](kel::context::trackable_object& o) {
+                e.change_object(walker, [&](kel::context::trackable_object& o) {
                     const auto p = o.get_position().value_or(kel::context::point(8000, 8000, 0));
                     o.set_position(kel::context::point(p.get_x() + dx, p.get_y() + dy, 0));
                 });
@@ -102,7 +90,7 @@ protected:
         if (roll < 84) {
             const int which = pick(3);
             return [tag, which](engine_fixture& e) {
-                change_object(e, tag, [&](kel::context::trackable_object& o) {
+                e.change_object(tag, [&](kel::context::trackable_object& o) {
                     if (which == 0)
                         o.set_responsive(!o.get_responsive());
                     else if (which == 1 && o.get_groups().empty())
@@ -117,7 +105,7 @@ protected:
         if (roll < 87) {
             const auto carrier = numbered('v', pick(carriers));
             return [carrier](engine_fixture& e) {
-                change_object(e, carrier, [](kel::context::trackable_object& o) { o.set_associated(!o.get_associated()); });
+                e.change_object(carrier, [](kel::context::trackable_object& o) { o.set_associated(!o.get_associated()); });
             };
         }
         if (roll < 94) {
@@ -158,7 +146,7 @@ protected:
             if (gone_for_a_while)
                 return;
             e.object(carrier);
-            change_object(e, carrier, [](kel::context::trackable_object& o) { o.set_associated(false); });
+            e.change_object(carrier, [](kel::context::trackable_object& o) { o.set_associated(false); });
             e.move(carrier, 8000, 8000);
         };
     }

@@ -8,6 +8,7 @@
 
 namespace {
 
+using kel::test::numbered;
 using kel::test::of_type;
 
 class zones_index_test : public ::testing::Test, public kel::test::engine_fixture {
@@ -44,16 +45,24 @@ protected:
     }
 };
 
-TEST_F(zones_index_test, moved_zone_is_found_only_at_its_new_place) {
+// A changed zone is filed anew, by its new box and its new floor; a change
+// that keeps both leaves it where it is.
+TEST_F(zones_index_test, moved_zone_is_found_only_at_its_new_place_and_offered_on_its_new_floor_only) {
     rectangle("room", 0, 0, 1000, 1000);
     object("tagA");
+    object("tagB", "sl02");
     move("tagA", 500, 500);
+    move("tagB", 5500, 5200);
     change_zone("room", [](kel::context::zone& z) {
         z.set_points(std::vector<kel::context::point>{{5000, 5000, 0}, {6000, 5000, 0}, {6000, 6000, 0}});
     });
     EXPECT_EQ(found("tagA"), uids{});
     move("tagA", 5500, 5200);
     EXPECT_EQ(found("tagA"), uids{"room"});
+    EXPECT_EQ(candidates("tagA"), uids{"room"});
+    change_zone("room", [](kel::context::zone& z) { z.set_sublocation_uid(std::string("sl02")); });
+    EXPECT_EQ(candidates("tagA"), uids{}) << "same box, yet filed anew";
+    EXPECT_EQ(candidates("tagB"), uids{"room"});
     change_zone("room", [](kel::context::zone& z) { z.set_active(false); });
     EXPECT_EQ(found("tagA"), uids{"room"}) << "an unchanged box stays filed";
 }
@@ -87,42 +96,27 @@ TEST_F(zones_index_test, carried_circle_is_found_by_its_current_box_however_far_
     }
 }
 
+// An object meets the zones of its floor and those holding its records,
+// around its position; one without a floor, and a zone without one, meet
+// through records only.
 TEST_F(zones_index_test, candidates_are_the_zones_of_the_objects_floor_and_those_holding_its_records) {
     rectangle("room", 0, 0, 1000, 1000, of_type("room", "sl01"));
     rectangle("kpn1", 0, 0, 1000, 1000, of_type("keep_in", "sl01"));
     rectangle("upst", 0, 0, 1000, 1000, of_type("room", "sl02"));
     rectangle("kpn2", 0, 0, 1000, 1000, of_type("keep_in", "sl02"));
-    object("tagA", "sl01");
-    move("tagA", 500, 500);
-    EXPECT_EQ(found("tagA"), (uids{"room", "kpn1", "upst", "kpn2"}));
-    EXPECT_EQ(candidates("tagA"), (uids{"room", "kpn1"}));
-    EXPECT_EQ(candidates("tagA", {"upst"}), (uids{"room", "kpn1", "upst"}));
-    move("tagA", 5000, 5000);
-    EXPECT_EQ(candidates("tagA", {"upst"}), uids{}) << "a held zone still has to be around the position";
-}
-
-TEST_F(zones_index_test, object_or_zone_without_floor_meets_only_the_zones_holding_its_records) {
-    rectangle("room", 0, 0, 1000, 1000, of_type("room", "sl01"));
     rectangle("nowh", 0, 0, 1000, 1000);
     change_zone("nowh", [](kel::context::zone& z) { z.set_sublocation_uid(boost::none); });
     object("tagA", "sl01");
     move("tagA", 500, 500);
-    EXPECT_EQ(candidates("tagA"), uids{"room"});
-    EXPECT_EQ(candidates("tagA", {"nowh"}), (uids{"room", "nowh"}));
+    EXPECT_EQ(found("tagA"), (uids{"room", "kpn1", "upst", "kpn2", "nowh"}));
+    EXPECT_EQ(candidates("tagA"), (uids{"room", "kpn1"}));
+    EXPECT_EQ(candidates("tagA", {"upst", "nowh"}), (uids{"room", "kpn1", "upst", "nowh"}));
+    move("tagA", 5000, 5000);
+    EXPECT_EQ(candidates("tagA", {"upst"}), uids{}) << "a held zone still has to be around the position";
+    move("tagA", 500, 500);
     set_sublocation("tagA", boost::none);
     EXPECT_EQ(candidates("tagA"), uids{});
     EXPECT_EQ(candidates("tagA", {"room", "nowh"}), (uids{"room", "nowh"}));
-}
-
-TEST_F(zones_index_test, zone_moved_to_another_floor_is_offered_there_only) {
-    rectangle("room", 0, 0, 1000, 1000, of_type("room", "sl01"));
-    object("tagA", "sl01");
-    object("tagB", "sl02");
-    move("tagA", 500, 500);
-    move("tagB", 500, 500);
-    change_zone("room", [](kel::context::zone& z) { z.set_sublocation_uid(std::string("sl02")); });
-    EXPECT_EQ(candidates("tagA"), uids{}) << "same box, yet filed anew";
-    EXPECT_EQ(candidates("tagB"), uids{"room"});
 }
 
 // Tags that walk over thousands of cells leave most of them empty behind;
@@ -132,11 +126,6 @@ TEST_F(zones_index_test, objects_staying_put_are_found_while_others_walk_over_th
     move("car1", 0, 0);
     circle("circ", "car1", 3000);
     uids inside{"car1"};
-    const auto numbered = [](char kind, int i) {
-        char uid[8];
-        std::snprintf(uid, sizeof(uid), "%c%03d", kind, i);
-        return std::string(uid);
-    };
     for (int i = 0; i < 6; ++i) {
         const std::string uid = numbered('s', i);
         object(uid, i % 3 == 0 ? "sl02" : "sl01");
@@ -171,16 +160,12 @@ TEST_F(zones_index_test, never_misses_a_zone_that_contains_the_position) {
         std::uniform_int_distribution<int> offset(-extent, extent);
         for (int v = 0; v < n; ++v)
             points.emplace_back(cx + offset(random), cy + offset(random), 0);
-        char uid[16];
-        std::snprintf(uid, sizeof(uid), "z%03d", i);
-        polygon(uid, points, of_type("room", i % 3 ? "sl01" : "sl02"));
+        polygon(numbered('z', i), points, of_type("room", i % 3 ? "sl01" : "sl02"));
     }
     object("car1");
     move("car1", 0, 0);
     for (int i = 0; i < 20; ++i) {
-        char uid[16];
-        std::snprintf(uid, sizeof(uid), "c%03d", i);
-        circle(uid, "car1", i == 0 ? large(random) : size(random));
+        circle(numbered('c', i), "car1", i == 0 ? large(random) : size(random));
     }
     move("car1", 100, 100);
     object("tagA");

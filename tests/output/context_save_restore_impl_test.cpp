@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <map>
 #include <memory>
 #include <set>
@@ -22,19 +23,13 @@ using kel::context::trackable_object_in_zone;
 using kel::libs::core::timestamp;
 using kel::test::uid_text;
 
-// The four flags as "<in zone><event generated><leave generated><debouncing>",
-// each 0 or 1.
-std::string flags_of(const trackable_object_in_zone& record) {
-    std::string flags;
-    for (bool flag : {record.is_in_zone(), record.is_event_generated(), record.is_leave_generated(),
-                      record.is_in_debouncing_state()})
-        flags += flag ? '1' : '0';
-    return flags;
-}
-
 const std::string inside = "1100";
 const std::string stateless = "0000";
 const std::string records_key = "quorvane:trackable_objects_in_zones:";
+
+std::string id(const std::string& object, const std::string& zone) {
+    return object + "-" + zone;
+}
 
 // A service's persistence against a real Redis: the site (zones and objects
 // the server would report) survives restarts of the service, which start
@@ -74,6 +69,7 @@ protected:
         m_context->take_zones().remove(uid, timestamp());
     }
 
+    // `flags` as flags_in_memory() gives them.
     trackable_object_in_zone& put_record(const std::string& object, const std::string& zone,
                                          const std::string& flags) {
         auto made = kel::test::make_record(object, zone);
@@ -97,15 +93,24 @@ protected:
         const auto found = records.find(trackable_object_in_zone::make_uid(kel::parse_uid(object), zone));
         return found == records.end() ? nullptr : &found->second;
     }
+    // "<in zone><event generated><leave generated><debouncing>", each 0 or
+    // 1; "none" when memory has no such record.
+    std::string flags_in_memory(const std::string& object, const std::string& zone) const {
+        const auto* record = in_memory(object, zone);
+        if (!record)
+            return "none";
+        std::string flags;
+        for (bool flag : {record->is_in_zone(), record->is_event_generated(), record->is_leave_generated(),
+                          record->is_in_debouncing_state()})
+            flags += flag ? '1' : '0';
+        return flags;
+    }
 
     std::vector<std::pair<std::string, std::string>> stored(const std::string& id) const {
         return m_redis.hash(records_key + id);
     }
     std::set<std::string> stored_ids() const { return m_redis.members(records_key + "set"); }
-    std::string cli(const std::vector<std::string>& arguments) const {
-        const auto lines = m_redis.cli_lines(arguments);
-        return lines.empty() ? "" : lines.front();
-    }
+    std::string cli(const std::vector<std::string>& arguments) const { return m_redis.cli_line(arguments); }
 
     const std::string m_a = uid_text("objectA");
     const std::string m_b = uid_text("objectB");
@@ -123,18 +128,15 @@ protected:
     std::unique_ptr<kel::context_save_restore_impl> m_persistence;
 };
 
-// --- save -----------------------------------------------------------------------
-
 TEST_F(persistence, save_writes_every_field_in_order_and_indexes_the_id) {
     add_zone(m_x);
     save(m_a, m_x, "1010");
-    const auto id = m_a + "-" + m_x;
     const std::vector<std::pair<std::string, std::string>> expected{
-        {"uid", id},           {"trackable_object_uid", m_a}, {"zone_uid", m_x},          {"project_uid", "project"},
+        {"uid", id(m_a, m_x)},  {"trackable_object_uid", m_a}, {"zone_uid", m_x},          {"project_uid", "project"},
         {"sublocation_uid", "sublocation"}, {"zone_type_name", "polygon"}, {"in_zone", "true"},
         {"event_generated", "false"},       {"leave_generated", "true"},   {"in_debouncing_state", "false"}};
-    EXPECT_EQ(stored(id), expected);
-    EXPECT_EQ(stored_ids(), std::set<std::string>{id});
+    EXPECT_EQ(stored(id(m_a, m_x)), expected);
+    EXPECT_EQ(stored_ids(), std::set<std::string>{id(m_a, m_x)});
 }
 
 TEST_F(persistence, a_stateless_record_is_deleted_after_the_save_signal_saw_it) {
@@ -144,84 +146,51 @@ TEST_F(persistence, a_stateless_record_is_deleted_after_the_save_signal_saw_it) 
     const auto connection = m_persistence->do_on_save(
         [&](const trackable_object_in_zone& record, boost::optional<const kel::context::zone&> zone) {
             seen.push_back(record.get_zone_uid() + (zone ? " with zone" : "") + " stored fields " +
-                           std::to_string(stored(m_a + "-" + m_x).size()));
+                           std::to_string(stored(id(m_a, m_x)).size()));
         });
     save(m_a, m_x, stateless);
     EXPECT_EQ(seen, std::vector<std::string>{m_x + " with zone stored fields 10"});
-    EXPECT_TRUE(stored(m_a + "-" + m_x).empty());
+    EXPECT_TRUE(stored(id(m_a, m_x)).empty());
     EXPECT_TRUE(stored_ids().empty());
 }
 
-// A record saved again as it was last saved writes nothing: Redis holds it.
-// Tampering behind the persistence's back shows whether a write went out.
-TEST_F(persistence, an_unchanged_save_writes_nothing_and_still_raises_the_signal) {
+// A record saved again as it was last written is not written again: Redis
+// holds it. A change, a failed write or a reconnect ends that; a skipped
+// save sends nothing and cannot notice a lost connection, the watchdog's
+// check does. Tampering behind the persistence's back shows whether a
+// write went out.
+TEST_F(persistence, a_save_is_skipped_only_while_redis_is_known_to_hold_the_record) {
     add_zone(m_x);
+    m_persistence->restore();
     auto& record = put_record(m_a, m_x, inside);
+    const auto key = records_key + id(m_a, m_x);
+    const auto stored_in_zone = [&] { return cli({"HGET", key, "in_zone"}); };
     save(record);
-    const auto id = m_a + "-" + m_x;
-    cli({"HSET", records_key + id, "in_zone", "tampered"});
     int signals = 0;
     const auto connection = m_persistence->do_on_save(
         [&](const trackable_object_in_zone&, boost::optional<const kel::context::zone&>) { ++signals; });
+    cli({"HSET", key, "in_zone", "tampered"});
     save(record);
     EXPECT_EQ(signals, 1);
-    EXPECT_EQ(stored(id).at(6).second, "tampered");
+    EXPECT_EQ(stored_in_zone(), "tampered");
     record.set_in_debouncing_state(true);
     save(record);
-    EXPECT_EQ(stored(id).at(6).second, "true");
-}
+    EXPECT_EQ(stored_in_zone(), "true");
 
-// A skipped save sends nothing, so it cannot notice a lost connection; the
-// watchdog's check does, and the rewrite that follows covers the record.
-TEST_F(persistence, a_reconnect_rewrites_records_whose_saves_were_skipped) {
-    add_zone(m_x);
-    m_persistence->restore();
-    auto& record = put_record(m_a, m_x, inside);
+    // A key of the wrong type: Redis refuses the write, the connection stays.
+    cli({"SET", key, "not a hash"});
+    record.set_in_debouncing_state(false);
+    EXPECT_THROW(save(record), kel::libs::core::exception);
+    cli({"DEL", key});
     save(record);
-    const auto id = m_a + "-" + m_x;
-    cli({"HSET", records_key + id, "in_zone", "tampered"});
+    EXPECT_EQ(cli({"HGET", key, "in_debouncing_state"}), "false");
+
+    cli({"HSET", key, "in_zone", "tampered"});
     cli({"CLIENT", "KILL", "TYPE", "normal"});
     save(record);
+    EXPECT_EQ(stored_in_zone(), "tampered");
     m_persistence->check_store();
-    EXPECT_EQ(stored(id).at(6).second, "true");
-}
-
-TEST_F(persistence, a_failed_save_is_not_taken_for_written) {
-    add_zone(m_x);
-    auto& record = put_record(m_a, m_x, inside);
-    save(record);
-    const auto id = m_a + "-" + m_x;
-    // A key of the wrong type makes Redis answer the write with an error;
-    // the connection stays.
-    cli({"DEL", records_key + id});
-    cli({"SET", records_key + id, "not a hash"});
-    record.set_in_debouncing_state(true);
-    EXPECT_THROW(save(record), kel::libs::core::exception);
-    cli({"DEL", records_key + id});
-    save(record);
-    EXPECT_EQ(stored(id).at(9).second, "true");
-}
-
-// --- batches --------------------------------------------------------------------
-
-// The batch removed a record that memory dropped at once; which of its
-// commands took effect is unknown, so the next operation makes Redis hold
-// exactly what memory holds.
-TEST_F(persistence, after_a_failed_batch_redis_is_made_to_hold_what_memory_holds) {
-    add_zone(m_x);
-    m_persistence->restore();
-    save(m_a, m_x, inside);
-    const auto wrong = m_b + "-" + m_x;
-    cli({"SET", records_key + wrong, "not a hash"});
-    m_persistence->begin_batch();
-    save(m_b, m_x, inside);
-    EXPECT_THROW(m_persistence->end_batch(), kel::libs::core::exception);
-    cli({"DEL", records_key + wrong});
-    cli({"SADD", records_key + "set", "stale-id"});
-
-    m_persistence->check_store();
-    EXPECT_EQ(stored_ids(), (std::set<std::string>{m_a + "-" + m_x, wrong}));
-    EXPECT_EQ(stored(wrong).size(), 10u);
+    EXPECT_EQ(stored_in_zone(), "true");
 }
 
 // Within a burst of the client, batches and single saves only append; a
@@ -239,10 +208,9 @@ TEST_F(persistence, a_burst_writes_at_its_end_and_a_failed_one_is_rewritten_afte
     m_client->end_burst();
     m_persistence->burst_sent();
     m_persistence->end_burst(true);
-    EXPECT_EQ(stored_ids(), (std::set<std::string>{m_a + "-" + m_x, m_b + "-" + m_x}));
+    EXPECT_EQ(stored_ids(), (std::set<std::string>{id(m_a, m_x), id(m_b, m_x)}));
 
-    const auto wrong = m_b + "-" + m_x;
-    cli({"SET", records_key + wrong, "not a hash"});
+    cli({"SET", records_key + id(m_b, m_x), "not a hash"});
     m_client->begin_burst();
     save(m_b, m_x, "1101");
     m_client->send_burst();
@@ -251,48 +219,30 @@ TEST_F(persistence, a_burst_writes_at_its_end_and_a_failed_one_is_rewritten_afte
     save(m_b, m_x, "1101");
     EXPECT_THROW(m_client->settle_burst(), kel::libs::core::exception);
     m_persistence->end_burst(false);
-    cli({"DEL", records_key + wrong});
+    cli({"DEL", records_key + id(m_b, m_x)});
     m_client->end_burst();
     m_persistence->burst_sent();
     m_persistence->end_burst(true);
-    EXPECT_EQ(stored(wrong).size(), 10u) << "the unchanged save skipped in flight is rewritten";
+    EXPECT_EQ(stored(id(m_b, m_x)).size(), 10u) << "the unchanged save skipped in flight is rewritten";
 }
 
-// --- restore ----------------------------------------------------------------------
-
 TEST_F(persistence, restarts_restore_each_flag_as_saved) {
+    const std::vector<std::array<std::string, 3>> records{
+        {m_a, m_x, "1000"}, {m_a, m_y, "0100"}, {m_b, m_x, "0010"}, {m_b, m_y, "0001"}};
     add_zone(m_x);
     add_zone(m_y);
     add_object(m_a);
     add_object(m_b);
-    save(m_a, m_x, "1000");
-    save(m_a, m_y, "0100");
-    save(m_b, m_x, "0010");
-    save(m_b, m_y, "0001");
+    for (const auto& record : records)
+        save(record[0], record[1], record[2]);
     for (int restart = 0; restart < 2; ++restart) {
         restart_service();
-        ASSERT_EQ(m_context->get_trackable_objects_in_zones().size(), 4u);
-        EXPECT_EQ(flags_of(*in_memory(m_a, m_x)), "1000");
-        EXPECT_EQ(flags_of(*in_memory(m_a, m_y)), "0100");
-        EXPECT_EQ(flags_of(*in_memory(m_b, m_x)), "0010");
-        EXPECT_EQ(flags_of(*in_memory(m_b, m_y)), "0001");
+        EXPECT_EQ(m_context->get_trackable_objects_in_zones().size(), 4u);
+        for (const auto& record : records)
+            EXPECT_EQ(flags_in_memory(record[0], record[1]), record[2]) << "restart " << restart;
     }
     EXPECT_EQ(cli({"GET", "quorvane:version"}), "1");
     EXPECT_TRUE(m_sender.m_events.empty());
-}
-
-TEST_F(persistence, restore_drops_the_records_of_a_deleted_zone_sending_the_owed_leave) {
-    add_zone(m_x);
-    add_zone(m_y);
-    add_object(m_a);
-    save(m_a, m_x, inside);
-    save(m_a, m_y, "1001");
-    delete_zone(m_x);
-    delete_zone(m_y);
-    restart_service();
-    EXPECT_EQ(m_sender.m_events, std::vector<std::string>{"leave " + m_a + " " + m_x + " with object"});
-    EXPECT_TRUE(m_context->get_trackable_objects_in_zones().empty());
-    EXPECT_TRUE(stored_ids().empty());
 }
 
 // A record that cannot be read is skipped with one error line naming its
@@ -317,7 +267,7 @@ TEST_F(persistence, an_unreadable_record_is_skipped_with_one_line_naming_its_key
         cli(c.command);
         cli({"SADD", records_key + "set", "bad-id"});
         restart_service();
-        EXPECT_EQ(flags_of(*in_memory(m_a, m_x)), inside);
+        EXPECT_EQ(flags_in_memory(m_a, m_x), inside);
         const auto lines = m_log.take();
         EXPECT_EQ(kel::test::log_capture::count(lines, "Skipped the stored record " + key + ": "), 1u) << c.reason;
         EXPECT_EQ(kel::test::log_capture::count(lines, c.reason), 1u) << c.reason;
@@ -343,39 +293,76 @@ TEST_F(persistence, an_unknown_layout_version_refuses_the_restore_naming_key_and
     }
 }
 
-// --- check_event --------------------------------------------------------------------
-
-TEST_F(persistence, check_event_for_a_deleted_zone_sends_one_leave_now_and_drops_the_record) {
-    add_zone(m_x);
+// Restore and check_event drop a record whose zone or object is gone, from
+// memory and Redis, sending the leave it owes, stamped now. The zone of
+// a-x is gone here, and so is b (never in the site), whose b-y owes none.
+TEST_F(persistence, a_record_whose_zone_or_object_is_gone_is_dropped_sending_the_owed_leave_now) {
+    add_zone(m_y);
     add_object(m_a);
-    save(m_a, m_x, inside);
-    delete_zone(m_x);
-    const auto before = timestamp::current_time();
-    m_persistence->check_event(*in_memory(m_a, m_x));
-    EXPECT_EQ(m_sender.m_events, std::vector<std::string>{"leave " + m_a + " " + m_x + " with object"});
-    EXPECT_GE(m_sender.m_times.at(0), before);
-    EXPECT_LE(m_sender.m_times.at(0), timestamp::current_time());
-    EXPECT_EQ(in_memory(m_a, m_x), nullptr);
-    EXPECT_TRUE(stored_ids().empty());
-    EXPECT_TRUE(stored(m_a + "-" + m_x).empty());
+    for (const bool at_restore : {true, false}) {
+        add_zone(m_x);
+        save(m_a, m_x, inside);
+        save(m_b, m_y, "1001");
+        delete_zone(m_x);
+        const auto before = timestamp::current_time();
+        if (at_restore) {
+            restart_service();
+        } else {
+            m_persistence->check_event(*in_memory(m_a, m_x));
+            m_persistence->check_event(*in_memory(m_b, m_y));
+        }
+        EXPECT_EQ(m_sender.take(), std::vector<std::string>{"leave " + m_a + " " + m_x + " with object"});
+        EXPECT_GE(m_sender.m_times.back(), before);
+        EXPECT_LE(m_sender.m_times.back(), timestamp::current_time());
+        EXPECT_TRUE(m_context->get_trackable_objects_in_zones().empty()) << "at restore " << at_restore;
+        EXPECT_TRUE(stored_ids().empty());
+        EXPECT_TRUE(stored(id(m_a, m_x)).empty());
+        EXPECT_TRUE(stored(id(m_b, m_y)).empty());
+    }
 }
 
-TEST_F(persistence, check_event_for_a_deleted_object_owing_no_leave_only_drops_the_record) {
+// After a failed batch, which of its commands took effect is unknown (it
+// removed a record that memory dropped at once); Redis that came back
+// empty lost every record; one that was out of reach missed writes. Each
+// time the next operation makes Redis hold exactly what memory holds.
+TEST_F(persistence, after_a_failed_batch_or_a_lost_connection_redis_is_made_to_hold_what_memory_holds) {
     add_zone(m_x);
-    save(m_a, m_x, "1001");
-    m_persistence->check_event(*in_memory(m_a, m_x));
-    EXPECT_TRUE(m_sender.m_events.empty());
-    EXPECT_EQ(in_memory(m_a, m_x), nullptr);
-    EXPECT_TRUE(stored_ids().empty());
+    add_zone(m_y);
+    m_persistence->restore();
+    save(m_a, m_x, inside);
+    cli({"SET", records_key + id(m_b, m_x), "not a hash"});
+    m_persistence->begin_batch();
+    save(m_b, m_x, inside);
+    EXPECT_THROW(m_persistence->end_batch(), kel::libs::core::exception);
+    cli({"DEL", records_key + id(m_b, m_x)});
+    cli({"SADD", records_key + "set", "stale-id"});
+    m_persistence->check_store();
+    EXPECT_EQ(stored_ids(), (std::set<std::string>{id(m_a, m_x), id(m_b, m_x)}));
+    EXPECT_EQ(stored(id(m_b, m_x)).size(), 10u);
+
+    save(m_a, m_y, "1001");
+    m_redis.restart();
+    save(m_b, m_y, inside);
+    EXPECT_EQ(stored_ids(), (std::set<std::string>{id(m_a, m_x), id(m_a, m_y), id(m_b, m_x), id(m_b, m_y)}));
+    EXPECT_EQ(stored(id(m_a, m_y)).at(9), std::make_pair(std::string("in_debouncing_state"), std::string("true")));
+    EXPECT_EQ(cli({"GET", "quorvane:version"}), "1");
+
+    cli({"SADD", records_key + "set", "stale-id"});
+    cli({"HSET", records_key + "stale-id", "uid", "stale-id"});
+    cli({"CLIENT", "KILL", "TYPE", "normal"});
+    save(m_b, m_y, stateless);
+    EXPECT_EQ(stored_ids(), (std::set<std::string>{id(m_a, m_x), id(m_a, m_y), id(m_b, m_x)}));
+    EXPECT_TRUE(stored("stale-id").empty());
 }
 
 // --- migration of the older layout -------------------------------------------------
 
 class older_layout : public persistence {
 protected:
+    // m_odd's second entry is malformed.
     void write_older_layout() {
         write_older_object(m_a, {"1 2 1 3 1 " + m_x, "1 2 1 3 1 " + m_ignored, "1 2 0 3 0 " + m_y});
-        write_older_object(m_odd, {"4,5,1,6,1," + m_x});
+        write_older_object(m_odd, {"4,5,1,6,1," + m_x, malformed});
         for (const auto& zone : {std::make_pair(m_x, "polygon"), std::make_pair(m_y, "polygon"),
                                  std::make_pair(m_ignored, "ignored")}) {
             cli({"SADD", "zones:set", zone.first});
@@ -406,20 +393,25 @@ protected:
     // A uid that a format string would misread twice over.
     const std::string m_odd = "50% off %s%n now";
     const std::string m_ignored = uid_text("zoneIgnored");
+    const std::string malformed = "1 2 yes 3 1 " + m_y;
 };
 
-TEST_F(older_layout, is_migrated_once_and_deleted) {
+TEST_F(older_layout, is_migrated_once_and_deleted_skipping_a_malformed_entry_with_a_line) {
     write_older_layout();
     load_site();
     m_persistence->restore();
 
-    EXPECT_EQ(flags_of(*in_memory(m_a, m_x)), inside);
-    EXPECT_EQ(flags_of(*in_memory(m_a, m_ignored)), "1000");
-    EXPECT_EQ(flags_of(*in_memory(m_a, m_y)), stateless);
-    EXPECT_EQ(flags_of(*in_memory(m_odd, m_x)), inside);
+    EXPECT_EQ(flags_in_memory(m_a, m_x), inside);
+    EXPECT_EQ(flags_in_memory(m_a, m_ignored), "1000");
+    EXPECT_EQ(flags_in_memory(m_a, m_y), stateless);
+    EXPECT_EQ(flags_in_memory(m_odd, m_x), inside);
+    EXPECT_EQ(flags_in_memory(m_odd, m_y), "none");
+    EXPECT_EQ(kel::test::log_capture::count(m_log.take(), "Skipped a malformed zone entry of trackable object " +
+                                                              m_odd + " in the older layout: \"" + malformed + "\""),
+              1u);
     EXPECT_EQ(in_memory(m_odd, m_x)->get_project_uid(), "old project");
     EXPECT_EQ(in_memory(m_odd, m_x)->get_sublocation_uid(), "old sublocation");
-    const std::set<std::string> migrated_ids{m_a + "-" + m_x, m_a + "-" + m_ignored, m_odd + "-" + m_x};
+    const std::set<std::string> migrated_ids{id(m_a, m_x), id(m_a, m_ignored), id(m_odd, m_x)};
     EXPECT_EQ(stored_ids(), migrated_ids);
     std::set<std::string> expected_keys{"quorvane:version", records_key + "set"};
     for (const auto& id : migrated_ids)
@@ -444,47 +436,7 @@ TEST_F(older_layout, drops_the_entries_of_a_zone_that_is_gone_sending_the_owed_l
     const std::set<std::string> leaves(m_sender.m_events.begin(), m_sender.m_events.end());
     EXPECT_EQ(leaves, (std::set<std::string>{"leave " + m_a + " " + m_x + " with object",
                                              "leave " + m_odd + " " + m_x + " with object"}));
-    EXPECT_EQ(stored_ids(), std::set<std::string>{m_a + "-" + m_ignored});
-}
-
-TEST_F(older_layout, a_malformed_entry_is_skipped_with_a_line_and_the_rest_migrated) {
-    write_older_object(m_a, {"1 2 yes 3 1 " + m_x, "1 2 1 3 1 " + m_y});
-    load_site();
-    m_persistence->restore();
-    EXPECT_EQ(flags_of(*in_memory(m_a, m_y)), inside);
-    EXPECT_EQ(in_memory(m_a, m_x), nullptr);
-    EXPECT_EQ(kel::test::log_capture::count(m_log.take(), "Skipped a malformed zone entry of trackable object " +
-                                                              m_a + " in the older layout: \"1 2 yes 3 1 " + m_x),
-              1u);
-}
-
-// --- lost Redis connection -------------------------------------------------------------
-
-TEST_F(persistence, after_redis_came_back_empty_the_next_save_rewrites_every_record) {
-    add_zone(m_x);
-    add_zone(m_y);
-    m_persistence->restore();
-    save(m_a, m_x, inside);
-    save(m_a, m_y, "1001");
-    m_redis.restart();
-
-    save(m_b, m_x, inside);
-    EXPECT_EQ(stored_ids(), (std::set<std::string>{m_a + "-" + m_x, m_a + "-" + m_y, m_b + "-" + m_x}));
-    EXPECT_EQ(stored(m_a + "-" + m_y).at(9), std::make_pair(std::string("in_debouncing_state"), std::string("true")));
-    EXPECT_EQ(cli({"GET", "quorvane:version"}), "1");
-}
-
-TEST_F(persistence, after_a_dropped_connection_records_memory_no_longer_has_are_deleted) {
-    add_zone(m_x);
-    m_persistence->restore();
-    save(m_a, m_x, inside);
-    cli({"SADD", records_key + "set", "stale-id"});
-    cli({"HSET", records_key + "stale-id", "uid", "stale-id"});
-    cli({"CLIENT", "KILL", "TYPE", "normal"});
-
-    save(m_b, m_x, inside);
-    EXPECT_EQ(stored_ids(), (std::set<std::string>{m_a + "-" + m_x, m_b + "-" + m_x}));
-    EXPECT_TRUE(stored("stale-id").empty());
+    EXPECT_EQ(stored_ids(), std::set<std::string>{id(m_a, m_ignored)});
 }
 
 }  // namespace

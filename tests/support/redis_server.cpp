@@ -174,6 +174,11 @@ std::vector<std::string> redis_server::cli_lines(const std::vector<std::string>&
     return lines;
 }
 
+std::string redis_server::cli_line(const std::vector<std::string>& arguments, int db) const {
+    const auto lines = cli_lines(arguments, db);
+    return lines.empty() ? "" : lines.front();
+}
+
 std::vector<std::pair<std::string, std::string>> redis_server::hash(const std::string& key) const {
     const auto lines = cli_lines({"HGETALL", key});
     std::vector<std::pair<std::string, std::string>> fields;

@@ -31,6 +31,9 @@ public:
     // The same output split into lines, blank ones dropped (redis-cli shows
     // an empty list as one blank line).
     std::vector<std::string> cli_lines(const std::vector<std::string>& arguments, int db = 10) const;
+    // The first of those lines, "" when there is none: the answer to a
+    // command with one value, such as GET or HGET.
+    std::string cli_line(const std::vector<std::string>& arguments, int db = 10) const;
     // The fields and values of the hash at `key` in Redis's order; empty
     // when there is none.
     std::vector<std::pair<std::string, std::string>> hash(const std::string& key) const;

@@ -19,23 +19,6 @@ std::string text_of(const boost::optional<context::point>& point) {
            std::to_string(point->get_z());
 }
 
-recording_observer::recording_observer(const context::context& context)
-    : m_zones(context.get_zones().subscribe(*this)), m_objects(context.get_trackable_objects().subscribe(*this)) {}
-
-void recording_observer::after_creating(const context::trackable_object& o, libs::core::timestamp ts) {
-    record("object", o, "created");
-    m_object_times.push_back(ts);
-}
-
-void recording_observer::after_updating(const context::trackable_object& o, libs::core::timestamp ts) {
-    record("object", o, "updated");
-    m_object_times.push_back(ts);
-}
-
-void recording_observer::before_deleting(const context::trackable_object& o, libs::core::timestamp) {
-    m_changes.push_back("object " + o.get_uid() + " deleted");
-}
-
 // --- fixture --------------------------------------------------------------------
 
 updater_fixture::updater_fixture()
@@ -51,10 +34,6 @@ updater_fixture::updater_fixture()
 }
 
 updater_fixture::~updater_fixture() = default;
-
-void updater_fixture::serve(const std::vector<zone_recipe>& zones, const std::vector<object_recipe>& objects) {
-    serve_site(*m_server, zones, objects);
-}
 
 // The initial load asks for the zones twice (the load and the walk of the
 // objects inside them) and for the trackable objects once.
@@ -84,32 +63,24 @@ void updater_fixture::join_stream() {
     m_probe_subscription = m_stream->subscribe("$probe", [this](boost::string_view message) {
         m_last_probe = std::stoi(message.substr(message.find(':') + 1).to_string());
     });
-    auto prober = m_loop->create_periodic_timer(
-        5ms, "prober", [this](auto) { publish("$probe", "{\"n\":" + std::to_string(m_probes_sent++) + "}"); },
-        KEL_SOURCE_LOCATION());
+    auto prober = m_loop->create_periodic_timer(5ms, "prober", [this](auto) { probe(); }, KEL_SOURCE_LOCATION());
     run_until([this] { return m_last_probe >= 0; });
 }
 
 void updater_fixture::notify(const std::string& object, const std::string& action, const Json::Value& plist) {
-    Json::Value envelope;
+    auto envelope = json(R"({"ts":1700000100,"ms":5,"project_uid":"prj1"})");
     envelope["object"] = object;
     envelope["action"] = action;
-    envelope["ts"] = 1700000100;
-    envelope["ms"] = 5;
-    envelope["project_uid"] = "prj1";
     envelope["plist"] = plist;
     publish("#notify", libs::core::json::to_string(envelope));
 }
 
 void updater_fixture::pos(const std::string& uid, int x, int y, const std::string& sublocation) {
-    Json::Value message;
+    auto message = json(R"({"ts":"2023-11-14T22:15:00.000Z","data":{"z":0,"type":"uwb"}})");
     message["tk_uid"] = uid;
-    message["ts"] = "2023-11-14T22:15:00.000Z";
     message["data"]["x"] = x;
     message["data"]["y"] = y;
-    message["data"]["z"] = 0;
     message["data"]["sl_uid"] = sublocation;
-    message["data"]["type"] = "uwb";
     publish("$pos", libs::core::json::to_string(message));
 }
 
@@ -120,28 +91,17 @@ void updater_fixture::publish(const std::string& topic, const std::string& paylo
 // One PUB to SUB connection keeps the order of messages, and the stream
 // hands them over in that order.
 void updater_fixture::settle() {
-    const int probe = m_probes_sent++;
-    publish("$probe", "{\"n\":" + std::to_string(probe) + "}");
-    run_until([this, probe] { return m_last_probe >= probe; });
+    const int sent = probe();
+    run_until([this, sent] { return m_last_probe >= sent; });
+}
+
+int updater_fixture::probe() {
+    publish("$probe", "{\"n\":" + std::to_string(m_probes_sent) + "}");
+    return m_probes_sent++;
 }
 
 void updater_fixture::run_until(const std::function<bool()>& done) {
     ASSERT_TRUE(test::run_until(*m_loop, done)) << "timed out";
-}
-
-const context::zone* updater_fixture::zone(const std::string& uid) const {
-    const auto found = m_context.get_zones().try_get(uid);
-    return found ? &*found : nullptr;
-}
-
-const context::trackable_object* updater_fixture::object(const std::string& uid) const {
-    const auto found = m_context.get_trackable_objects().try_get(uid);
-    return found ? &*found : nullptr;
-}
-
-std::set<std::string> updater_fixture::tiers(const std::string& carrier) const {
-    const auto group = m_context.get_multi_tiered_zones().try_get(carrier);
-    return group ? group->zones() : std::set<std::string>();
 }
 
 void updater_fixture::add_record(const std::string& object, const std::string& zone) {
@@ -154,10 +114,6 @@ const context::trackable_object_in_zone* updater_fixture::record(const std::stri
     const auto& records = m_context.get_trackable_objects_in_zones();
     const auto found = records.find(context::trackable_object_in_zone::make_uid(parse_uid(object), zone));
     return found == records.end() ? nullptr : &found->second;
-}
-
-std::vector<std::string> updater_fixture::changes() {
-    return std::exchange(m_observer.m_changes, {});
 }
 
 }  // namespace kel::test

@@ -19,6 +19,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kel::test {
@@ -29,26 +30,32 @@ std::string text_of(boost::optional<const std::string&> text);
 std::string text_of(const boost::optional<context::point>& point);
 
 // Records every change the zones and trackable objects repositories report,
-// as "zone <uid> updated <sublocation>" or "object <uid> deleted".
+// as "zone <uid> updated <sublocation>", and the time of the last change of
+// an object.
 class recording_observer : public libs::context_utils::objects_repository<context::zone>::observer,
                            public libs::context_utils::objects_repository<context::trackable_object>::observer {
 public:
-    explicit recording_observer(const context::context& context);
+    explicit recording_observer(const context::context& context)
+        : m_zones(context.get_zones().subscribe(*this)), m_objects(context.get_trackable_objects().subscribe(*this)) {}
 
-    void after_creating(const context::zone& z, libs::core::timestamp) override { record("zone", z, "created"); }
-    void after_updating(const context::zone& z, libs::core::timestamp) override { record("zone", z, "updated"); }
-    void before_deleting(const context::zone& z, libs::core::timestamp) override { record("zone", z, "deleted"); }
-    void after_creating(const context::trackable_object& o, libs::core::timestamp ts) override;
-    void after_updating(const context::trackable_object& o, libs::core::timestamp ts) override;
-    void before_deleting(const context::trackable_object& o, libs::core::timestamp) override;
+    using zone = context::zone;
+    using object = context::trackable_object;
+    void after_creating(const zone& z, libs::core::timestamp ts) override { record("zone", z, "created", ts); }
+    void after_updating(const zone& z, libs::core::timestamp ts) override { record("zone", z, "updated", ts); }
+    void before_deleting(const zone& z, libs::core::timestamp ts) override { record("zone", z, "deleted", ts); }
+    void after_creating(const object& o, libs::core::timestamp ts) override { record("object", o, "created", ts); }
+    void after_updating(const object& o, libs::core::timestamp ts) override { record("object", o, "updated", ts); }
+    void before_deleting(const object& o, libs::core::timestamp ts) override { record("object", o, "deleted", ts); }
 
     std::vector<std::string> m_changes;
-    std::vector<libs::core::timestamp> m_object_times;
+    libs::core::timestamp m_last_object_time;
 
 private:
     template <typename T>
-    void record(const std::string& kind, const T& entity, const std::string& change) {
+    void record(const std::string& kind, const T& entity, const std::string& change, libs::core::timestamp ts) {
         m_changes.push_back(kind + " " + entity.get_uid() + " " + change + " " + text_of(entity.get_sublocation_uid()));
+        if (kind == "object")
+            m_last_object_time = ts;
     }
 
     libs::context_utils::objects_repository<context::zone>::subscription_handle m_zones;
@@ -64,7 +71,9 @@ protected:
     ~updater_fixture() override;
 
     // What the server lists from now on.
-    void serve(const std::vector<zone_recipe>& zones, const std::vector<object_recipe>& objects);
+    void serve(const std::vector<zone_recipe>& zones, const std::vector<object_recipe>& objects) {
+        serve_site(*m_server, zones, objects);
+    }
     // What the server lists for the initial load, and from the first
     // re-synchronization on; before start().
     void serve_changing(const std::vector<zone_recipe>& zones, const std::vector<object_recipe>& objects,
@@ -81,15 +90,21 @@ protected:
     // Runs the loop until `done` holds; fails the test after 10 s.
     void run_until(const std::function<bool()>& done);
 
-    const context::zone* zone(const std::string& uid) const;
-    const context::trackable_object* object(const std::string& uid) const;
+    // Null when there is none.
+    const context::zone* zone(const std::string& uid) const { return pointer_to(m_context.get_zones().try_get(uid)); }
+    const context::trackable_object* object(const std::string& uid) const {
+        return pointer_to(m_context.get_trackable_objects().try_get(uid));
+    }
     // Member zones of the carrier's multi-tiered zone; empty when it has none.
-    std::set<std::string> tiers(const std::string& carrier) const;
+    std::set<std::string> tiers(const std::string& carrier) const {
+        const auto group = m_context.get_multi_tiered_zones().try_get(carrier);
+        return group ? group->zones() : std::set<std::string>();
+    }
     // A record with none of its flags set.
     void add_record(const std::string& object, const std::string& zone);
     const context::trackable_object_in_zone* record(const std::string& object, const std::string& zone) const;
     // Repository changes and log lines since the previous call.
-    std::vector<std::string> changes();
+    std::vector<std::string> changes() { return std::exchange(m_observer.m_changes, {}); }
     std::vector<std::string> new_logs() { return m_log.take(); }
     // How many lines so far contain `text`; never blocks.
     std::size_t logged(const std::string& text) { return m_log.logged(text); }
@@ -110,7 +125,14 @@ protected:
     std::unique_ptr<context_updater> m_updater;
 
 private:
+    template <typename T>
+    static const T* pointer_to(const boost::optional<const T&>& found) {
+        return found ? &*found : nullptr;
+    }
     void join_stream();
+    // Publishes the next probe, whose number comes back once everything
+    // published before it was handled; returns that number.
+    int probe();
 
     libs::core::message_stream::subscription::ptr m_probe_subscription;
     int m_probes_sent = 0;
