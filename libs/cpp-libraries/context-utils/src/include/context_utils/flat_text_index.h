@@ -1,10 +1,14 @@
 #pragma once
 
 #include <cstddef>
-#include <functional>
 #include <string_view>
 #include <utility>
 #include <vector>
+
+// Inlined: a lookup hashes one short uid, and a call into the library
+// would cost as much as the hash itself.
+#define XXH_INLINE_ALL
+#include <xxhash.h>
 
 namespace kel::libs::context_utils {
 
@@ -91,8 +95,12 @@ private:
         Handle handle{};
     };
 
+    // XXH3 reads a uid of a few dozen bytes in a few wide loads, where
+    // std::hash walks its tail byte by byte: a third of the instructions
+    // of every lookup by uid. The slots' order is no one's concern, so the
+    // choice of hash shows nowhere but in the time.
     static std::size_t hash_of(std::string_view key) {
-        const std::size_t hash = std::hash<std::string_view>()(key);
+        const std::size_t hash = XXH3_64bits(key.data(), key.size());
         return hash == empty ? 1 : hash;
     }
 
