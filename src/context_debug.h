@@ -74,7 +74,7 @@ private:
     libs::context_utils::objects_repository<context::zone>::subscription_handle m_zones_subscription_handle;
     libs::context_utils::objects_repository<context::trackable_object>::subscription_handle
         m_trackable_objects_subscription_handle;
-    std::unordered_map<kel::uid, cache, uid_hash> m_trackable_objects_cache;
+    std::unordered_map<kel::uid, cache, uid_hash, uid_equal> m_trackable_objects_cache;
     // Moves whenever the cache forgets an entry, which voids every
     // object's mirror hint; never 0, the epoch of an object never compared.
     std::uint32_t m_cache_epoch = 1;

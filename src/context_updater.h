@@ -178,7 +178,7 @@ private:
     void remove_deleted_trackable_objects(const uids& on_server);
 
     // Uid bytes and the text that holds them, per kind of object.
-    using claimed_uids = std::unordered_map<kel::uid, std::string, uid_hash>;
+    using claimed_uids = std::unordered_map<kel::uid, std::string, uid_hash, uid_equal>;
     // Before a new zone or trackable object is stored: records its uid, or
     // throws when another stored one's uid decodes to the same bytes.
     static void claim_uid(claimed_uids& claimed, const std::string& uid, const char* kind);

@@ -27,6 +27,12 @@ struct uid_hash {
     std::size_t operator()(const uid& value) const;
 };
 
+// Equality of two uids, word by word: std::array's operator== calls the
+// library's memcmp, which costs more than two word compares.
+struct uid_equal {
+    bool operator()(const uid& a, const uid& b) const { return a[0] == b[0] && a[1] == b[1]; }
+};
+
 namespace context {
 
 // Key of a trackable object in zone: the object's uid words followed by the

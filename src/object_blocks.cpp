@@ -7,13 +7,20 @@ object_block* object_blocks::hinted(const context::trackable_object& object) con
     if (hint >= m_count)
         return nullptr;
     object_block& block = at(hint);
-    return block.used && block.key == object.get_uid_bytes() ? &block : nullptr;
+    return block.used && uid_equal{}(block.key, object.get_uid_bytes()) ? &block : nullptr;
+}
+
+object_block* object_blocks::last_if(const kel::uid& key) const {
+    if (m_last >= m_count)
+        return nullptr;
+    object_block& block = at(m_last);
+    return block.used && uid_equal{}(block.key, key) ? &block : nullptr;
 }
 
 std::uint32_t object_blocks::place_of(const kel::uid& key) {
     const auto found = m_by_key.find(key);
     if (found != m_by_key.end())
-        return found->second;
+        return m_last = found->second;
     std::uint32_t place;
     if (!m_free.empty()) {
         place = m_free.back();
@@ -27,18 +34,22 @@ std::uint32_t object_blocks::place_of(const kel::uid& key) {
     block.key = key;
     block.used = true;
     m_by_key.emplace(key, place);
-    return place;
+    return m_last = place;
 }
 
 object_block& object_blocks::of(const context::trackable_object& object) {
-    if (object_block* block = hinted(object))
+    if (object_block* block = hinted(object)) {
+        m_last = object.get_block_hint();
         return *block;
+    }
     const auto place = place_of(object.get_uid_bytes());
     object.set_block_hint(place);
     return at(place);
 }
 
 object_block& object_blocks::of(const kel::uid& key) {
+    if (object_block* block = last_if(key))
+        return *block;
     return at(place_of(key));
 }
 
@@ -50,6 +61,8 @@ const object_block* object_blocks::find(const context::trackable_object& object)
 }
 
 object_block* object_blocks::find(const kel::uid& key) {
+    if (object_block* block = last_if(key))
+        return block;
     const auto found = m_by_key.find(key);
     return found == m_by_key.end() ? nullptr : &at(found->second);
 }

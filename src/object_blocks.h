@@ -94,6 +94,10 @@ struct object_block {
 // costs one hash lookup, after which the object carries the right one. A
 // replacement of the object (a notification's update) thus finds its block
 // again at its first use.
+//
+// The place last found is remembered too, checked the same way: the saves
+// of one position name their object by uid only, and it is mostly the
+// object the position moved.
 class object_blocks {
 public:
     object_blocks() = default;
@@ -119,6 +123,7 @@ public:
 private:
     object_block* hinted(const context::trackable_object& object) const;
     std::uint32_t place_of(const kel::uid& key);
+    object_block* last_if(const kel::uid& key) const;
     object_block& at(std::uint32_t place) const { return m_chunks[place / chunk_size][place % chunk_size]; }
 
     // Chunks keep their blocks where they are as more are added, and a
@@ -127,8 +132,9 @@ private:
     static constexpr std::uint32_t chunk_size = 64;
     std::vector<std::unique_ptr<object_block[]>> m_chunks;
     std::uint32_t m_count = 0;
+    std::uint32_t m_last = 0;
     std::vector<std::uint32_t> m_free;
-    std::unordered_map<kel::uid, std::uint32_t, uid_hash> m_by_key;
+    std::unordered_map<kel::uid, std::uint32_t, uid_hash, uid_equal> m_by_key;
 };
 
 }  // namespace kel

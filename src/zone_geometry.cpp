@@ -30,6 +30,19 @@ struct offset {
 // Corners of a regular hexagon of circumradius about 172, in test order.
 constexpr std::array<offset, 6> footprint = {{{-150, -86}, {0, 172}, {150, -86}, {-150, 86}, {0, -172}, {150, 86}}};
 
+// How far the footprint's corners reach from its centre on each axis.
+constexpr offset footprint_reach{150, 172};
+
+constexpr bool reach_covers_footprint() {
+    for (const offset& o : footprint) {
+        if (o.dx > footprint_reach.dx || -o.dx > footprint_reach.dx || o.dy > footprint_reach.dy ||
+            -o.dy > footprint_reach.dy)
+            return false;
+    }
+    return true;
+}
+static_assert(reach_covers_footprint(), "a footprint corner beyond the reach would be missed");
+
 constexpr std::int64_t envelope_margin = 500;
 
 struct bounds {
@@ -75,48 +88,100 @@ int winding_number(position p, const context::zone& z) {
     return winding;
 }
 
-bool in_polygon(position p, const context::zone& z) {
-    // Outside the vertices' box the winding number is zero; a box means
-    // vertices.
-    const auto& box = z.get_points_bounds();
-    if (!box || p.x < box->min_x || p.x > box->max_x || p.y < box->min_y || p.y > box->max_y)
-        return false;
-    if (z.get_points()->size() < 3)
-        return false;
-    // Inside the box every coordinate difference stays within the box's
-    // extent, and a box narrower than 2^31 in both directions keeps each
-    // product of two differences below 2^62: 64-bit arithmetic is exact
-    // there, and cheaper than the 128 bits a box of any size needs.
-    constexpr std::int64_t narrow = std::int64_t{1} << 31;
-    if (std::int64_t{box->max_x} - box->min_x < narrow && std::int64_t{box->max_y} - box->min_y < narrow)
-        return winding_number<std::int64_t>(p, z) != 0;
-    return winding_number<wide>(p, z) != 0;
-}
+// What a membership test of one zone needs beyond the position, read once:
+// a footprint tests six positions against the same zone, and the shape, the
+// vertex box, the arithmetic width and a circle's carrier are the same for
+// all six.
+class zone_test {
+public:
+    zone_test(const context::zone& z, const context::context& ctx) : m_zone(z) {
+        switch (z.get_shape()) {
+            case context::shape::POLYGON:
+                init_polygon();
+                return;
+            case context::shape::CIRCLE:
+                init_circle(ctx);
+                return;
+        }
+    }
 
-bool in_circle(position p, const context::point& centre, boost::optional<std::int32_t> radius) {
-    const wide dx = p.x - centre.get_x();
-    const wide dy = p.y - centre.get_y();
-    const wide r = radius.value_or(0);
-    return dx * dx + dy * dy < r * r;
-}
+    // Whether p lies in the zone: outside a polygon's vertex box the winding
+    // number is zero.
+    bool contains(position p) const {
+        switch (m_kind) {
+            case kind::empty:
+                return false;
+            case kind::narrow_polygon:
+                return in_box(p) && winding_number<std::int64_t>(p, m_zone) != 0;
+            case kind::wide_polygon:
+                return in_box(p) && winding_number<wide>(p, m_zone) != 0;
+            case kind::circle:
+                return in_circle(p);
+        }
+        return false;
+    }
+
+    // Whether no position within `reach` of p on either axis can lie in the
+    // zone; false when that is not known cheaply.
+    bool misses_around(position p, offset reach) const {
+        if (m_kind == kind::empty)
+            return true;
+        if (m_kind == kind::circle)
+            return false;
+        return p.x + reach.dx < m_box.min_x || p.x - reach.dx > m_box.max_x || p.y + reach.dy < m_box.min_y ||
+               p.y - reach.dy > m_box.max_y;
+    }
+
+private:
+    enum class kind { empty, narrow_polygon, wide_polygon, circle };
+
+    void init_polygon() {
+        // A box means vertices; fewer than three enclose nothing.
+        const auto& box = m_zone.get_points_bounds();
+        if (!box || m_zone.get_points()->size() < 3)
+            return;
+        m_box = {box->min_x, box->min_y, box->max_x, box->max_y};
+        // Inside the box every coordinate difference stays within the box's
+        // extent, and a box narrower than 2^31 in both directions keeps each
+        // product of two differences below 2^62: 64-bit arithmetic is exact
+        // there, and cheaper than the 128 bits a box of any size needs.
+        constexpr std::int64_t narrow = std::int64_t{1} << 31;
+        m_kind = m_box.max_x - m_box.min_x < narrow && m_box.max_y - m_box.min_y < narrow ? kind::narrow_polygon
+                                                                                         : kind::wide_polygon;
+    }
+
+    void init_circle(const context::context& ctx) {
+        const auto carrier = m_zone.find_carrier(ctx.get_trackable_objects());
+        if (!carrier || !carrier->get_position())
+            return;
+        m_centre = {carrier->get_position()->get_x(), carrier->get_position()->get_y()};
+        m_radius = m_zone.get_radius().value_or(0);
+        m_kind = kind::circle;
+    }
+
+    bool in_box(position p) const {
+        return p.x >= m_box.min_x && p.x <= m_box.max_x && p.y >= m_box.min_y && p.y <= m_box.max_y;
+    }
+
+    bool in_circle(position p) const {
+        const wide dx = p.x - m_centre.x;
+        const wide dy = p.y - m_centre.y;
+        const wide r = m_radius;
+        return dx * dx + dy * dy < r * r;
+    }
+
+    const context::zone& m_zone;
+    kind m_kind = kind::empty;
+    bounds m_box{};
+    position m_centre{};
+    std::int64_t m_radius = 0;
+};
 
 boost::optional<context::point> carrier_position(const context::zone& z, const context::context& ctx) {
     const auto carrier = z.find_carrier(ctx.get_trackable_objects());
     if (!carrier)
         return boost::none;
     return carrier->get_position();
-}
-
-bool position_in_zone(position p, const context::zone& z, const context::context& ctx) {
-    switch (z.get_shape()) {
-        case context::shape::POLYGON:
-            return in_polygon(p, z);
-        case context::shape::CIRCLE: {
-            const auto centre = carrier_position(z, ctx);
-            return centre && in_circle(p, *centre, z.get_radius());
-        }
-    }
-    return false;
 }
 
 boost::optional<bounds> polygon_bounds(const context::zone& z) {
@@ -156,16 +221,18 @@ index_box widened(const bounds& b) {
 }  // namespace
 
 bool point_in_zone(const context::point& p, const context::zone& z, const context::context& ctx) {
-    return position_in_zone({p.get_x(), p.get_y()}, z, ctx);
+    return zone_test(z, ctx).contains({p.get_x(), p.get_y()});
 }
 
 polygon_state polygon_in_zone(const context::point& p, const context::zone& z, const context::context& ctx) {
     // The answer tells only all, none or some of the corners: the first
     // corner that disagrees with the first settles it as some, and the
     // corners are ordered so that disagreeing ones come early.
-    const auto corner_inside = [&](const offset& o) {
-        return position_in_zone({p.get_x() + o.dx, p.get_y() + o.dy}, z, ctx);
-    };
+    const zone_test test(z, ctx);
+    const position centre{p.get_x(), p.get_y()};
+    if (test.misses_around(centre, footprint_reach))
+        return polygon_state::outside;
+    const auto corner_inside = [&](const offset& o) { return test.contains({centre.x + o.dx, centre.y + o.dy}); };
     const bool first_inside = corner_inside(footprint.front());
     for (std::size_t i = 1; i < footprint.size(); ++i) {
         if (corner_inside(footprint[i]) != first_inside)

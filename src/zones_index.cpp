@@ -298,9 +298,9 @@ void zones_index::on_save(const context::trackable_object_in_zone& record,
         return;
     auto& recorded = entry.recorded;
     auto& recorders = m_recorders[&*zone];
-    const auto& object_uid = record.get_trackable_object_uid();
+    const auto& object_uid = record.get_trackable_object_uid_text();
     const auto recorder = std::find_if(recorders.begin(), recorders.end(),
-                                       [&](const context::interned_text& r) { return r.get() == object_uid; });
+                                       [&](const context::interned_text& r) { return r.same_text(object_uid); });
     if (!has_state(record)) {
         erase_zone(recorded, *zone);
         if (recorder != recorders.end()) {

@@ -25,6 +25,9 @@ public:
     ~interned_text();
 
     const std::string& get() const;
+    // Whether both hold the same text: equal texts share one copy, so this
+    // compares no characters.
+    bool same_text(const interned_text& other) const { return m_entry == other.m_entry; }
 
     // Distinct texts held now.
     static std::size_t pool_size();

@@ -60,4 +60,15 @@ TEST(trackable_object_in_zone_test, records_share_their_texts_until_the_last_one
     EXPECT_EQ(kel::context::interned_text::pool_size(), held_before);
 }
 
+// Equal texts are one copy, so holders compare by it without reading text.
+TEST(trackable_object_in_zone_test, equal_texts_are_the_same_text_for_every_holder) {
+    using kel::context::interned_text;
+    const interned_text a(uid_a);
+    const std::string copy(uid_a);
+    EXPECT_TRUE(a.same_text(interned_text(copy)));
+    EXPECT_FALSE(a.same_text(interned_text(uid_b)));
+    EXPECT_TRUE(interned_text().same_text(interned_text("")));
+    EXPECT_FALSE(a.same_text(interned_text()));
+}
+
 }  // namespace
