@@ -1,8 +1,10 @@
 // liballocation_counter.so: preloaded into the service by bench/run
 // (LD_PRELOAD), it counts every malloc, calloc and realloc of the process,
 // on every thread and from every library (operator new ends in malloc), into
-// an 8-byte counter in a file that load_site maps and reads at the phase
-// boundaries. The file is named by QUORVANE_ALLOCATION_COUNTER; without it
+// the first 8-byte counter of a file that load_site maps and reads at the
+// phase boundaries; the second counts those of the main thread alone, which
+// runs the service's own path, apart from what libzmq's I/O thread and the
+// HTTP client's workers allocate. The file is named by QUORVANE_ALLOCATION_COUNTER; without it
 // the count stays in memory.
 //
 // The calls go on to glibc's own allocator through its exported __libc_*
@@ -11,6 +13,7 @@
 // mapped before main, with plain system calls.
 #include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -26,12 +29,25 @@ void* __libc_realloc(void* block, std::size_t size);
 
 namespace {
 
-std::atomic<std::uint64_t> early_count{0};
+struct counts {
+    std::atomic<std::uint64_t> all{0};
+    std::atomic<std::uint64_t> main_thread{0};
+};
+
+counts early_counts;
 // Set once, before main, while the process has one thread.
-std::atomic<std::uint64_t>* shared_count = &early_count;
+counts* shared_counts = &early_counts;
+
+// -1 until the thread's first allocation asks; initial-exec, so that the
+// thread-local itself never allocates.
+__attribute__((tls_model("initial-exec"))) thread_local int on_main_thread = -1;
 
 void count() {
-    shared_count->fetch_add(1, std::memory_order_relaxed);
+    shared_counts->all.fetch_add(1, std::memory_order_relaxed);
+    if (on_main_thread < 0)
+        on_main_thread = ::syscall(SYS_gettid) == ::getpid() ? 1 : 0;
+    if (on_main_thread)
+        shared_counts->main_thread.fetch_add(1, std::memory_order_relaxed);
 }
 
 __attribute__((constructor(101))) void map_counter() {
@@ -42,14 +58,15 @@ __attribute__((constructor(101))) void map_counter() {
     if (file < 0)
         return;
     void* mapped = MAP_FAILED;
-    if (::ftruncate(file, sizeof(std::uint64_t)) == 0)
-        mapped = ::mmap(nullptr, sizeof(std::uint64_t), PROT_READ | PROT_WRITE, MAP_SHARED, file, 0);
+    if (::ftruncate(file, sizeof(counts)) == 0)
+        mapped = ::mmap(nullptr, sizeof(counts), PROT_READ | PROT_WRITE, MAP_SHARED, file, 0);
     ::close(file);
     if (mapped == MAP_FAILED)
         return;
-    auto* counter = static_cast<std::atomic<std::uint64_t>*>(mapped);
-    counter->store(early_count.load(), std::memory_order_relaxed);
-    shared_count = counter;
+    auto* mapped_counts = static_cast<counts*>(mapped);
+    mapped_counts->all.store(early_counts.all.load(), std::memory_order_relaxed);
+    mapped_counts->main_thread.store(early_counts.main_thread.load(), std::memory_order_relaxed);
+    shared_counts = mapped_counts;
 }
 
 }  // namespace

@@ -81,6 +81,7 @@ struct service_counts {
     double round_trips = -1;
     double bursts = -1;
     double allocations = -1;
+    double main_thread_allocations = -1;
 };
 
 service_counts settled_counts(const kel::bench::resource_meter& meter, const kel::bench::load_options& o) {
@@ -88,8 +89,9 @@ service_counts settled_counts(const kel::bench::resource_meter& meter, const kel
         return {};
     std::this_thread::sleep_for(std::chrono::milliseconds(1200));
     const auto allocations = static_cast<double>(meter.service_allocations());
+    const auto main_thread_allocations = static_cast<double>(meter.main_thread_allocations());
     return {meter.service_metric("quorvane_redis_round_trips_total"),
-            meter.service_metric("quorvane_loop_burst_seconds_count"), allocations};
+            meter.service_metric("quorvane_loop_burst_seconds_count"), allocations, main_thread_allocations};
 }
 
 double fixed_rate(const kel::bench::load_options& o, const load_driver::phase_result& closed) {
@@ -136,6 +138,10 @@ void run(const kel::bench::load_options& o) {
     if (counts_before.allocations >= 0 && counts_after.allocations >= 0 && closed.positions > 0)
         print("closed.allocations_per_position",
               (counts_after.allocations - counts_before.allocations) / static_cast<double>(closed.positions));
+    if (counts_before.main_thread_allocations >= 0 && counts_after.main_thread_allocations >= 0 && closed.positions > 0)
+        print("closed.main_thread_allocations_per_position",
+              (counts_after.main_thread_allocations - counts_before.main_thread_allocations) /
+                  static_cast<double>(closed.positions));
 
     if (o.fixed.count() > 0) {
         const double rate = fixed_rate(o, closed);

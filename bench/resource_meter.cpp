@@ -13,12 +13,20 @@
 
 namespace kel::bench {
 
+namespace {
+
+// The allocation counter's file: the count of every thread, then the main
+// thread's.
+constexpr std::size_t counter_bytes = 2 * sizeof(std::uint64_t);
+
+}  // namespace
+
 void resource_meter::redis_deleter::operator()(redisContext* context) const {
     redisFree(context);
 }
 
 void resource_meter::unmapper::operator()(const volatile std::uint64_t* counter) const {
-    ::munmap(const_cast<std::uint64_t*>(counter), sizeof(std::uint64_t));
+    ::munmap(const_cast<std::uint64_t*>(counter), counter_bytes);
 }
 
 resource_meter::resource_meter(std::string service_pidfile, int redis_port, int metrics_port,
@@ -28,7 +36,7 @@ resource_meter::resource_meter(std::string service_pidfile, int redis_port, int 
         // The service creates the file before its main; it runs by now.
         const int file = ::open(allocation_counter.c_str(), O_RDONLY | O_CLOEXEC);
         if (file >= 0) {
-            void* mapped = ::mmap(nullptr, sizeof(std::uint64_t), PROT_READ, MAP_SHARED, file, 0);
+            void* mapped = ::mmap(nullptr, counter_bytes, PROT_READ, MAP_SHARED, file, 0);
             ::close(file);
             if (mapped != MAP_FAILED)
                 m_allocations.reset(static_cast<const volatile std::uint64_t*>(mapped));
@@ -93,7 +101,11 @@ std::int64_t resource_meter::redis_commands() {
 }
 
 std::int64_t resource_meter::service_allocations() const {
-    return m_allocations ? static_cast<std::int64_t>(*m_allocations) : -1;
+    return m_allocations ? static_cast<std::int64_t>(m_allocations.get()[0]) : -1;
+}
+
+std::int64_t resource_meter::main_thread_allocations() const {
+    return m_allocations ? static_cast<std::int64_t>(m_allocations.get()[1]) : -1;
 }
 
 double resource_meter::service_metric(const std::string& series) const {

@@ -35,9 +35,10 @@ public:
     // The value of one unlabelled series of the service's metrics, such as
     // "quorvane_redis_round_trips_total"; -1 when it cannot be read.
     double service_metric(const std::string& series) const;
-    // malloc, calloc and realloc calls of the service so far; -1 without
-    // a counter file.
+    // malloc, calloc and realloc calls of the service so far, of all its
+    // threads and of its main thread alone; -1 without a counter file.
     std::int64_t service_allocations() const;
+    std::int64_t main_thread_allocations() const;
 
     // VmRSS of `pid` in kibibytes, or -1.
     static std::int64_t rss_kib(long pid);

@@ -2,14 +2,6 @@
 
 namespace kel {
 
-object_block* object_blocks::hinted(const context::trackable_object& object) const {
-    const auto hint = object.get_block_hint();
-    if (hint >= m_count)
-        return nullptr;
-    object_block& block = at(hint);
-    return block.used && uid_equal{}(block.key, object.get_uid_bytes()) ? &block : nullptr;
-}
-
 object_block* object_blocks::last_if(const kel::uid& key) const {
     if (m_last >= m_count)
         return nullptr;
@@ -37,11 +29,7 @@ std::uint32_t object_blocks::place_of(const kel::uid& key) {
     return m_last = place;
 }
 
-object_block& object_blocks::of(const context::trackable_object& object) {
-    if (object_block* block = hinted(object)) {
-        m_last = object.get_block_hint();
-        return *block;
-    }
+object_block& object_blocks::of_unhinted(const context::trackable_object& object) {
     const auto place = place_of(object.get_uid_bytes());
     object.set_block_hint(place);
     return at(place);

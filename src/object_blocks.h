@@ -104,8 +104,15 @@ public:
     object_blocks(const object_blocks&) = delete;
     object_blocks& operator=(const object_blocks&) = delete;
 
-    // The object's block, made empty when it had none.
-    object_block& of(const context::trackable_object& object);
+    // The object's block, made empty when it had none. Inline: a position
+    // asks it several times, and the hint mostly holds.
+    object_block& of(const context::trackable_object& object) {
+        if (object_block* block = hinted(object)) {
+            m_last = object.get_block_hint();
+            return *block;
+        }
+        return of_unhinted(object);
+    }
     // The same by uid, without a hint to use or leave.
     object_block& of(const kel::uid& key);
     // Null when the uid has no block.
@@ -121,7 +128,14 @@ public:
     }
 
 private:
-    object_block* hinted(const context::trackable_object& object) const;
+    object_block* hinted(const context::trackable_object& object) const {
+        const auto hint = object.get_block_hint();
+        if (hint >= m_count)
+            return nullptr;
+        object_block& block = at(hint);
+        return block.used && uid_equal{}(block.key, object.get_uid_bytes()) ? &block : nullptr;
+    }
+    object_block& of_unhinted(const context::trackable_object& object);
     std::uint32_t place_of(const kel::uid& key);
     object_block* last_if(const kel::uid& key) const;
     object_block& at(std::uint32_t place) const { return m_chunks[place / chunk_size][place % chunk_size]; }
