@@ -3,8 +3,8 @@
 // on every thread and from every library (operator new ends in malloc), into
 // the first 8-byte counter of a file that load_site maps and reads at the
 // phase boundaries; the second counts those of the main thread alone, which
-// runs the service's own path, apart from what libzmq's I/O thread and the
-// HTTP client's workers allocate. The file is named by QUORVANE_ALLOCATION_COUNTER; without it
+// runs the service's path (libzmq's copy of each message sent included),
+// apart from what libzmq's I/O thread and the HTTP client's workers allocate. The file is named by QUORVANE_ALLOCATION_COUNTER; without it
 // the count stays in memory.
 //
 // The calls go on to glibc's own allocator through its exported __libc_*
