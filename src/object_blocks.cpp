@@ -2,13 +2,6 @@
 
 namespace kel {
 
-object_block* object_blocks::last_if(const kel::uid& key) const {
-    if (m_last >= m_count)
-        return nullptr;
-    object_block& block = at(m_last);
-    return block.used && uid_equal{}(block.key, key) ? &block : nullptr;
-}
-
 std::uint32_t object_blocks::place_of(const kel::uid& key) {
     const auto found = m_by_key.find(key);
     if (found != m_by_key.end())
@@ -36,7 +29,7 @@ object_block& object_blocks::of_unhinted(const context::trackable_object& object
 }
 
 object_block& object_blocks::of(const kel::uid& key) {
-    if (object_block* block = last_if(key))
+    if (object_block* block = holding(m_last, key))
         return *block;
     return at(place_of(key));
 }
@@ -49,7 +42,7 @@ const object_block* object_blocks::find(const context::trackable_object& object)
 }
 
 object_block* object_blocks::find(const kel::uid& key) {
-    if (object_block* block = last_if(key))
+    if (object_block* block = holding(m_last, key))
         return block;
     const auto found = m_by_key.find(key);
     return found == m_by_key.end() ? nullptr : &at(found->second);

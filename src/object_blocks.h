@@ -128,16 +128,18 @@ public:
     }
 
 private:
-    object_block* hinted(const context::trackable_object& object) const {
-        const auto hint = object.get_block_hint();
-        if (hint >= m_count)
+    // The block at `place` when it holds `key`; null for any other place.
+    object_block* holding(std::uint32_t place, const kel::uid& key) const {
+        if (place >= m_count)
             return nullptr;
-        object_block& block = at(hint);
-        return block.used && uid_equal{}(block.key, object.get_uid_bytes()) ? &block : nullptr;
+        object_block& block = at(place);
+        return block.used && uid_equal{}(block.key, key) ? &block : nullptr;
+    }
+    object_block* hinted(const context::trackable_object& object) const {
+        return holding(object.get_block_hint(), object.get_uid_bytes());
     }
     object_block& of_unhinted(const context::trackable_object& object);
     std::uint32_t place_of(const kel::uid& key);
-    object_block* last_if(const kel::uid& key) const;
     object_block& at(std::uint32_t place) const { return m_chunks[place / chunk_size][place % chunk_size]; }
 
     // Chunks keep their blocks where they are as more are added, and a

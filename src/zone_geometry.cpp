@@ -31,17 +31,15 @@ struct offset {
 constexpr std::array<offset, 6> footprint = {{{-150, -86}, {0, 172}, {150, -86}, {-150, 86}, {0, -172}, {150, 86}}};
 
 // How far the footprint's corners reach from its centre on each axis.
-constexpr offset footprint_reach{150, 172};
-
-constexpr bool reach_covers_footprint() {
-    for (const offset& o : footprint) {
-        if (o.dx > footprint_reach.dx || -o.dx > footprint_reach.dx || o.dy > footprint_reach.dy ||
-            -o.dy > footprint_reach.dy)
-            return false;
+constexpr offset reach_of(const std::array<offset, 6>& corners) {
+    offset reach{0, 0};
+    for (const offset& o : corners) {
+        reach.dx = std::max(reach.dx, o.dx < 0 ? -o.dx : o.dx);
+        reach.dy = std::max(reach.dy, o.dy < 0 ? -o.dy : o.dy);
     }
-    return true;
+    return reach;
 }
-static_assert(reach_covers_footprint(), "a footprint corner beyond the reach would be missed");
+constexpr offset footprint_reach = reach_of(footprint);
 
 constexpr std::int64_t envelope_margin = 500;
 
@@ -86,6 +84,13 @@ int winding_number(position p, const context::zone& z) {
     for (const std::uint32_t i : z.get_edge_slabs().near(p.y))
         winding += crossing<Product>(p, vertices[i == 0 ? last : i - 1], vertices[i]);
     return winding;
+}
+
+boost::optional<context::point> carrier_position(const context::zone& z, const context::context& ctx) {
+    const auto carrier = z.find_carrier(ctx.get_trackable_objects());
+    if (!carrier)
+        return boost::none;
+    return carrier->get_position();
 }
 
 // What a membership test of one zone needs beyond the position, read once:
@@ -151,10 +156,10 @@ private:
     }
 
     void init_circle(const context::context& ctx) {
-        const auto carrier = m_zone.find_carrier(ctx.get_trackable_objects());
-        if (!carrier || !carrier->get_position())
+        const auto centre = carrier_position(m_zone, ctx);
+        if (!centre)
             return;
-        m_centre = {carrier->get_position()->get_x(), carrier->get_position()->get_y()};
+        m_centre = {centre->get_x(), centre->get_y()};
         m_radius = m_zone.get_radius().value_or(0);
         m_kind = kind::circle;
     }
@@ -176,13 +181,6 @@ private:
     position m_centre{};
     std::int64_t m_radius = 0;
 };
-
-boost::optional<context::point> carrier_position(const context::zone& z, const context::context& ctx) {
-    const auto carrier = z.find_carrier(ctx.get_trackable_objects());
-    if (!carrier)
-        return boost::none;
-    return carrier->get_position();
-}
 
 boost::optional<bounds> polygon_bounds(const context::zone& z) {
     const auto vertices = z.get_points();
