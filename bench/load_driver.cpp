@@ -3,6 +3,7 @@
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <fstream>
 #include <stdexcept>
 
 namespace kel::bench {
@@ -35,6 +36,7 @@ struct load_driver::phase {
     clock::time_point last_publish;
     clock::time_point last_ack;
     double cpu_at_start = cpu_seconds();
+    machine_ticks machine_at_start = machine_cpu();
     phase_result result;
 };
 
@@ -205,11 +207,33 @@ double load_driver::cpu_seconds() {
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
+load_driver::machine_ticks load_driver::machine_cpu() {
+    std::ifstream stat("/proc/stat");
+    std::string label;
+    machine_ticks ticks;
+    // user nice system idle iowait irq softirq steal: guest time is already
+    // counted in user and nice.
+    std::uint64_t field[8] = {};
+    if (!(stat >> label) || label != "cpu")
+        return ticks;
+    for (auto& f : field)
+        if (!(stat >> f))
+            return ticks;
+    for (const auto f : field)
+        ticks.all += f;
+    ticks.stolen = field[7];
+    return ticks;
+}
+
 load_driver::phase_result load_driver::finish(phase& p) const {
     phase_result r = std::move(p.result);
     r.positions = confirmed_count() - p.first_seq;
     r.seconds = seconds_between(p.start, p.last_ack);
     r.generator_cpu_seconds = cpu_seconds() - p.cpu_at_start;
+    const machine_ticks machine = machine_cpu();
+    if (machine.all > p.machine_at_start.all)
+        r.stolen_share = static_cast<double>(machine.stolen - p.machine_at_start.stolen) /
+                         static_cast<double>(machine.all - p.machine_at_start.all);
     const auto middle = p.start + (p.last_ack - p.start) / 2;
     std::int64_t at_middle = p.first_seq;
     for (const auto& [time, count] : p.acks)

@@ -34,6 +34,10 @@ public:
         std::int64_t max_backlog = 0;  // most positions published but not yet confirmed
         double drain_seconds = 0;      // from the last publish to the last confirmation
         double generator_cpu_seconds = 0;  // this process's CPU time in the phase
+        // The share of the machine's CPU time that its hypervisor gave to
+        // others in the phase (steal), from 0 to 1; -1 where unknown. A VM
+        // whose cores are taken away answers late, whatever runs on it.
+        double stolen_share = -1;
         std::vector<double> latencies_ms;  // publish to event, site events only
         std::vector<double> probe_latencies_ms;
 
@@ -71,6 +75,12 @@ private:
     struct phase;
 
     static double cpu_seconds();
+    struct machine_ticks {
+        std::uint64_t all = 0;
+        std::uint64_t stolen = 0;
+    };
+    // The machine's CPU ticks so far (/proc/stat); all zero where unknown.
+    static machine_ticks machine_cpu();
 
     void publish(phase& p);
     void publish_to_probe(phase& p);

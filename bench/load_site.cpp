@@ -70,6 +70,7 @@ void print_phase(const std::string& name, const load_driver::phase_result& r) {
     print(name + ".max_backlog", static_cast<double>(r.max_backlog));
     print(name + ".drain_s", r.drain_seconds);
     print(name + ".generator_cpu_percent", r.seconds > 0 ? 100 * r.generator_cpu_seconds / r.seconds : 0);
+    print(name + ".stolen_percent", r.stolen_share >= 0 ? 100 * r.stolen_share : -1);
     print_latencies(name + ".latency", r.latencies_ms);
     print_latencies(name + ".probe_latency", r.probe_latencies_ms);
 }
@@ -82,6 +83,9 @@ struct service_counts {
     double bursts = -1;
     double allocations = -1;
     double main_thread_allocations = -1;
+    // Round trips its Redis client timed, and those of them within 1 ms.
+    double timed_round_trips = -1;
+    double round_trips_within_1ms = -1;
 };
 
 service_counts settled_counts(const kel::bench::resource_meter& meter, const kel::bench::load_options& o) {
@@ -91,7 +95,11 @@ service_counts settled_counts(const kel::bench::resource_meter& meter, const kel
     const auto allocations = static_cast<double>(meter.service_allocations());
     const auto main_thread_allocations = static_cast<double>(meter.main_thread_allocations());
     return {meter.service_metric("quorvane_redis_round_trips_total"),
-            meter.service_metric("quorvane_loop_burst_seconds_count"), allocations, main_thread_allocations};
+            meter.service_metric("quorvane_loop_burst_seconds_count"),
+            allocations,
+            main_thread_allocations,
+            meter.service_metric("quorvane_redis_round_trip_seconds_count"),
+            meter.service_metric("quorvane_redis_round_trip_seconds_bucket{le=\"0.001\"}")};
 }
 
 double fixed_rate(const kel::bench::load_options& o, const load_driver::phase_result& closed) {
@@ -146,7 +154,16 @@ void run(const kel::bench::load_options& o) {
     if (o.fixed.count() > 0) {
         const double rate = fixed_rate(o, closed);
         print("fixed.rate", rate);
-        print_phase("fixed", driver.run_fixed_rate(o.fixed, rate));
+        const auto fixed = driver.run_fixed_rate(o.fixed, rate);
+        const auto fixed_counts = settled_counts(meter, o);
+        print_phase("fixed", fixed);
+        // Events leave once Redis has answered for their burst: a slow
+        // answer is a late event, which this share tells apart from the
+        // service's own time.
+        const double timed = fixed_counts.timed_round_trips - counts_after.timed_round_trips;
+        if (counts_after.round_trips_within_1ms >= 0 && fixed_counts.round_trips_within_1ms >= 0 && timed > 0)
+            print("fixed.redis_round_trips_over_1ms_percent",
+                  100 * (timed - (fixed_counts.round_trips_within_1ms - counts_after.round_trips_within_1ms)) / timed);
     }
     print("rss_end_kib", static_cast<double>(meter.service_rss_kib()));
 }
