@@ -94,12 +94,10 @@ service_counts settled_counts(const kel::bench::resource_meter& meter, const kel
     std::this_thread::sleep_for(std::chrono::milliseconds(1200));
     const auto allocations = static_cast<double>(meter.service_allocations());
     const auto main_thread_allocations = static_cast<double>(meter.main_thread_allocations());
-    return {meter.service_metric("quorvane_redis_round_trips_total"),
-            meter.service_metric("quorvane_loop_burst_seconds_count"),
-            allocations,
-            main_thread_allocations,
-            meter.service_metric("quorvane_redis_round_trip_seconds_count"),
-            meter.service_metric("quorvane_redis_round_trip_seconds_bucket{le=\"0.001\"}")};
+    const auto metric = meter.service_metrics({"quorvane_redis_round_trips_total", "quorvane_loop_burst_seconds_count",
+                                               "quorvane_redis_round_trip_seconds_count",
+                                               "quorvane_redis_round_trip_seconds_bucket{le=\"0.001\"}"});
+    return {metric[0], metric[1], allocations, main_thread_allocations, metric[2], metric[3]};
 }
 
 double fixed_rate(const kel::bench::load_options& o, const load_driver::phase_result& closed) {

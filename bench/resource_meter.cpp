@@ -108,15 +108,18 @@ std::int64_t resource_meter::main_thread_allocations() const {
     return m_allocations ? static_cast<std::int64_t>(m_allocations.get()[1]) : -1;
 }
 
-double resource_meter::service_metric(const std::string& series) const {
+std::vector<double> resource_meter::service_metrics(const std::vector<std::string>& series) const {
+    std::vector<double> values(series.size(), -1);
     if (m_metrics_url.empty())
-        return -1;
+        return values;
     const std::string body = libs::loopback_http::http_get(m_metrics_url);
-    const std::string line_start = "\n" + series + " ";
-    const auto at = body.find(line_start);
-    if (at == std::string::npos)
-        return -1;
-    return std::stod(body.substr(at + line_start.size()));
+    for (std::size_t i = 0; i < series.size(); ++i) {
+        const std::string line_start = "\n" + series[i] + " ";
+        const auto at = body.find(line_start);
+        if (at != std::string::npos)
+            values[i] = std::stod(body.substr(at + line_start.size()));
+    }
+    return values;
 }
 
 }  // namespace kel::bench

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 struct redisContext;
 
@@ -32,9 +33,12 @@ public:
     std::int64_t service_rss_kib() const;
     // -1 when Redis does not answer.
     std::int64_t redis_commands();
-    // The value of one unlabelled series of the service's metrics, such as
-    // "quorvane_redis_round_trips_total"; -1 when it cannot be read.
-    double service_metric(const std::string& series) const;
+    // The values of series of the service's metrics, read from one scrape:
+    // a name with its labels as the endpoint writes them, such as
+    // "quorvane_redis_round_trips_total" or
+    // "quorvane_redis_round_trip_seconds_bucket{le=\"0.001\"}". Each is -1
+    // when it cannot be read.
+    std::vector<double> service_metrics(const std::vector<std::string>& series) const;
     // malloc, calloc and realloc calls of the service so far, of all its
     // threads and of its main thread alone; -1 without a counter file.
     std::int64_t service_allocations() const;
